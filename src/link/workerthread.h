@@ -1,0 +1,69 @@
+#pragma once
+
+#include "requesttype.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QThread>
+#include <QVector>
+
+class QSerialPort;
+
+// The device link. The object and the port keep the GUI thread's affinity: run() only
+// connects readyRead and returns, so parsing, slots and emissions all happen on the
+// GUI thread and every window-worker connection is a direct call.
+class WorkerThread : public QThread
+{
+    Q_OBJECT
+
+public:
+    explicit WorkerThread(QSerialPort *port);
+    ~WorkerThread() override;
+
+    // Test and diagnostics view of the link state.
+    int pendingBytes() const { return receiveBuffer.size(); }
+    int pendingScanFrames() const { return scanFrameCount; }
+    QString currentSaveTarget() const { return saveTarget; }
+
+signals:
+    void sendState(uchar erro, uchar output, uchar input);
+    void sendMainRequestResult(RequestType type, QString result);
+    void sendApdRequestTypeResult(RequestType type, QString result);
+    void sendViewRequestTypeResult(RequestType type, QString result);
+    void sendSettingsRequestTypeResult(RequestType type, QString result);
+    void sendPointVec(QVector<float> angleVec, QVector<ushort> rangeVec,
+                      QVector<ushort> intensityVec);
+    void sendReadCurArea(int index);
+    void sendWriteCurArea(int index);
+    void writeFirmwareDataProgress(int index, int total);
+
+public slots:
+    void onRequestType(RequestType type, QString value);
+    void onReadArea(int index);
+    void onWriteAreaData();
+    void onFirmwareWriteData(QString fileName);
+    void run() override;
+    void readData();
+
+private:
+    void parseReplyFrame(const char *frame, int length);
+    void parseScanFrame(const char *frame, int length);
+    void writeFrame(quint16 type, const QByteArray &payload);
+
+    int fullChunkCount = 0;
+    int chunkIndex = 0;
+    int lastChunkSize = 0;
+    QByteArray firmwareImage;
+    QByteArray firmwareDigest;
+    bool lastChunkSent = false;
+    QSerialPort *port = nullptr;
+    int scanFrameCount = 0;
+    QByteArray receiveBuffer;
+    QByteArray scanHeader;
+    QByteArray replyHeader;
+    QVector<ushort> ranges;
+    QVector<ushort> intensities;
+    QVector<float> angles;
+    QString saveTarget;
+    int zoneWriteChannel = 0;
+};
