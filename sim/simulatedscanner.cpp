@@ -1,1 +1,752 @@
 #include "simulatedscanner.h"
+
+#include "framecodec.h"
+#include "requesttype.h"
+#include "simframes.h"
+
+#include <QCryptographicHash>
+#include <QFileInfo>
+#include <QMutexLocker>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <QtEndian>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr double kWireBytesPerSecond = 921600.0 / 10.0; // 8N1: ten bits per byte
+constexpr int kTickMs = 2;
+// The wire never runs ahead by more than this after an idle spell.
+constexpr double kMaxWireBurst = 256.0;
+// Scan frames wait while this much is queued or unread, as a real scanner's UART
+// would simply fall behind; a reply is never held back.
+constexpr int kMaxQueued = 2 * 1024;
+constexpr int kMaxUnread = 2 * 1024;
+// A request whose rest does not come within this time is given up.
+constexpr double kRequestGapSeconds = 0.1;
+constexpr int kMaxSplitPiece = 256;
+
+QByteArray u16Bytes(quint16 v)
+{
+    QByteArray a(2, '\0');
+    qToLittleEndian<quint16>(v, a.data());
+    return a;
+}
+
+QByteArray floatBytes(float v)
+{
+    quint32 bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    QByteArray a(4, '\0');
+    qToLittleEndian<quint32>(bits, a.data());
+    return a;
+}
+
+bool setRawMode(int fd)
+{
+    termios t;
+    if (tcgetattr(fd, &t) != 0)
+        return false;
+    cfmakeraw(&t);
+    cfsetispeed(&t, B921600);
+    cfsetospeed(&t, B921600);
+    return tcsetattr(fd, TCSANOW, &t) == 0;
+}
+
+QString errnoText(const char *what)
+{
+    return QStringLiteral("%1: %2").arg(QLatin1String(what),
+                                        QString::fromLocal8Bit(strerror(errno)));
+}
+
+// What a bootloader understands; everything else goes unanswered while it runs.
+bool bootloaderAnswers(quint16 type)
+{
+    switch (type) {
+    case REQUEST_CONNECT:
+    case REQUEST_DEVICE_MODE:
+    case REQUEST_RESTART:
+    case REQUEST_FIRMWARE_BEGIN:
+    case REQUEST_FIRMWARE_DATA:
+    case REQUEST_FIRMWARE_END:
+    case REQUEST_FIRMWARE_VERIFY:
+    case REQUEST_FIRMWARE_COMMIT:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+SimulatedScanner::SimulatedScanner(const SimOptions &options, QObject *parent)
+    : QObject(parent), m_options(options)
+{
+}
+
+SimulatedScanner::~SimulatedScanner()
+{
+    // The notifier and timer belong to the simulator's thread and are gone after stop();
+    // only the descriptors may remain if the scanner never ran.
+    if (!m_notifier)
+        closeDevice();
+}
+
+bool SimulatedScanner::openDevice(QString *error)
+{
+    if (m_master >= 0)
+        return true;
+    auto fail = [&](const QString &text) {
+        if (error)
+            *error = text;
+        closeDevice();
+        return false;
+    };
+    if (openpty(&m_master, &m_slave, nullptr, nullptr, nullptr) != 0) {
+        m_master = m_slave = -1;
+        return fail(errnoText("openpty"));
+    }
+    fcntl(m_master, F_SETFD, FD_CLOEXEC);
+    fcntl(m_slave, F_SETFD, FD_CLOEXEC);
+    if (!setRawMode(m_slave) || !setRawMode(m_master))
+        return fail(errnoText("raw mode"));
+    if (fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK) != 0)
+        return fail(errnoText("non-blocking mode"));
+    char name[256];
+    if (ttyname_r(m_slave, name, sizeof name) != 0)
+        return fail(errnoText("ttyname"));
+    const QString path = QString::fromLocal8Bit(name);
+
+    const QString link = options().linkPath;
+    if (!link.isEmpty()) {
+        const QByteArray linkName = QFile::encodeName(link);
+        struct stat st;
+        if (lstat(linkName.constData(), &st) == 0) {
+            // A link left by an earlier run that did not stop cleanly is replaced; any
+            // other file is not ours to remove.
+            if (!S_ISLNK(st.st_mode))
+                return fail(QStringLiteral("%1 exists and is not a symbolic link").arg(link));
+            unlink(linkName.constData());
+        }
+        if (symlink(name, linkName.constData()) != 0)
+            return fail(errnoText("symlink"));
+    }
+    QMutexLocker lock(&m_mutex);
+    m_path = path;
+    m_linkedPath = link;
+    return true;
+}
+
+void SimulatedScanner::closeDevice()
+{
+    if (m_master >= 0)
+        ::close(m_master);
+    if (m_slave >= 0)
+        ::close(m_slave);
+    m_master = m_slave = -1;
+    QMutexLocker lock(&m_mutex);
+    if (!m_linkedPath.isEmpty())
+        unlink(QFile::encodeName(m_linkedPath).constData());
+    m_linkedPath.clear();
+    m_path.clear();
+    m_out.clear();
+}
+
+QString SimulatedScanner::devicePath() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_path;
+}
+
+SimOptions SimulatedScanner::options() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_options;
+}
+
+void SimulatedScanner::setOptions(const SimOptions &options)
+{
+    QMutexLocker lock(&m_mutex);
+    m_options = options;
+}
+
+void SimulatedScanner::updateOptions(const std::function<void(SimOptions &)> &change)
+{
+    QMutexLocker lock(&m_mutex);
+    change(m_options);
+}
+
+DeviceState SimulatedScanner::state() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_state;
+}
+
+void SimulatedScanner::setState(const DeviceState &state)
+{
+    QMutexLocker lock(&m_mutex);
+    m_state = state;
+}
+
+void SimulatedScanner::updateState(const std::function<void(DeviceState &)> &change)
+{
+    QMutexLocker lock(&m_mutex);
+    change(m_state);
+}
+
+QVector<ReceivedFrame> SimulatedScanner::receivedFrames() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_log;
+}
+
+void SimulatedScanner::clearLog()
+{
+    QMutexLocker lock(&m_mutex);
+    m_log.clear();
+    m_rawBytes = 0;
+}
+
+qint64 SimulatedScanner::rawBytesReceived() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_rawBytes;
+}
+
+qint64 SimulatedScanner::scanFramesSent() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_scanFrames;
+}
+
+void SimulatedScanner::injectBytes(const QByteArray &bytes)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        m_out.append(bytes);
+    }
+    // The tick sends it; paced or not, it goes out within a few milliseconds.
+}
+
+void SimulatedScanner::start()
+{
+    if (m_tick)
+        return;
+    const SimOptions o = options();
+    m_rng.seed(o.seed ? o.seed : QRandomGenerator::global()->generate());
+    m_clock.start();
+    if (!openDevice())
+        return;
+    m_tick = new QTimer(this);
+    m_tick->setTimerType(Qt::PreciseTimer);
+    connect(m_tick, &QTimer::timeout, this, &SimulatedScanner::onTick);
+    arm();
+}
+
+void SimulatedScanner::arm()
+{
+    m_notifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &SimulatedScanner::onReadable);
+    m_in.clear();
+    m_lastTick = m_clock.nsecsElapsed() / 1e9;
+    m_wireBudget = 0;
+    m_scansDue = 0;
+    m_sectorIndex = 0;
+    m_deafUntil = -1;
+    m_tick->start(kTickMs);
+}
+
+void SimulatedScanner::stop()
+{
+    delete m_notifier;
+    m_notifier = nullptr;
+    delete m_tick;
+    m_tick = nullptr;
+    closeDevice();
+}
+
+void SimulatedScanner::unplug()
+{
+    delete m_notifier;
+    m_notifier = nullptr;
+    if (m_tick)
+        m_tick->stop();
+    closeDevice();
+}
+
+bool SimulatedScanner::replug(QString *error)
+{
+    if (!m_tick || m_master >= 0)
+        return m_master >= 0;
+    if (!openDevice(error))
+        return false;
+    arm();
+    return true;
+}
+
+void SimulatedScanner::onReadable()
+{
+    char buf[4096];
+    for (;;) {
+        const ssize_t n = ::read(m_master, buf, sizeof buf);
+        if (n > 0) {
+            m_in.append(buf, int(n));
+            QMutexLocker lock(&m_mutex);
+            m_rawBytes += n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        break; // EAGAIN: drained
+    }
+    m_lastRx = m_clock.nsecsElapsed() / 1e9;
+    simframes::Request r;
+    while (simframes::takeRequest(m_in, &r) == simframes::Take::Frame)
+        handleRequest(r);
+}
+
+void SimulatedScanner::handleRequest(const simframes::Request &r)
+{
+    ReceivedFrame logged;
+    logged.msecs = m_clock.elapsed();
+    logged.type = r.type;
+    logged.payload = r.payload;
+    logged.raw = r.raw;
+    logged.checksumOk = r.checksumOk;
+    SimOptions o;
+    quint8 mode;
+    {
+        QMutexLocker lock(&m_mutex);
+        m_log.append(logged);
+        o = m_options;
+        mode = m_state.deviceMode;
+    }
+    if (!r.checksumOk)
+        return; // a damaged request is ignored, as the firmware does
+    emit frameReceived(r.type, r.payload);
+    if (o.silent || m_deafUntil >= 0)
+        return;
+    if (mode != 0 && !bootloaderAnswers(r.type))
+        return;
+
+    const quint16 override = o.statusOverrides.value(r.type, 0);
+    quint16 status = override;
+    QByteArray payload;
+    bool known;
+    {
+        QMutexLocker lock(&m_mutex);
+        known = answer(r, override != 0, status, payload);
+    }
+    if (!known || o.dropTypes.contains(r.type))
+        return;
+    const bool spoil = o.corruptTypes.contains(r.type) ||
+                       (o.corruptShare > 0 && m_rng.generateDouble() < o.corruptShare);
+    queueFrame(simframes::replyFrame(r.type, status, payload), spoil, o);
+    flushOutput(false);
+}
+
+// Carries out one request on m_state (the caller holds the lock) and fills in the reply.
+// Returns false for codes the scanner does not know, which get no answer. A refused
+// request (status override) answers but changes nothing.
+bool SimulatedScanner::answer(const simframes::Request &r, bool refuse, quint16 &status,
+                              QByteArray &payload)
+{
+    DeviceState &s = m_state;
+    const QByteArray &p = r.payload;
+    const uchar *pb = reinterpret_cast<const uchar *>(p.constData());
+    bool fits = true;
+    auto need = [&](int bytes) {
+        fits = fits && p.size() >= bytes;
+        return fits && !refuse;
+    };
+    auto setU8 = [&](quint8 &field) {
+        if (need(1))
+            field = pb[0];
+    };
+    auto setFlag = [&](bool &field) {
+        if (need(2))
+            field = qFromLittleEndian<quint16>(pb) != 0;
+    };
+    auto setU16 = [&](quint16 &field) {
+        if (need(2))
+            field = qFromLittleEndian<quint16>(pb);
+    };
+    auto setI16 = [&](qint16 &field) {
+        if (need(2))
+            field = qFromLittleEndian<qint16>(pb);
+    };
+    auto setFloat = [&](float &field) {
+        if (need(4)) {
+            const quint32 bits = qFromLittleEndian<quint32>(pb);
+            std::memcpy(&field, &bits, sizeof field);
+        }
+    };
+    auto byte = [](quint8 v) { return QByteArray(1, char(v)); };
+
+    switch (r.type) {
+    case REQUEST_CURRENT_AREA:
+        payload = QByteArray(reinterpret_cast<const char *>(s.currentArea), 3);
+        break;
+    case REQUEST_DEVICE_IDENT:
+        payload = fixedWidthText(s.ident, 5);
+        break;
+    case REQUEST_SERIAL_NUMBER:
+        payload = fixedWidthText(s.serialNumber, 9);
+        break;
+    case REQUEST_LOT_NUMBER:
+        payload = fixedWidthText(s.lotNumber, 9);
+        break;
+    case REQUEST_FIRMWARE_VERSION:
+        payload = fixedWidthText(s.firmwareVersion, 6);
+        break;
+    case REQUEST_DEVICE_MODE:
+        payload = byte(s.deviceMode);
+        break;
+    case REQUEST_GET_FLOAT_VALUE:
+        payload = floatBytes(s.floatValue);
+        break;
+    case REQUEST_RESTART:
+    case REQUEST_ENTER_BOOTLOADER:
+        if (!refuse) {
+            // The acknowledgement still leaves; then the scanner goes quiet while it boots.
+            m_deafUntil = m_clock.nsecsElapsed() / 1e9 + m_options.restartMs / 1000.0;
+            m_modeAfterRestart = r.type == REQUEST_ENTER_BOOTLOADER ? 1 : 0;
+        }
+        break;
+    case REQUEST_READ_AREAS_DONE:
+    case REQUEST_CONNECT:
+    case REQUEST_SAVE_PARAMETERS:
+    case REQUEST_BEGIN_AREA_WRITE:
+    case REQUEST_SAVE_VENDOR_DATA:
+    case REQUEST_FIRMWARE_END:
+        break;
+
+    case REQUEST_GET_FREQUENCY:
+        payload = byte(s.frequency);
+        break;
+    case REQUEST_SET_FREQUENCY:
+        setU8(s.frequency);
+        break;
+    case REQUEST_GET_FILTER_ENABLE:
+        payload = byte(s.filterEnabled);
+        break;
+    case REQUEST_SET_FILTER_ENABLE:
+        setFlag(s.filterEnabled);
+        break;
+    case REQUEST_GET_FILTER_STRENGTH:
+        payload = byte(s.filterStrength);
+        break;
+    case REQUEST_SET_FILTER_STRENGTH:
+        setU8(s.filterStrength);
+        break;
+    case REQUEST_GET_FILTER_MIN_RANGE:
+        payload = u16Bytes(s.filterMinRange);
+        break;
+    case REQUEST_SET_FILTER_MIN_RANGE:
+        setU16(s.filterMinRange);
+        break;
+    case REQUEST_GET_FILTER_MAX_RANGE:
+        payload = u16Bytes(s.filterMaxRange);
+        break;
+    case REQUEST_SET_FILTER_MAX_RANGE:
+        setU16(s.filterMaxRange);
+        break;
+    case REQUEST_GET_AVERAGE_FILTER:
+        payload = byte(s.averageFilter);
+        break;
+    case REQUEST_SET_AVERAGE_FILTER:
+        setFlag(s.averageFilter);
+        break;
+    case REQUEST_GET_INPUT_NONC:
+        payload = byte(s.inputNormallyClosed);
+        break;
+    case REQUEST_SET_INPUT_NONC:
+        setFlag(s.inputNormallyClosed);
+        break;
+    case REQUEST_GET_OUTPUT_NONC:
+        payload = byte(s.outputNormallyClosed);
+        break;
+    case REQUEST_SET_OUTPUT_NONC:
+        setFlag(s.outputNormallyClosed);
+        break;
+    case REQUEST_GET_MASK_INTENSITY:
+        payload = u16Bytes(s.maskIntensity);
+        break;
+    case REQUEST_SET_MASK_INTENSITY:
+        setU16(s.maskIntensity);
+        break;
+    case REQUEST_GET_MASK_MIN_ANGLE:
+        payload = u16Bytes(s.maskMinAngle);
+        break;
+    case REQUEST_SET_MASK_MIN_ANGLE:
+        setU16(s.maskMinAngle);
+        break;
+    case REQUEST_GET_MASK_MAX_ANGLE:
+        payload = u16Bytes(s.maskMaxAngle);
+        break;
+    case REQUEST_SET_MASK_MAX_ANGLE:
+        setU16(s.maskMaxAngle);
+        break;
+
+    case REQUEST_READ_AREA:
+        if (p.isEmpty() || pb[0] >= kZoneChannels)
+            return false; // no such channel: the scanner keeps quiet
+        payload = s.zoneBlock(pb[0]);
+        break;
+    case REQUEST_WRITE_AREA:
+        if (!refuse && !s.storeZoneBlock(p))
+            status = 1;
+        break;
+
+    case REQUEST_GET_PARAM_5500:
+        payload = floatBytes(s.param5500);
+        break;
+    case REQUEST_GET_PARAM_5501:
+        payload = floatBytes(s.param5501);
+        break;
+    case REQUEST_GET_APD:
+        payload = u16Bytes(quint16(s.apd));
+        break;
+    case REQUEST_SET_APD:
+        if (need(4))
+            s.apd = qFromLittleEndian<qint32>(pb);
+        break;
+    case REQUEST_GET_PARAM_5504:
+        payload = floatBytes(s.param5504);
+        break;
+    case REQUEST_SET_PARAM_5505:
+        setFloat(s.param5504);
+        payload = floatBytes(s.param5504);
+        break;
+    case REQUEST_GET_OFFSET_DISTANCE:
+        payload = u16Bytes(quint16(s.offsetDistance));
+        break;
+    case REQUEST_SET_OFFSET_DISTANCE:
+        setI16(s.offsetDistance);
+        break;
+    case REQUEST_GET_PARAM_5508:
+        payload = u16Bytes(s.param5508);
+        break;
+    case REQUEST_SET_PARAM_5509:
+        setU16(s.param5508);
+        break;
+    case REQUEST_GET_PARAM_550C:
+        payload = u16Bytes(s.param550C);
+        break;
+    case REQUEST_SET_PARAM_550D:
+        setU16(s.param550C);
+        break;
+    case REQUEST_GET_PARAM_550E:
+        payload = byte(s.param550E);
+        break;
+    case REQUEST_SET_PARAM_550F:
+        setU8(s.param550E);
+        break;
+    case REQUEST_GET_MODE:
+        payload = byte(s.mode);
+        break;
+    case REQUEST_SET_MODE:
+        setFlag(s.mode);
+        break;
+    case REQUEST_GET_PARAM_5512:
+        payload = u16Bytes(s.param5512);
+        break;
+    case REQUEST_SET_PARAM_5513:
+        setU16(s.param5512);
+        break;
+    case REQUEST_GET_NPN_PNP:
+        payload = fixedWidthText(s.npnPnp, 3);
+        break;
+    case REQUEST_SET_NPN_PNP:
+        if (need(1))
+            s.npnPnp = fixedWidthText(p, 3);
+        break;
+    case REQUEST_GET_PARAM_FF00:
+        payload = byte(s.paramFF00);
+        break;
+    case REQUEST_SET_PARAM_FF01:
+        setFlag(s.paramFF00);
+        break;
+
+    case REQUEST_FIRMWARE_BEGIN:
+        if (!refuse) {
+            s.firmwareImage.clear();
+            s.firmwareVerified = false;
+        }
+        break;
+    case REQUEST_FIRMWARE_DATA:
+        if (!refuse)
+            s.firmwareImage.append(p);
+        break;
+    case REQUEST_FIRMWARE_VERIFY:
+        s.firmwareVerified =
+            !refuse && QCryptographicHash::hash(s.firmwareImage, QCryptographicHash::Md5) == p;
+        payload = byte(s.firmwareVerified ? 1 : 0);
+        break;
+    case REQUEST_FIRMWARE_COMMIT:
+        if (!refuse) {
+            if (!s.firmwareVerified) {
+                status = 1;
+                break;
+            }
+            s.committedFirmwareMd5 =
+                QCryptographicHash::hash(s.firmwareImage, QCryptographicHash::Md5);
+            ++s.firmwareCommits;
+            s.firmwareImage.clear();
+            s.firmwareVerified = false;
+        }
+        break;
+
+    default:
+        return false;
+    }
+    if (!fits && status == 0)
+        status = 1; // a set whose payload is too short is refused
+    return true;
+}
+
+bool SimulatedScanner::readerIsBehind() const
+{
+    int unread = 0;
+    if (m_slave >= 0 && ioctl(m_slave, FIONREAD, &unread) != 0)
+        unread = 0;
+    QMutexLocker lock(&m_mutex);
+    return unread > kMaxUnread || m_out.size() > kMaxQueued;
+}
+
+void SimulatedScanner::onTick()
+{
+    const double now = m_clock.nsecsElapsed() / 1e9;
+    const double dt = now - m_lastTick;
+    m_lastTick = now;
+
+    if (m_deafUntil >= 0 && now >= m_deafUntil) {
+        m_deafUntil = -1;
+        QMutexLocker lock(&m_mutex);
+        m_state.deviceMode = quint8(m_modeAfterRestart);
+    }
+
+    // A request whose rest never comes must not swallow the ones behind it.
+    if (!m_in.isEmpty() && now - m_lastRx > kRequestGapSeconds) {
+        m_in.remove(0, 1);
+        m_lastRx = now;
+        simframes::Request r;
+        while (simframes::takeRequest(m_in, &r) == simframes::Take::Frame)
+            handleRequest(r);
+    }
+
+    SimOptions o;
+    int frequency;
+    bool streaming;
+    {
+        QMutexLocker lock(&m_mutex);
+        o = m_options;
+        frequency = std::clamp<int>(m_state.frequency, 1, 100);
+        streaming = o.scanStream && !o.silent && m_state.deviceMode == 0;
+    }
+    streaming = streaming && m_deafUntil < 0;
+    if (!streaming) {
+        m_scansDue = 0;
+    } else {
+        // Six frames per scan; a stalled thread catches up by at most one scan.
+        m_scansDue = std::min(m_scansDue + dt * frequency * 6, 6.0);
+        while (m_scansDue >= 1) {
+            m_scansDue -= 1;
+            if (readerIsBehind())
+                continue;
+            sendScanFrame(now, o);
+        }
+    }
+    if (o.paced)
+        m_wireBudget = std::min(m_wireBudget + dt * kWireBytesPerSecond, kMaxWireBurst);
+    flushOutput(true);
+}
+
+void SimulatedScanner::sendScanFrame(double now, const SimOptions &o)
+{
+    simframes::ScanContent c;
+    quint16 maskIntensity, maskMin, maskMax;
+    quint8 input;
+    {
+        QMutexLocker lock(&m_mutex);
+        maskIntensity = m_state.maskIntensity;
+        maskMin = m_state.maskMinAngle;
+        maskMax = m_state.maskMaxAngle;
+        input = m_state.currentArea[0];
+    }
+    const int sector = o.firstSector + m_sectorIndex;
+    c.sector = quint8(sector);
+    c.input = input;
+    const double walker = m_scene.walkerDistance(now);
+    c.output = (walker < 3000 ? 0x02 : 0) | (walker < 2000 ? 0x04 : 0) | (walker < 1000 ? 0x08 : 0);
+    for (int i = 0; i < simframes::kScanPoints; ++i) {
+        const int halfDegree = m_sectorIndex * simframes::kScanPoints + i;
+        // The tool places point i of sector s at (s - 1) * 45 + i / 2 degrees; the room is
+        // drawn in that same frame so that what the tool shows matches the scene.
+        const double angle = (sector - 1) * 45.0 + i * 0.5;
+        const SimScene::Echo e = m_scene.sample(angle, now, m_rng);
+        if (halfDegree < maskMin || halfDegree > maskMax || e.intensity < maskIntensity)
+            continue;
+        c.ranges[i] = e.range;
+        c.intensities[i] = e.intensity;
+    }
+    m_sectorIndex = (m_sectorIndex + 1) % 6;
+    const bool spoil =
+        o.corruptScanFrames || (o.corruptShare > 0 && m_rng.generateDouble() < o.corruptShare);
+    queueFrame(simframes::scanFrame(c), spoil, o);
+    QMutexLocker lock(&m_mutex);
+    ++m_scanFrames;
+}
+
+void SimulatedScanner::queueFrame(QByteArray frame, bool spoil, const SimOptions &o)
+{
+    if (spoil)
+        simframes::spoilChecksum(frame);
+    QByteArray noise;
+    if (o.garbageShare > 0 && m_rng.generateDouble() < o.garbageShare) {
+        noise.resize(1 + int(m_rng.bounded(8)));
+        for (char &b : noise) {
+            b = char(m_rng.bounded(256));
+            if (uchar(b) == kHeaderLead)
+                b = 0;
+        }
+    }
+    QMutexLocker lock(&m_mutex);
+    m_out.append(noise);
+    m_out.append(frame);
+}
+
+void SimulatedScanner::flushOutput(bool tick)
+{
+    if (m_master < 0)
+        return;
+    const SimOptions o = options();
+    // Between ticks only the unpaced, unsplit wire writes at once.
+    if (!tick && (o.paced || o.splitWrites))
+        return;
+
+    QMutexLocker lock(&m_mutex);
+    if (m_out.isEmpty())
+        return;
+    int allowed = o.paced ? int(m_wireBudget) : m_out.size();
+    if (o.splitWrites)
+        allowed = std::min(allowed, 1 + int(m_rng.bounded(kMaxSplitPiece)));
+    allowed = std::min(allowed, m_out.size());
+    if (allowed <= 0)
+        return;
+    const ssize_t n = ::write(m_master, m_out.constData(), size_t(allowed));
+    if (n <= 0)
+        return; // EAGAIN: the terminal is full; the next tick tries again
+    m_out.remove(0, int(n));
+    if (o.paced)
+        m_wireBudget -= double(n);
+}

@@ -1,0 +1,116 @@
+// areascan-sim: a simulated scanner on a pseudo-terminal, for trying the tool without
+// hardware. Runs until interrupted.
+
+#include "simulatorhost.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char c = 1;
+    // Only async-signal-safe work here; the event loop does the rest.
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &c, 1);
+}
+
+bool parseShare(const QString &text, double *share)
+{
+    bool ok = false;
+    *share = text.toDouble(&ok);
+    return ok && *share >= 0 && *share <= 1;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("areascan-sim"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Simulated laser area scanner on a pseudo-terminal."));
+    parser.addHelpOption();
+    const QCommandLineOption link(QStringLiteral("link"),
+                                  QStringLiteral("Make a symbolic link to the device at <path>."),
+                                  QStringLiteral("path"));
+    const QCommandLineOption unpaced(QStringLiteral("unpaced"),
+                                     QStringLiteral("Do not pace output at 921600 baud."));
+    const QCommandLineOption silent(QStringLiteral("silent"),
+                                    QStringLiteral("Answer nothing and stream no scans."));
+    const QCommandLineOption corrupt(
+        QStringLiteral("corrupt-share"),
+        QStringLiteral("Spoil the checksum of this share (0..1) of frames."), QStringLiteral("x"));
+    const QCommandLineOption garbage(
+        QStringLiteral("garbage-share"),
+        QStringLiteral("Put noise before this share (0..1) of frames."), QStringLiteral("x"));
+    const QCommandLineOption split(QStringLiteral("split"),
+                                   QStringLiteral("Write in small pieces of random size."));
+    const QCommandLineOption seed(QStringLiteral("seed"),
+                                  QStringLiteral("Seed for noise and faults (default: random)."),
+                                  QStringLiteral("n"));
+    parser.addOptions({link, unpaced, silent, corrupt, garbage, split, seed});
+    parser.process(app);
+
+    SimOptions options;
+    options.linkPath = parser.value(link);
+    options.paced = !parser.isSet(unpaced);
+    options.silent = parser.isSet(silent);
+    options.splitWrites = parser.isSet(split);
+    if (parser.isSet(corrupt) && !parseShare(parser.value(corrupt), &options.corruptShare)) {
+        std::fprintf(stderr, "areascan-sim: --corrupt-share needs a number from 0 to 1\n");
+        return 2;
+    }
+    if (parser.isSet(garbage) && !parseShare(parser.value(garbage), &options.garbageShare)) {
+        std::fprintf(stderr, "areascan-sim: --garbage-share needs a number from 0 to 1\n");
+        return 2;
+    }
+    if (parser.isSet(seed)) {
+        bool ok = false;
+        options.seed = parser.value(seed).toUInt(&ok);
+        if (!ok) {
+            std::fprintf(stderr, "areascan-sim: --seed needs a non-negative integer\n");
+            return 2;
+        }
+    }
+
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) {
+        std::perror("areascan-sim: socketpair");
+        return 1;
+    }
+    QSocketNotifier stopNotifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&stopNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    struct sigaction sa = {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+
+    SimulatorHost host;
+    QString error;
+    if (!host.start(options, &error)) {
+        std::fprintf(stderr, "areascan-sim: %s\n", qPrintable(error));
+        return 1;
+    }
+    std::printf("areascan-sim: scanner on %s\n", qPrintable(host.devicePath()));
+    if (!options.linkPath.isEmpty())
+        std::printf("areascan-sim: linked as %s\n", qPrintable(options.linkPath));
+    std::fflush(stdout);
+
+    const int rc = app.exec();
+    host.stop();
+    ::close(signalPipe[0]);
+    ::close(signalPipe[1]);
+    return rc;
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QtGlobal>
+
+// How the simulated scanner behaves on the wire. Everything except linkPath can also be
+// changed while it runs; the fault options are what the tool's tests use to provoke
+// errors.
+struct SimOptions
+{
+    // Writes go out at the 921600-baud wire rate (92160 bytes/s); false writes as fast
+    // as the pseudo-terminal takes them, for tests where timing does not matter.
+    bool paced = true;
+
+    // When set, a symbolic link to the device is made here and removed on stop/unplug.
+    QString linkPath;
+
+    // Answers nothing at all (not even the connection probe) and streams no scans.
+    bool silent = false;
+    // The scan stream the scanner sends on its own while in application mode.
+    bool scanStream = true;
+
+    // Reply types (and, with corruptScanFrames, the scan stream) sent with a bad
+    // checksum; corruptShare spoils that share (0..1) of all outgoing frames at random.
+    QSet<quint16> corruptTypes;
+    bool corruptScanFrames = false;
+    double corruptShare = 0.0;
+
+    // Requests of these types are carried out but never answered.
+    QSet<quint16> dropTypes;
+    // Requests of these types are answered with the given status word; a non-zero
+    // status also means the request was refused, so a set does not change the state.
+    QHash<quint16, quint16> statusOverrides;
+
+    // Share (0..1) of outgoing frames preceded by a few random bytes (never 0x5A, so
+    // noise cannot fake a header).
+    double garbageShare = 0.0;
+    // Hands the output to the pseudo-terminal in small pieces of random size, with a
+    // pause between them, so the reader sees frames cut at arbitrary places.
+    bool splitWrites = false;
+
+    // How long the scanner stays deaf after a restart or when entering its bootloader.
+    int restartMs = 800;
+    // Sector number of the first of the six scan frames of a scan.
+    int firstSector = 1;
+
+    // Seed for noise, garbage and fault decisions; 0 picks one at random.
+    quint32 seed = 0;
+};
+
+// One request frame as the simulated scanner received it.
+struct ReceivedFrame
+{
+    qint64 msecs = 0; // since the simulator started
+    quint16 type = 0;
+    QByteArray payload;
+    QByteArray raw; // the whole frame, header to checksum
+    bool checksumOk = false;
+};
