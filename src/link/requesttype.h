@@ -5,7 +5,8 @@
 // The scanner's 16-bit request codes; the value is the type field of every frame.
 // From 17 to 38 a read is odd and its write the next even code; in the 0x55xx and
 // 0xFFxx ranges a read is even and its write the next odd code.
-enum RequestType : unsigned short {
+enum RequestType : unsigned short
+{
     REQUEST_CURRENT_AREA = 0x0000,
     REQUEST_DEVICE_IDENT = 0x0001,
     REQUEST_SERIAL_NUMBER = 0x0002,

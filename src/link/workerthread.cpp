@@ -1,6 +1,10 @@
 #include "workerthread.h"
 
 #include "framecodec.h"
+#include "framecutter.h"
+#include "replydecoder.h"
+#include "requesttable.h"
+#include "scanframe.h"
 
 #include <QSerialPort>
 
@@ -8,6 +12,7 @@ WorkerThread::WorkerThread(QSerialPort *port)
     : QThread(nullptr), port(port), scanHeader("\x5A\xFF", 2), replyHeader("\x5A\xFB", 2),
       saveTarget(QStringLiteral("0"))
 {
+    qRegisterMetaType<RequestType>("RequestType");
 }
 
 WorkerThread::~WorkerThread() = default;
@@ -17,11 +22,165 @@ void WorkerThread::run()
     connect(port, &QSerialPort::readyRead, this, &WorkerThread::readData);
 }
 
-void WorkerThread::readData() {}
-void WorkerThread::onRequestType(RequestType, QString) {}
-void WorkerThread::onReadArea(int) {}
-void WorkerThread::onWriteAreaData() {}
-void WorkerThread::onFirmwareWriteData(QString) {}
-void WorkerThread::parseReplyFrame(const char *, int) {}
-void WorkerThread::parseScanFrame(const char *, int) {}
-void WorkerThread::writeFrame(quint16, const QByteArray &) {}
+void WorkerThread::readData()
+{
+    // QSerialPort never emits readyRead again while a slot connected to it runs, so this
+    // does not re-enter. Bytes that arrive while a receiver of our signals runs a nested
+    // event loop (a modal message box) wait in the port; the outer loop takes them in
+    // rather than leaving them until the next arrival.
+    do {
+        receiveBuffer.append(port->readAll());
+        // Walk with an offset and compact once: removing each frame from the front of the
+        // buffer would make a burst of frames quadratic.
+        int offset = 0;
+        for (;;) {
+            const FrameStep step =
+                nextFrame(receiveBuffer.constData() + offset, receiveBuffer.size() - offset);
+            const char *frame = receiveBuffer.constData() + offset + step.start;
+            offset += step.end();
+            if (step.kind == FrameKind::NeedMore)
+                break;
+            if (step.kind == FrameKind::Reply)
+                parseReplyFrame(frame, step.length);
+            else
+                parseScanFrame(frame, step.length);
+        }
+        receiveBuffer.remove(0, offset);
+    } while (port->isOpen() && port->bytesAvailable() > 0);
+}
+
+void WorkerThread::onRequestType(RequestType type, QString value)
+{
+    if (!port || !port->isOpen())
+        return;
+    const RequestInfo *info = findRequest(type);
+    if (!info || info->ownSlot)
+        return;
+    if (type == REQUEST_SAVE_VENDOR_DATA)
+        saveTarget = value;
+    char frame[kFrameBufferSize];
+    const int length = encodeRequestFrame(frame, *info, value, firmwareDigest);
+    if (length > 0)
+        port->write(frame, length);
+}
+
+void WorkerThread::onReadArea(int index)
+{
+    const char channel = char(index & 0xFF);
+    writeFrame(REQUEST_READ_AREA, QByteArray(&channel, 1));
+}
+
+void WorkerThread::onWriteAreaData()
+{
+    // Zone upload: filled in with the zone transfer.
+}
+
+void WorkerThread::onFirmwareWriteData(QString)
+{
+    // Firmware chunks: filled in with the firmware transfer.
+}
+
+void WorkerThread::parseReplyFrame(const char *frame, int length)
+{
+    DecodedReply reply;
+    if (!decodeReply(frame, length, &reply))
+        return;
+    const RequestType type = RequestType(reply.type);
+    switch (reply.route) {
+    case ResultRoute::None:
+        return;
+    case ResultRoute::Main:
+        if (type == REQUEST_FIRMWARE_VERIFY)
+            firmwareDigest.clear();
+        // A stored polarity is made permanent at once; the save request empties saveTarget,
+        // so its own reply goes to the APD receiver, not to the window.
+        if (type == REQUEST_SET_NPN_PNP && reply.status == 0)
+            onRequestType(REQUEST_SAVE_VENDOR_DATA, QString());
+        emit sendMainRequestResult(type, reply.text);
+        return;
+    case ResultRoute::Apd:
+        emit sendApdRequestTypeResult(type, reply.text);
+        return;
+    case ResultRoute::SaveTarget:
+        switch (saveTarget.toInt()) {
+        case 0:
+            emit sendApdRequestTypeResult(type, reply.text);
+            break;
+        case 1:
+            emit sendMainRequestResult(type, reply.text);
+            break;
+        case 2:
+            emit sendSettingsRequestTypeResult(type, reply.text);
+            break;
+        default:
+            break;
+        }
+        return;
+    case ResultRoute::ZoneRead:
+        storeZoneBlock(reply.payload, reply.payloadSize);
+        return;
+    case ResultRoute::ZoneBegin:
+        if (reply.status == 0)
+            startZoneWrite();
+        return;
+    case ResultRoute::ZoneWrite:
+        if (reply.status == 0)
+            zoneBlockAcknowledged();
+        return;
+    case ResultRoute::FirmwareChunk:
+        if (reply.status == 0)
+            firmwareChunkAcknowledged();
+        return;
+    }
+}
+
+void WorkerThread::parseScanFrame(const char *frame, int length)
+{
+    ScanState state;
+    if (decodeScanFrame(frame, length, &state, &angles, &ranges, &intensities))
+        emit sendState(state.erro, state.output, state.input);
+    // Good or bad, every scan frame takes a slot of the batch.
+    if (++scanFrameCount < kScanFramesPerBatch)
+        return;
+    scanFrameCount = 0;
+    const QVector<float> batchAngles = angles;
+    const QVector<ushort> batchRanges = ranges;
+    const QVector<ushort> batchIntensities = intensities;
+    angles.clear();
+    ranges.clear();
+    intensities.clear();
+    emit sendPointVec(batchAngles, batchRanges, batchIntensities);
+}
+
+void WorkerThread::writeFrame(quint16 type, const QByteArray &payload)
+{
+    if (!port || !port->isOpen())
+        return;
+    char frame[kFrameBufferSize];
+    const int length = encodeFrame(frame, type, payload.constData(), payload.size());
+    if (length > 0)
+        port->write(frame, length);
+}
+
+void WorkerThread::storeZoneBlock(const char *, int)
+{
+    // Zone download: stores the block into the zone store and reports the channel;
+    // filled in with the zone transfer.
+}
+
+void WorkerThread::startZoneWrite()
+{
+    // Zone upload: sends the first block; filled in with the zone transfer.
+}
+
+void WorkerThread::zoneBlockAcknowledged()
+{
+    // Zone upload: reports the channel and sends the next block; filled in with the zone
+    // transfer.
+}
+
+void WorkerThread::firmwareChunkAcknowledged()
+{
+    // Firmware update: reports progress and sends the next chunk; filled in with the
+    // firmware transfer.
+}

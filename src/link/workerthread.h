@@ -50,6 +50,13 @@ private:
     void parseScanFrame(const char *frame, int length);
     void writeFrame(quint16 type, const QByteArray &payload);
 
+    // Reply hooks of the zone and firmware transfers; each runs only for a reply whose
+    // checksum holds (and, for the acknowledgements, whose status word is 0).
+    void storeZoneBlock(const char *block, int size);
+    void startZoneWrite();
+    void zoneBlockAcknowledged();
+    void firmwareChunkAcknowledged();
+
     int fullChunkCount = 0;
     int chunkIndex = 0;
     int lastChunkSize = 0;
