@@ -1,1 +1,64 @@
 #include "commandline.h"
+
+StudioOptions parseStudioOptions(const QStringList &arguments)
+{
+    StudioOptions options;
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString &arg = arguments.at(i);
+        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            options.help = true;
+        } else if (arg == QLatin1String("--connect")) {
+            options.connect = true;
+        } else if (arg == QLatin1String("--demo")) {
+            options.demo = true;
+        } else if (arg == QLatin1String("--port")) {
+            if (i + 1 >= arguments.size() || arguments.at(i + 1).isEmpty()) {
+                options.error = QStringLiteral("--port needs a device path");
+                return options;
+            }
+            options.ports.append(arguments.at(++i));
+        } else if (arg.startsWith(QLatin1String("--port="))) {
+            const QString path = arg.mid(7);
+            if (path.isEmpty()) {
+                options.error = QStringLiteral("--port needs a device path");
+                return options;
+            }
+            options.ports.append(path);
+        } else if (arg == QLatin1String("-platform") || arg == QLatin1String("-style")) {
+            ++i; // Qt's own options, taken by QApplication
+        } else if (arg.startsWith(QLatin1Char('-'))) {
+            options.error = QStringLiteral("unknown option %1").arg(arg);
+            return options;
+        }
+    }
+    return options;
+}
+
+QString studioHelpText()
+{
+    return QStringLiteral(
+        "Usage: areascan-studio [options]\n"
+        "Configure and watch a 2D laser area scanner over a serial port.\n\n"
+        "Options:\n"
+        "  --port PATH   add a serial device the system list does not show (a\n"
+        "                pseudo-terminal, a symbolic link) and select it; repeatable\n"
+        "  --connect     open the selected port at start, as the Open button does\n"
+        "  --demo        start the built-in simulated scanner and select its port\n"
+        "  -h, --help    show this help\n");
+}
+
+bool displayAvailable(const QStringList &arguments, const QStringList &environment)
+{
+    if (arguments.contains(QLatin1String("-platform")))
+        return true;
+    for (const QString &entry : environment) {
+        const int eq = entry.indexOf(QLatin1Char('='));
+        if (eq <= 0 || eq == entry.size() - 1)
+            continue;
+        const QString name = entry.left(eq);
+        if (name == QLatin1String("QT_QPA_PLATFORM") || name == QLatin1String("DISPLAY") ||
+            name == QLatin1String("WAYLAND_DISPLAY"))
+            return true;
+    }
+    return false;
+}

@@ -1,1 +1,20 @@
 #pragma once
+
+#include <QString>
+#include <QStringList>
+
+struct StudioOptions
+{
+    QStringList ports;  // device paths the system's port list does not show
+    bool connect = false;
+    bool demo = false;
+    bool help = false;
+    QString error;      // set when the arguments cannot be used
+};
+
+StudioOptions parseStudioOptions(const QStringList &arguments);
+QString studioHelpText();
+
+// Whether a GUI platform can start: Qt aborts without a display, so the tool checks
+// first and tells the user how to run it anyway.
+bool displayAvailable(const QStringList &arguments, const QStringList &environment);

@@ -1,1 +1,4 @@
 #include "mainwindow.h"
+
+// Restoring factory values comes with the factory reset.
+void MainWindow::onFactorySettingsBtn() {}

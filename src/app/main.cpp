@@ -1,1 +1,60 @@
-int main() { return 0; }
+#include "commandline.h"
+#include "mainwindow.h"
+#include "simulatorhost.h"
+
+#include <QApplication>
+#include <QProcessEnvironment>
+#include <cstdio>
+#include <memory>
+
+int main(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+
+    const StudioOptions options = parseStudioOptions(arguments);
+    if (options.help) {
+        std::fputs(qPrintable(studioHelpText()), stdout);
+        return 0;
+    }
+    if (!options.error.isEmpty()) {
+        std::fprintf(stderr, "areascan-studio: %s\n%s", qPrintable(options.error),
+                     qPrintable(studioHelpText()));
+        return 2;
+    }
+    if (!displayAvailable(arguments, QProcessEnvironment::systemEnvironment().toStringList())) {
+        std::fprintf(stderr, "areascan-studio: no display found (DISPLAY is not set); run it "
+                             "under a virtual display, e.g. xvfb-run -a %s --demo --connect\n",
+                     argv[0]);
+        return 1;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("AreaScan Studio"));
+
+    std::unique_ptr<SimulatorHost> simulator;
+    QStringList ports = options.ports;
+    if (options.demo) {
+        simulator = std::make_unique<SimulatorHost>();
+        QString error;
+        if (!simulator->start(SimOptions(), &error)) {
+            std::fprintf(stderr, "areascan-studio: cannot start the simulated scanner: %s\n",
+                         qPrintable(error));
+            return 1;
+        }
+        ports.append(simulator->devicePath());
+    }
+
+    int code = 0;
+    {
+        MainWindow window;
+        for (const QString &port : qAsConst(ports))
+            window.addExtraPort(port);
+        window.show();
+        if (options.connect)
+            window.openSelectedPort();
+        code = app.exec();
+    }
+    return code;
+}

@@ -39,10 +39,13 @@ public:
     Ui::MainWindow *ui() const { return form; }
     WorkerThread *worker() const { return workerThread; }
     QSerialPort *port() const { return serialPort; }
+    QTimer *reconnectTimerObject() const { return reconnectTimer; }
     bool isReadingAreas() const { return readingAreas; }
     int currentDeviceChannel() const { return deviceCurrentChannel; }
+    // The committed filter values in member order, as decimal texts.
+    QStringList filterSnapshot() const;
 
-    // How long the full zone read may take before the window gives up on it.
+    // How long the full zone read may wait for the next channel before it gives up.
     void setZoneReadTimeout(int ms) { zoneReadTimeoutMs = ms; }
 
 signals:
@@ -107,7 +110,6 @@ private:
     void setupSerialPort();
     void setupTabs();
     void buildNavigationTree();
-    void wireFilterPage();
     void removeTab(int index);
 
     // Serial panel and request sequence.
@@ -121,7 +123,6 @@ private:
     // Request results.
     void handleFirmwareResult(RequestType type, const QString &value);
     void takeFilterSnapshot();
-    void restoreFilterSnapshot();
 
     Ui::MainWindow *form = nullptr;
     QVector<QWidget *> tabPages;
@@ -158,6 +159,6 @@ private:
     // ends a full zone read the scanner never finishes.
     QStringList extraPorts;
     QTimer *zoneReadTimer = nullptr;
-    int zoneReadTimeoutMs = 15000;
+    int zoneReadTimeoutMs = 3000;
     bool portLost = false;
 };

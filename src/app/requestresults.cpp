@@ -1,1 +1,204 @@
 #include "mainwindow.h"
+
+#include "ui_mainwindow.h"
+
+#include <QDebug>
+#include <QMessageBox>
+#include <QTimer>
+
+namespace {
+void information(const QString &title, const QString &text)
+{
+    QMessageBox::information(nullptr, title, text, QMessageBox::Ok);
+}
+
+Qt::CheckState checkState(const QString &value)
+{
+    return value.toInt() != 0 ? Qt::Checked : Qt::Unchecked;
+}
+
+QString halfDegrees(int value)
+{
+    return QString::number(value * 0.5, 'f', 1);
+}
+} // namespace
+
+void MainWindow::onRecvRequestResult(RequestType type, QString value)
+{
+    switch (type) {
+    case REQUEST_CURRENT_AREA: {
+        const QStringList parts = value.split(QLatin1Char(' '), Qt::KeepEmptyParts);
+        if (parts.size() > 1)
+            form->curAreaIndexLabel->setText(parts.at(1));
+        if (parts.size() > 2)
+            deviceCurrentChannel = parts.at(2).toInt();
+        break;
+    }
+    case REQUEST_SERIAL_NUMBER:
+        form->deviceSerialLabel->setText(value);
+        break;
+    case REQUEST_LOT_NUMBER:
+        form->deviceLotLabel->setText(value);
+        break;
+    case REQUEST_FIRMWARE_VERSION:
+        form->versionLabel->setText(value);
+        break;
+    case REQUEST_GET_FREQUENCY:
+        form->deviceFrequencyLineEdit->setText(value);
+        break;
+    case REQUEST_GET_FILTER_ENABLE:
+        form->filterEnableCheckBox->setCheckState(checkState(value));
+        filterEnabled = value.toInt() != 0;
+        break;
+    case REQUEST_GET_FILTER_STRENGTH:
+        filterStrength = value;
+        form->filterStrenthLabel->setText(value);
+        form->filterStrenthSlider->setValue(value.toInt());
+        break;
+    case REQUEST_GET_FILTER_MIN_RANGE:
+        filterMinRange = value;
+        form->filterMinRangeLabel->setText(value);
+        form->filterMinRangeSlider->setValue(value.toInt());
+        break;
+    case REQUEST_GET_FILTER_MAX_RANGE:
+        filterMaxRange = value;
+        form->filterMaxRangeLabel->setText(value);
+        form->filterMaxRangeSlider->setValue(value.toInt());
+        break;
+    case REQUEST_GET_AVERAGE_FILTER:
+        form->averageFilterCheckBox->setCheckState(checkState(value));
+        averageFilterEnabled = value.toInt() != 0;
+        break;
+    case REQUEST_GET_INPUT_NONC:
+        form->inputNoncCheckBox->setCheckState(checkState(value));
+        inputNormallyClosed = value.toInt() != 0;
+        break;
+    case REQUEST_GET_OUTPUT_NONC:
+        form->outputNoncCheckBox->setCheckState(checkState(value));
+        outputNormallyClosed = value.toInt() != 0;
+        break;
+    case REQUEST_GET_MASK_INTENSITY:
+        maskIntensity = ushort(value.toInt());
+        form->maskIntensityLabel->setText(value);
+        form->maskIntensitySlider->setValue(value.toInt());
+        break;
+    case REQUEST_GET_MASK_MIN_ANGLE:
+        maskMinAngle = ushort(value.toInt());
+        form->maskMinAngleLabel->setText(halfDegrees(maskMinAngle));
+        form->maskMinAngleSlider->setValue(maskMinAngle);
+        break;
+    case REQUEST_GET_MASK_MAX_ANGLE:
+        maskMaxAngle = ushort(value.toInt());
+        form->maskMaxAngleLabel->setText(halfDegrees(maskMaxAngle));
+        form->maskMaxAngleSlider->setValue(maskMaxAngle);
+        break;
+    case REQUEST_SAVE_PARAMETERS:
+        if (!factoryResetInProgress) {
+            information(QStringLiteral("Inofomation"), tr("参数保存成功"));
+            takeFilterSnapshot();
+        }
+        break;
+    case REQUEST_GET_OFFSET_DISTANCE:
+        information(tr("偏置距离为:"), value);
+        break;
+    case REQUEST_SET_OFFSET_DISTANCE:
+        information(value.toInt() != 0 ? tr("偏置距离设置失败") : tr("偏置距离设置成功"),
+                    tr("返回值:") + value);
+        break;
+    case REQUEST_SET_MODE:
+        if (value.toInt() != 0)
+            information(tr("模式设置失败:"), value);
+        else
+            emit sendRequestType(REQUEST_SAVE_VENDOR_DATA, QStringLiteral("1"));
+        break;
+    case REQUEST_GET_NPN_PNP:
+        form->npnorpnp->setCurrentText(value);
+        break;
+    case REQUEST_SAVE_VENDOR_DATA:
+        if (value.toInt() != 0) {
+            information(tr("保存厂商数据失败:"), value);
+        } else {
+            qDebug() << "REQUEST_SAVE_VENDOR_DATA:" << value;
+            emit sendRequestType(REQUEST_RESTART, QString());
+            QTimer::singleShot(500, this, [this]() { serialPort->close(); });
+            form->openBtn->setText(tr("打开"));
+            form->openBtn->setChecked(false);
+        }
+        break;
+    case REQUEST_DEVICE_MODE:
+    case REQUEST_FIRMWARE_BEGIN:
+    case REQUEST_FIRMWARE_END:
+    case REQUEST_FIRMWARE_VERIFY:
+    case REQUEST_FIRMWARE_COMMIT:
+        handleFirmwareResult(type, value);
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::handleFirmwareResult(RequestType type, const QString &value)
+{
+    QPlainTextEdit *log = form->firmwarePlainTextEdit;
+    const int number = value.toInt();
+    switch (type) {
+    case REQUEST_DEVICE_MODE:
+        qDebug() << "REQUEST_DEVICE_MODE" << value;
+        if (number != 0) {
+            log->appendPlainText(tr("当前为bootloader模式"));
+            if (reconnectTimer->isActive())
+                reconnectTimer->stop();
+            emit sendRequestType(REQUEST_FIRMWARE_BEGIN, QString());
+        } else {
+            emit sendRequestType(REQUEST_ENTER_BOOTLOADER, QString());
+            log->appendPlainText(tr("正在进入bootloader模式"));
+            if (!reconnectTimer->isActive())
+                reconnectTimer->start(5000);
+        }
+        break;
+    case REQUEST_FIRMWARE_BEGIN:
+        log->appendPlainText(tr("开始固件更新"));
+        emit firmwareWriteData(form->firmwareFileLineEdit->text());
+        break;
+    case REQUEST_FIRMWARE_END:
+        if (number != 0) {
+            log->appendPlainText(tr("结束固件更新错误"));
+        } else {
+            log->appendPlainText(tr("结束固件更新"));
+            emit sendRequestType(REQUEST_FIRMWARE_VERIFY, QString());
+        }
+        break;
+    case REQUEST_FIRMWARE_VERIFY:
+        if (number == 1) {
+            log->appendPlainText(tr("md5校验成功"));
+            emit sendRequestType(REQUEST_FIRMWARE_COMMIT, QString());
+        } else {
+            log->appendPlainText(tr("md5校验失败"));
+        }
+        break;
+    case REQUEST_FIRMWARE_COMMIT:
+        if (number != 0) {
+            log->appendPlainText(tr("提交更新失败，更新失败"));
+        } else {
+            log->appendPlainText(tr("提交更新成功，更新成功"));
+            emit sendRequestType(REQUEST_RESTART, QString());
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::takeFilterSnapshot()
+{
+    filterStrength = QStringLiteral("%1").arg(form->filterStrenthSlider->value());
+    filterMinRange = QStringLiteral("%1").arg(form->filterMinRangeSlider->value());
+    filterMaxRange = QStringLiteral("%1").arg(form->filterMaxRangeSlider->value());
+    filterEnabled = form->filterEnableCheckBox->isChecked();
+    averageFilterEnabled = form->averageFilterCheckBox->isChecked();
+    inputNormallyClosed = form->inputNoncCheckBox->isChecked();
+    outputNormallyClosed = form->outputNoncCheckBox->isChecked();
+    maskIntensity = ushort(form->maskIntensitySlider->value());
+    maskMinAngle = ushort(form->maskMinAngleSlider->value());
+    maskMaxAngle = ushort(form->maskMaxAngleSlider->value());
+}

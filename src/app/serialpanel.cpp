@@ -1,1 +1,249 @@
 #include "mainwindow.h"
+
+#include "laserscanview.h"
+#include "ui_mainwindow.h"
+#include "workerthread.h"
+
+#include <QDebug>
+#include <QMessageBox>
+#include <QSerialPortInfo>
+#include <QTimer>
+
+namespace {
+// The connection probe: a REQUEST_CONNECT frame without payload. The window writes it
+// itself because no worker exists yet.
+const char kProbe[10] = {'\x5A', '\xFA', '\x0A', '\x00', '\x0E',
+                         '\x00', '\x00', '\x00', '\xA8', '\x93'};
+} // namespace
+
+void MainWindow::setupSerialPort()
+{
+    serialPort = new QSerialPort;
+    serialPort->setDataBits(QSerialPort::Data8);
+    serialPort->setParity(QSerialPort::NoParity);
+    serialPort->setStopBits(QSerialPort::OneStop);
+    serialPort->setFlowControl(QSerialPort::NoFlowControl);
+    connect(serialPort, &QSerialPort::errorOccurred, this, &MainWindow::onErrorOccurred);
+
+    zoneReadTimer = new QTimer(this);
+    zoneReadTimer->setSingleShot(true);
+    connect(zoneReadTimer, &QTimer::timeout, this, &MainWindow::onZoneReadTimeout);
+}
+
+void MainWindow::addExtraPort(const QString &name)
+{
+    if (name.isEmpty() || extraPorts.contains(name))
+        return;
+    extraPorts.append(name);
+    onRefreshBtn();
+}
+
+void MainWindow::selectPort(const QString &name)
+{
+    const int index = form->portName->findText(name);
+    if (index >= 0)
+        form->portName->setCurrentIndex(index);
+}
+
+void MainWindow::openSelectedPort()
+{
+    if (form->openBtn->isChecked() || !form->openBtn->isEnabled())
+        return;
+    form->openBtn->click();
+}
+
+void MainWindow::onRefreshBtn()
+{
+    form->portName->clear();
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : ports)
+        form->portName->addItem(info.portName());
+    for (const QString &extra : qAsConst(extraPorts)) {
+        if (form->portName->findText(extra) < 0)
+            form->portName->addItem(extra);
+    }
+    if (!extraPorts.isEmpty())
+        selectPort(extraPorts.constLast());
+    form->openBtn->setEnabled(form->portName->count() > 0);
+}
+
+void MainWindow::onOpenBtn()
+{
+    if (form->openBtn->isChecked())
+        openPort();
+    else
+        closePort();
+}
+
+void MainWindow::openPort()
+{
+    serialPort->setPortName(form->portName->currentText());
+    const int baud = form->baudRate->currentText().toInt();
+    serialPort->setBaudRate(baud, QSerialPort::AllDirections);
+    if (!serialPort->open(QIODevice::ReadWrite)) {
+        form->openBtn->setText(tr("打开"));
+        form->openBtn->setChecked(false);
+        return;
+    }
+    portLost = false;
+
+    serialPort->write(kProbe, sizeof kProbe);
+    if (!serialPort->waitForReadyRead(100)) {
+        QMessageBox::critical(nullptr, tr("提示"), tr("串口不匹配，请选择其他串口!"),
+                              QMessageBox::Ok);
+        return;
+    }
+
+    if (!workerThread) {
+        workerThread = new WorkerThread(serialPort);
+        connect(workerThread, &WorkerThread::sendPointVec, form->stateGraphicsView,
+                &LaserScanView::onRecvAndShowPoint);
+        connect(workerThread, &WorkerThread::sendPointVec, this, &MainWindow::onRecvAndShowPoint);
+        connect(workerThread, &WorkerThread::sendState, this, &MainWindow::onRecvState);
+        connect(this, &MainWindow::sendRequestType, workerThread, &WorkerThread::onRequestType);
+        connect(workerThread, &WorkerThread::sendMainRequestResult, this,
+                &MainWindow::onRecvRequestResult);
+        connect(workerThread, &WorkerThread::sendReadCurArea, this, &MainWindow::onReadCurArea);
+        connect(workerThread, &WorkerThread::sendWriteCurArea, this, &MainWindow::onWriteCurArea);
+        connect(this, &MainWindow::readLidarArea, workerThread, &WorkerThread::onReadArea);
+        connect(this, &MainWindow::firmwareWriteData, workerThread,
+                &WorkerThread::onFirmwareWriteData);
+        connect(workerThread, &WorkerThread::writeFirmwareDataProgress, this,
+                &MainWindow::onWriteFirmwareDataProgress);
+        workerThread->start(QThread::InheritPriority);
+    }
+
+    form->readAreaLlabel->show();
+    form->readAreaProgressBar->show();
+    startRequestSequence();
+    // Only start the full read if the link is still up by then; a close in between
+    // would otherwise leave a window disabled with nobody to answer.
+    WorkerThread *worker = workerThread;
+    QTimer::singleShot(1050, this, [this, worker]() {
+        if (workerThread == worker && serialPort->isOpen())
+            startFullZoneRead();
+    });
+    form->portName->setEnabled(false);
+    form->baudRate->setEnabled(false);
+    form->openBtn->setText(tr("关闭"));
+}
+
+void MainWindow::closePort()
+{
+    serialPort->close();
+    if (workerThread) {
+        // The worker may be on the call stack (a port error raised inside its readData),
+        // so it is released once control is back in the event loop.
+        workerThread->disconnect();
+        disconnect(workerThread);
+        workerThread->deleteLater();
+        workerThread = nullptr;
+    }
+    if (readingAreas) {
+        readingAreas = false;
+        readAreaIndex = 0;
+        form->readAreaLlabel->hide();
+        form->readAreaProgressBar->hide();
+        form->readAreaProgressBar->setValue(0);
+    }
+    zoneReadTimer->stop();
+    form->openBtn->setText(tr("打开"));
+    form->areasMonitoningGroupBox->setEnabled(false);
+    form->factorySettingsBtn->setEnabled(false);
+    form->filterGroupBox->setEnabled(false);
+    form->portName->setEnabled(true);
+    form->baudRate->setEnabled(true);
+    emit form->refreshBtn->clicked(true);
+    setEnabled(true);
+}
+
+void MainWindow::startRequestSequence()
+{
+    emit sendRequestType(REQUEST_GET_PARAM_FF00, QString());
+    static const RequestType sequence[] = {
+        REQUEST_GET_INPUT_NONC,      REQUEST_GET_OUTPUT_NONC,      REQUEST_CURRENT_AREA,
+        REQUEST_GET_MODE,            REQUEST_DEVICE_IDENT,         REQUEST_SERIAL_NUMBER,
+        REQUEST_FIRMWARE_VERSION,    REQUEST_LOT_NUMBER,           REQUEST_GET_FREQUENCY,
+        REQUEST_GET_FILTER_ENABLE,   REQUEST_GET_AVERAGE_FILTER,   REQUEST_GET_FILTER_STRENGTH,
+        REQUEST_GET_FILTER_MIN_RANGE, REQUEST_GET_FILTER_MAX_RANGE, REQUEST_GET_MASK_INTENSITY,
+        REQUEST_GET_MASK_MIN_ANGLE,  REQUEST_GET_MASK_MAX_ANGLE,   REQUEST_GET_NPN_PNP,
+    };
+    int delay = 150;
+    for (RequestType type : sequence) {
+        QTimer::singleShot(delay, this, [this, type]() { emit sendRequestType(type, QString()); });
+        delay += 50;
+    }
+}
+
+void MainWindow::startFullZoneRead()
+{
+    readAreaIndex = 0;
+    readingAreas = true;
+    emit readLidarArea(0);
+    setEnabled(false);
+    zoneReadTimer->start(zoneReadTimeoutMs);
+}
+
+void MainWindow::onZoneReadTimeout()
+{
+    if (!readingAreas)
+        return;
+    readingAreas = false;
+    readAreaIndex = 0;
+    form->readAreaLlabel->hide();
+    form->readAreaProgressBar->hide();
+    form->readAreaProgressBar->setValue(0);
+    // Settings and navigation stay usable; the zone page stays locked because an upload
+    // of zones that were never read would overwrite the scanner's own.
+    form->filterGroupBox->setEnabled(true);
+    form->treeWidget->setEnabled(true);
+    setEnabled(true);
+    QMessageBox::critical(nullptr, tr("提示"), tr("读取区域信息超时，未能读取区域"),
+                          QMessageBox::Ok);
+}
+
+void MainWindow::onErrorOccurred(QSerialPort::SerialPortError error)
+{
+    switch (error) {
+    case QSerialPort::ResourceError:
+    case QSerialPort::ReadError:
+        // A vanished device shows up as a resource error, but a closed pseudo-terminal
+        // and some USB adapters report a read error instead, which Qt then repeats in a
+        // busy loop. Either way the port is unusable: close it once, from the event loop.
+        if (serialPort->isOpen() && !portLost) {
+            portLost = true;
+            QTimer::singleShot(0, this, &MainWindow::handlePortLost);
+        }
+        break;
+    case QSerialPort::UnknownError:
+        qDebug() << "未知错误";
+        break;
+    case QSerialPort::NoError:
+        qDebug() << "打开串口成功";
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::handlePortLost()
+{
+    form->openBtn->setChecked(false);
+    onOpenBtn();
+    setEnabled(true);
+    QMessageBox::critical(nullptr, tr("串口错误"), tr("串口断开连接，请检查连接是否正常"),
+                          QMessageBox::Ok);
+    onRefreshBtn();
+}
+
+void MainWindow::onReconnectTimer()
+{
+    if (serialPort->isOpen())
+        serialPort->close();
+    serialPort->setPortName(form->portName->currentText());
+    serialPort->setBaudRate(form->baudRate->currentText().toInt(), QSerialPort::AllDirections);
+    if (serialPort->open(QIODevice::ReadWrite)) {
+        portLost = false;
+        emit sendRequestType(REQUEST_DEVICE_MODE, QString());
+    }
+}

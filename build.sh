@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Build helper for AreaScan Studio.
+#   ./build.sh run    install what is missing, build, start the tool with its simulated scanner
+#   ./build.sh test   install what is missing, build, run every test
+#   ./build.sh build  install what is missing and build
+set -euo pipefail
+cd "$(dirname "$0")"
+
+BUILD_DIR=${BUILD_DIR:-build}
+PACKAGES=(cmake ninja-build g++ qtbase5-dev libqt5serialport5-dev qttools5-dev qttools5-dev-tools)
+
+install_missing() {
+    local missing=()
+    for pkg in "${PACKAGES[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$pkg")
+        fi
+    done
+    if ((${#missing[@]})); then
+        echo "Installing: ${missing[*]}"
+        local sudo=""
+        if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+        $sudo apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    fi
+}
+
+build() {
+    install_missing
+    if [ ! -f "$BUILD_DIR/build.ninja" ]; then
+        cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    fi
+    cmake --build "$BUILD_DIR"
+}
+
+case "${1:-build}" in
+    run)
+        build
+        exec "$BUILD_DIR/src/app/areascan-studio" --demo --connect
+        ;;
+    test)
+        build
+        cd "$BUILD_DIR"
+        QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 300
+        ;;
+    build)
+        build
+        ;;
+    *)
+        echo "usage: $0 run|test|build" >&2
+        exit 2
+        ;;
+esac

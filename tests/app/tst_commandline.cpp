@@ -1,0 +1,74 @@
+#include "commandline.h"
+
+#include <QtTest>
+
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parsesOptions_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QStringList>("ports");
+        QTest::addColumn<bool>("connect");
+        QTest::addColumn<bool>("demo");
+        QTest::addColumn<bool>("help");
+        QTest::addColumn<bool>("error");
+
+        const QString exe = QStringLiteral("areascan-studio");
+        QTest::newRow("none") << QStringList{exe} << QStringList{} << false << false << false
+                              << false;
+        QTest::newRow("two ports and connect")
+            << QStringList{exe, "--port", "/dev/pts/7", "--port=/tmp/scanner", "--connect"}
+            << QStringList{"/dev/pts/7", "/tmp/scanner"} << true << false << false << false;
+        QTest::newRow("demo") << QStringList{exe, "--demo"} << QStringList{} << false << true
+                              << false << false;
+        QTest::newRow("help") << QStringList{exe, "-h"} << QStringList{} << false << false << true
+                              << false;
+        QTest::newRow("port without path") << QStringList{exe, "--port"} << QStringList{}
+                                           << false << false << false << true;
+        QTest::newRow("empty port=") << QStringList{exe, "--port="} << QStringList{} << false
+                                     << false << false << true;
+        QTest::newRow("unknown") << QStringList{exe, "--bogus"} << QStringList{} << false << false
+                                 << false << true;
+        QTest::newRow("qt platform option passes")
+            << QStringList{exe, "-platform", "offscreen", "--demo"} << QStringList{} << false
+            << true << false << false;
+    }
+
+    void parsesOptions()
+    {
+        QFETCH(QStringList, args);
+        const StudioOptions options = parseStudioOptions(args);
+        QFETCH(bool, error);
+        QCOMPARE(!options.error.isEmpty(), error);
+        if (error)
+            return;
+        QTEST(options.ports, "ports");
+        QTEST(options.connect, "connect");
+        QTEST(options.demo, "demo");
+        QTEST(options.help, "help");
+    }
+
+    void helpListsEveryOption()
+    {
+        const QString help = studioHelpText();
+        for (const char *option : {"--port", "--connect", "--demo", "--help"})
+            QVERIFY2(help.contains(QLatin1String(option)), option);
+    }
+
+    void detectsDisplay()
+    {
+        const QStringList exe{QStringLiteral("areascan-studio")};
+        QVERIFY(!displayAvailable(exe, {"HOME=/root", "PATH=/usr/bin"}));
+        QVERIFY(!displayAvailable(exe, {"DISPLAY="}));
+        QVERIFY(displayAvailable(exe, {"DISPLAY=:99"}));
+        QVERIFY(displayAvailable(exe, {"WAYLAND_DISPLAY=wayland-0"}));
+        QVERIFY(displayAvailable(exe, {"QT_QPA_PLATFORM=offscreen"}));
+        QVERIFY(displayAvailable(exe + QStringList{"-platform", "offscreen"}, {}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_commandline.moc"

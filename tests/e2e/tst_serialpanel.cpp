@@ -1,0 +1,327 @@
+#include "mainwindow.h"
+#include "modalcatcher.h"
+#include "simulatorhost.h"
+#include "testsupport.h"
+#include "ui_mainwindow.h"
+#include "workerthread.h"
+
+#include <QPointer>
+#include <QtTest>
+#include <memory>
+
+namespace {
+const QByteArray kProbe = QByteArray::fromHex("5AFA0A000E000000A893");
+const QString kDisconnectText =
+    QStringLiteral("The serial port is disconnected. Check whether the connection is normal");
+const QString kZoneTimeoutText =
+    QStringLiteral("Reading the zones timed out: the zones could not be read from the scanner");
+
+// The read requests the window sends after connecting, in order, and when.
+struct Step
+{
+    quint16 type;
+    int delayMs;
+};
+const Step kSequence[] = {
+    {REQUEST_GET_PARAM_FF00, 0},        {REQUEST_GET_INPUT_NONC, 150},
+    {REQUEST_GET_OUTPUT_NONC, 200},     {REQUEST_CURRENT_AREA, 250},
+    {REQUEST_GET_MODE, 300},            {REQUEST_DEVICE_IDENT, 350},
+    {REQUEST_SERIAL_NUMBER, 400},       {REQUEST_FIRMWARE_VERSION, 450},
+    {REQUEST_LOT_NUMBER, 500},          {REQUEST_GET_FREQUENCY, 550},
+    {REQUEST_GET_FILTER_ENABLE, 600},   {REQUEST_GET_AVERAGE_FILTER, 650},
+    {REQUEST_GET_FILTER_STRENGTH, 700}, {REQUEST_GET_FILTER_MIN_RANGE, 750},
+    {REQUEST_GET_FILTER_MAX_RANGE, 800}, {REQUEST_GET_MASK_INTENSITY, 850},
+    {REQUEST_GET_MASK_MIN_ANGLE, 900},  {REQUEST_GET_MASK_MAX_ANGLE, 950},
+    {REQUEST_GET_NPN_PNP, 1000},
+};
+
+int countOf(const QVector<ReceivedFrame> &frames, quint16 type)
+{
+    int n = 0;
+    for (const ReceivedFrame &frame : frames)
+        n += frame.type == type;
+    return n;
+}
+
+// One scanner, one window, one working directory.
+struct Rig
+{
+    TempWorkingDir dir;
+    ModalCatcher boxes;
+    SimulatorHost sim;
+    std::unique_ptr<MainWindow> window;
+
+    bool start(const SimOptions &options = SimOptions())
+    {
+        QString error;
+        if (!sim.start(options, &error)) {
+            qWarning() << "simulator:" << error;
+            return false;
+        }
+        window = std::make_unique<MainWindow>();
+        window->addExtraPort(sim.devicePath());
+        return window->ui()->portName->currentText() == sim.devicePath();
+    }
+    Ui::MainWindow *ui() const { return window->ui(); }
+    void connectPort() { window->openSelectedPort(); }
+    bool waitForReadOut()
+    {
+        return QTest::qWaitFor([this]() { return !ui()->versionLabel->text().isEmpty() &&
+                                                 ui()->npnorpnp->currentText() == "NPN"; },
+                               5000);
+    }
+};
+} // namespace
+
+class TestSerialPanel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void connectsAndReadsTheScanner()
+    {
+        Rig rig;
+        DeviceState state;
+        state.inputNormallyClosed = true;
+        state.filterStrength = 42;
+        state.filterMaxRange = 12345;
+        state.maskIntensity = 1234;
+        state.maskMinAngle = 181;
+        state.maskMaxAngle = 539;
+        rig.sim.setState(state);
+        QVERIFY(rig.start());
+        rig.window->setZoneReadTimeout(600);
+        rig.connectPort();
+        Ui::MainWindow *ui = rig.ui();
+        QVERIFY(rig.window->worker());
+        QCOMPARE(ui->openBtn->text(), QStringLiteral("Close"));
+        QVERIFY(!ui->portName->isEnabled());
+        QVERIFY(!ui->baudRate->isEnabled());
+        QVERIFY(!ui->readAreaProgressBar->isHidden());
+
+        QVERIFY(rig.waitForReadOut());
+        QCOMPARE(ui->deviceSerialLabel->text(), QStringLiteral("KP2100417"));
+        QCOMPARE(ui->deviceLotLabel->text(), QStringLiteral("L24A0815"));
+        QCOMPARE(ui->versionLabel->text(), QStringLiteral("V2.3.1"));
+        QCOMPARE(ui->deviceFrequencyLineEdit->text(), QStringLiteral("25"));
+        QVERIFY(ui->filterEnableCheckBox->isChecked());
+        QVERIFY(!ui->averageFilterCheckBox->isChecked());
+        QVERIFY(ui->inputNoncCheckBox->isChecked());
+        QVERIFY(!ui->outputNoncCheckBox->isChecked());
+        QCOMPARE(ui->filterStrenthSlider->value(), 42);
+        QCOMPARE(ui->filterStrenthLabel->text(), QStringLiteral("42"));
+        QCOMPARE(ui->filterMinRangeSlider->value(), 100);
+        QCOMPARE(ui->filterMaxRangeSlider->value(), 12345);
+        QCOMPARE(ui->filterMaxRangeLabel->text(), QStringLiteral("12345"));
+        QCOMPARE(ui->maskIntensitySlider->value(), 1234);
+        QCOMPARE(ui->maskIntensityLabel->text(), QStringLiteral("1234"));
+        QCOMPARE(ui->maskMinAngleSlider->value(), 181);
+        QCOMPARE(ui->maskMinAngleLabel->text(), QStringLiteral("90.5"));
+        QCOMPARE(ui->maskMaxAngleLabel->text(), QStringLiteral("269.5"));
+        QCOMPARE(ui->curAreaIndexLabel->text(), QStringLiteral("2"));
+        QCOMPARE(rig.window->currentDeviceChannel(), 7);
+        QCOMPARE(rig.window->filterSnapshot().mid(0, 3),
+                 (QStringList{"42", "100", "12345"}));
+
+        // The full zone read starts at 1050 ms with the window disabled.
+        QTRY_VERIFY_WITH_TIMEOUT(countOf(rig.sim.receivedFrames(), REQUEST_READ_AREA) > 0, 3000);
+        QTRY_VERIFY(!rig.window->isEnabled() || rig.boxes.sawText(kZoneTimeoutText));
+
+        const QVector<ReceivedFrame> frames = rig.sim.receivedFrames();
+        const int steps = int(sizeof kSequence / sizeof kSequence[0]);
+        QVERIFY(frames.size() >= steps + 2);
+        QCOMPARE(frames[0].raw, kProbe);
+        const qint64 base = frames[1].msecs;
+        for (int i = 0; i < steps; ++i) {
+            const ReceivedFrame &frame = frames[i + 1];
+            QCOMPARE(frame.type, kSequence[i].type);
+            QVERIFY(frame.checksumOk);
+            QVERIFY(frame.payload.isEmpty());
+            const qint64 at = frame.msecs - base;
+            QVERIFY2(at >= kSequence[i].delayMs - 20 && at <= kSequence[i].delayMs + 300,
+                     qPrintable(QStringLiteral("request %1 at %2 ms").arg(i).arg(at)));
+        }
+        const ReceivedFrame &read = frames[steps + 1];
+        QCOMPARE(read.type, quint16(REQUEST_READ_AREA));
+        QCOMPARE(read.payload, QByteArray(1, '\0'));
+        QVERIFY(read.msecs - frames[0].msecs >= 1050 - 20);
+    }
+
+    void zoneReadThatNeverEndsTimesOut()
+    {
+        Rig rig;
+        SimOptions options;
+        options.dropTypes = {REQUEST_READ_AREA};
+        QVERIFY(rig.start(options));
+        rig.window->setZoneReadTimeout(500);
+        rig.connectPort();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.window->isReadingAreas(), 3000);
+        QVERIFY(!rig.window->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(rig.boxes.sawText(kZoneTimeoutText), 3000);
+        QVERIFY(rig.window->isEnabled());
+        QVERIFY(!rig.window->isReadingAreas());
+        QVERIFY(rig.ui()->readAreaProgressBar->isHidden());
+        // Zones that were never read must not be edited and uploaded over the scanner's.
+        QVERIFY(!rig.ui()->areasMonitoningGroupBox->isEnabled());
+        QVERIFY(rig.ui()->treeWidget->isEnabled());
+        // The link itself stays up.
+        QVERIFY(rig.window->port()->isOpen());
+        QVERIFY(rig.window->worker());
+    }
+
+    void silentDeviceIsReportedAndGetsNoWorker()
+    {
+        Rig rig;
+        SimOptions options;
+        options.silent = true;
+        QVERIFY(rig.start(options));
+        rig.connectPort();
+        QCOMPARE(rig.boxes.count(), 1);
+        QCOMPARE(rig.boxes.boxes().first().title, QStringLiteral("提示"));
+        QCOMPARE(rig.boxes.boxes().first().text, QStringLiteral("串口不匹配，请选择其他串口!"));
+        QVERIFY(!rig.window->worker());
+        QVERIFY(rig.window->port()->isOpen());
+        QVERIFY(rig.ui()->openBtn->isChecked());
+        QCOMPARE(rig.ui()->openBtn->text(), QStringLiteral("Open"));
+        QTest::qWait(300);
+        const QVector<ReceivedFrame> frames = rig.sim.receivedFrames();
+        QCOMPARE(frames.size(), 1);
+        QCOMPARE(frames.first().raw, kProbe);
+
+        // The next click closes the port again.
+        rig.ui()->openBtn->click();
+        QVERIFY(!rig.window->port()->isOpen());
+        QVERIFY(!rig.ui()->openBtn->isChecked());
+        QVERIFY(rig.ui()->portName->isEnabled());
+        QCOMPARE(rig.ui()->portName->currentText(), rig.sim.devicePath());
+    }
+
+    void reopeningMakesAFreshWorker()
+    {
+        Rig rig;
+        QVERIFY(rig.start());
+        rig.connectPort();
+        QPointer<WorkerThread> first = rig.window->worker();
+        QVERIFY(first);
+        QVERIFY(rig.waitForReadOut());
+
+        rig.ui()->openBtn->click();
+        QVERIFY(!rig.window->port()->isOpen());
+        QVERIFY(!rig.window->worker());
+        QCOMPARE(rig.ui()->openBtn->text(), QStringLiteral("Open"));
+        QTRY_VERIFY(first.isNull());
+
+        rig.ui()->versionLabel->clear();
+        rig.connectPort();
+        WorkerThread *second = rig.window->worker();
+        QVERIFY(second);
+        QCOMPARE(second->pendingBytes(), 0);
+        QCOMPARE(second->pendingScanFrames(), 0);
+        QCOMPARE(second->currentSaveTarget(), QStringLiteral("0"));
+        // The new worker is wired: the read-out fills the page again.
+        QVERIFY(rig.waitForReadOut());
+        QCOMPARE(rig.ui()->versionLabel->text(), QStringLiteral("V2.3.1"));
+    }
+
+    void unplugWhileConnectedClosesCleanly()
+    {
+        Rig rig;
+        QVERIFY(rig.start());
+        rig.connectPort();
+        QVERIFY(rig.waitForReadOut());
+        QPointer<WorkerThread> worker = rig.window->worker();
+        rig.sim.unplug();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.boxes.sawText(kDisconnectText), 3000);
+        QCOMPARE(rig.boxes.boxes().last().title, QStringLiteral("SerialPort Error"));
+        QVERIFY(!rig.window->port()->isOpen());
+        QVERIFY(!rig.window->worker());
+        QVERIFY(!rig.ui()->openBtn->isChecked());
+        QCOMPARE(rig.ui()->openBtn->text(), QStringLiteral("Open"));
+        QVERIFY(rig.ui()->portName->isEnabled());
+        QVERIFY(rig.ui()->baudRate->isEnabled());
+        QVERIFY(rig.window->isEnabled());
+        QTRY_VERIFY(worker.isNull());
+        // One report only, however often the port repeats its error.
+        QTest::qWait(200);
+        int reports = 0;
+        for (const ModalCatcher::Box &box : rig.boxes.boxes())
+            reports += box.text == kDisconnectText;
+        QCOMPARE(reports, 1);
+    }
+
+    void badChecksumLeavesWidgetUnchanged()
+    {
+        Rig rig;
+        SimOptions options;
+        options.corruptTypes = {REQUEST_SERIAL_NUMBER};
+        QVERIFY(rig.start(options));
+        rig.connectPort();
+        QVERIFY(rig.waitForReadOut());
+        QCOMPARE(rig.ui()->deviceLotLabel->text(), QStringLiteral("L24A0815"));
+        QVERIFY(rig.ui()->deviceSerialLabel->text().isEmpty());
+        QVERIFY(countOf(rig.sim.receivedFrames(), REQUEST_SERIAL_NUMBER) == 1);
+    }
+
+    void saveAcknowledgementTakesFilterSnapshot()
+    {
+        Rig rig;
+        QVERIFY(rig.start());
+        rig.connectPort();
+        QVERIFY(rig.waitForReadOut());
+        QCOMPARE(rig.window->filterSnapshot().first(), QStringLiteral("35"));
+        rig.ui()->filterStrenthSlider->setValue(60);
+        rig.ui()->averageFilterCheckBox->setChecked(true);
+        rig.ui()->maskMaxAngleSlider->setValue(500);
+        emit rig.window->sendRequestType(REQUEST_SAVE_PARAMETERS, QString());
+        QTRY_VERIFY_WITH_TIMEOUT(rig.boxes.sawText("parameters are saved successfully"), 3000);
+        const QStringList snapshot = rig.window->filterSnapshot();
+        QCOMPARE(snapshot.at(0), QStringLiteral("60"));
+        QCOMPARE(snapshot.at(4), QStringLiteral("1"));
+        QCOMPARE(snapshot.at(9), QStringLiteral("500"));
+        bool titled = false;
+        for (const ModalCatcher::Box &box : rig.boxes.boxes())
+            titled |= box.title == QLatin1String("Inofomation");
+        QVERIFY(titled);
+    }
+
+    void applicationModeAnswersEnterTheBootloaderOnce()
+    {
+        Rig rig;
+        QVERIFY(rig.start());
+        rig.connectPort();
+        QVERIFY(rig.waitForReadOut());
+        QTimer *reconnect = rig.window->reconnectTimerObject();
+        QVERIFY(!reconnect->isActive());
+
+        rig.window->onRecvRequestResult(REQUEST_DEVICE_MODE, QStringLiteral("0"));
+        QVERIFY(reconnect->isActive());
+        QCOMPARE(reconnect->interval(), 5000);
+        QTest::qWait(300);
+        const int remaining = reconnect->remainingTime();
+        rig.window->onRecvRequestResult(REQUEST_DEVICE_MODE, QStringLiteral("0"));
+        QVERIFY(reconnect->isActive());
+        // Not restarted by the second answer.
+        QVERIFY(reconnect->remainingTime() <= remaining);
+        QTRY_COMPARE(countOf(rig.sim.receivedFrames(), REQUEST_ENTER_BOOTLOADER), 2);
+        QCOMPARE(rig.ui()->firmwarePlainTextEdit->toPlainText().count("Entering bootloader mode"),
+                 2);
+
+        // A bootloader answer stops the reconnect loop and begins the update.
+        rig.window->onRecvRequestResult(REQUEST_DEVICE_MODE, QStringLiteral("1"));
+        QVERIFY(!reconnect->isActive());
+        QTRY_COMPARE(countOf(rig.sim.receivedFrames(), REQUEST_FIRMWARE_BEGIN), 1);
+    }
+
+    void refreshKeepsTheExtraPort()
+    {
+        Rig rig;
+        QVERIFY(rig.start());
+        rig.ui()->refreshBtn->click();
+        QVERIFY(rig.ui()->portName->findText(rig.sim.devicePath()) >= 0);
+        QCOMPARE(rig.ui()->portName->currentText(), rig.sim.devicePath());
+        QVERIFY(rig.ui()->openBtn->isEnabled());
+    }
+};
+
+QTEST_MAIN(TestSerialPanel)
+#include "tst_serialpanel.moc"
