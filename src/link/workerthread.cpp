@@ -6,6 +6,7 @@
 #include "requesttable.h"
 #include "scanframe.h"
 
+#include <QPointer>
 #include <QSerialPort>
 
 WorkerThread::WorkerThread(QSerialPort *port)
@@ -28,6 +29,9 @@ void WorkerThread::readData()
     // does not re-enter. Bytes that arrive while a receiver of our signals runs a nested
     // event loop (a modal message box) wait in the port; the outer loop takes them in
     // rather than leaving them until the next arrival.
+    // Such a nested loop may also see the window close the port and release this worker
+    // (a cable pulled while a message box is open); from then on nothing here is touched.
+    const QPointer<WorkerThread> alive(this);
     do {
         receiveBuffer.append(port->readAll());
         // Walk with an offset and compact once: removing each frame from the front of the
@@ -44,6 +48,8 @@ void WorkerThread::readData()
                 parseReplyFrame(frame, step.length);
             else
                 parseScanFrame(frame, step.length);
+            if (!alive)
+                return;
         }
         receiveBuffer.remove(0, offset);
     } while (port->isOpen() && port->bytesAvailable() > 0);

@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QStringList>
 #include <QTimer>
+#include <functional>
 
 // Closes every modal box the code under test opens, and records its title and text, so
 // a test never blocks on QMessageBox::exec().
@@ -24,6 +25,9 @@ public:
         QMessageBox::Icon icon;
     };
 
+    // Returning true keeps a box open for now; it is asked again on the next tick.
+    void setHold(std::function<bool(QMessageBox *)> hold) { m_hold = std::move(hold); }
+
     QList<Box> boxes() const { return m_boxes; }
     int count() const { return m_boxes.size(); }
     void clear() { m_boxes.clear(); }
@@ -42,6 +46,8 @@ private:
         if (!modal)
             return;
         if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            if (m_hold && m_hold(box))
+                return;
             m_boxes.append({box->windowTitle(), box->text(), box->icon()});
             box->done(QMessageBox::Ok);
         } else {
@@ -51,4 +57,5 @@ private:
 
     QTimer m_timer;
     QList<Box> m_boxes;
+    std::function<bool(QMessageBox *)> m_hold;
 };

@@ -249,6 +249,36 @@ private slots:
         QCOMPARE(reports, 1);
     }
 
+    void unplugWhileAResultBoxIsOpen()
+    {
+        // The box is opened from inside the worker's own receive handler; the port error
+        // arrives in the box's event loop and the window releases the worker there.
+        Rig rig;
+        QVERIFY(rig.start());
+        rig.connectPort();
+        QVERIFY(rig.waitForReadOut());
+        QPointer<WorkerThread> worker = rig.window->worker();
+        const QString saved = QStringLiteral("parameters are saved successfully");
+        bool unplugged = false;
+        rig.boxes.setHold([&](QMessageBox *box) {
+            if (box->text() != saved)
+                return false;
+            if (!unplugged) {
+                unplugged = true;
+                rig.sim.unplug();
+            }
+            return !rig.boxes.sawText(kDisconnectText);
+        });
+        emit rig.window->sendRequestType(REQUEST_SAVE_PARAMETERS, QString());
+        QTRY_VERIFY_WITH_TIMEOUT(rig.boxes.sawText(saved), 5000);
+        QVERIFY(rig.boxes.sawText(kDisconnectText));
+        QVERIFY(!rig.window->worker());
+        QVERIFY(!rig.window->port()->isOpen());
+        QTRY_VERIFY(worker.isNull());
+        QCOMPARE(rig.ui()->openBtn->text(), QStringLiteral("Open"));
+        QVERIFY(rig.window->isEnabled());
+    }
+
     void badChecksumLeavesWidgetUnchanged()
     {
         Rig rig;

@@ -432,17 +432,6 @@ void TestWorker::scanBatchOfSixSectors()
     QCOMPARE(ranges.at(90), ushort(200));
     QCOMPARE(ranges.last(), ushort(689));
     QCOMPARE(intensities.at(91), ushort(1));
-
-    // The next batch starts empty.
-    QByteArray six;
-    for (int n = 0; n < 6; ++n)
-        six += scanFrame(3);
-    feed(six);
-    QTRY_COMPARE(points.count(), 2);
-    const auto second = points.at(1).at(0).value<QVector<float>>();
-    QCOMPARE(second.size(), kPointsPerBatch);
-    QCOMPARE(second.first(), 90.0f);
-    QCOMPARE(second.at(89), 134.5f);
 }
 
 void TestWorker::badScanFramesLeaveGaps()
