@@ -41,6 +41,9 @@ END=$(date +%s.%N)
 END_TICKS=$(cpu_ticks "$STUDIO_PID")
 RSS20=$(rss_kib "$STUDIO_PID")
 
+# The tool logs a successful open; without it the figures would measure an idle window.
+if grep -q "打开串口成功" "$WORK/studio.log"; then echo "tool connected to $LINK"; else
+    echo "the tool did not connect; its log:" >&2; cat "$WORK/studio.log" >&2; exit 1; fi
 awk -v t0="$START" -v t1="$END" -v c0="$START_TICKS" -v c1="$END_TICKS" -v hz="$TICKS" \
     -v r5="$RSS5" -v r20="$RSS20" 'BEGIN {
     wall = t1 - t0; cpu = (c1 - c0) / hz;

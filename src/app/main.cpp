@@ -24,9 +24,12 @@ int main(int argc, char *argv[])
         return 2;
     }
     if (!displayAvailable(arguments, QProcessEnvironment::systemEnvironment().toStringList())) {
-        std::fprintf(stderr, "areascan-studio: no display found (DISPLAY is not set); run it "
-                             "under a virtual display, e.g. xvfb-run -a %s --demo --connect\n",
-                     argv[0]);
+        const QString rerun = arguments.size() > 1 ? arguments.join(QLatin1Char(' '))
+                                                   : arguments.first() + QStringLiteral(" --demo");
+        std::fprintf(stderr,
+                     "areascan-studio: no display found (DISPLAY is not set); run it under a "
+                     "virtual display instead: xvfb-run -a %s\n",
+                     qPrintable(rerun));
         return 1;
     }
 
