@@ -3,6 +3,7 @@
 #   ./build.sh run    install what is missing, build, start the tool with its simulated scanner
 #   ./build.sh test   install what is missing, build, run every test
 #   ./build.sh build  install what is missing and build
+#   ./build.sh sanitize  the tests again, built with AddressSanitizer and UBSan (CI runs it)
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -46,8 +47,20 @@ case "${1:-build}" in
     build)
         build
         ;;
+    sanitize)
+        install_missing
+        if [ ! -f build-asan/build.ninja ]; then
+            cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DAREASCAN_SANITIZE=ON \
+                -DAREASCAN_BUILD_BENCH=OFF
+        fi
+        cmake --build build-asan
+        cd build-asan
+        # Qt keeps some allocations until exit; lifetime errors are what this run is for.
+        ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+            QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 600
+        ;;
     *)
-        echo "usage: $0 run|test|build" >&2
+        echo "usage: $0 run|test|build|sanitize" >&2
         exit 2
         ;;
 esac
