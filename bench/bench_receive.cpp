@@ -13,6 +13,7 @@
 #include <QVector>
 
 #include <algorithm>
+#include <utility>
 #include <cstdio>
 
 namespace {
@@ -147,18 +148,15 @@ private:
     }
     void scan(const char *frame, int length)
     {
+        // The worker's own batching step; the batch is handed on and emptied as it does.
         ScanState state;
-        decodeScanFrame(frame, length, &state, &angles, &ranges, &intensities);
-        if (++scanFrameCount < kScanFramesPerBatch)
+        if (!addToScanBatch(frame, length, &scanFrameCount, &state, &angles, &ranges,
+                            &intensities)
+                 .complete)
             return;
-        scanFrameCount = 0;
-        // What the worker hands to its receivers: shared copies, then fresh vectors.
-        const QVector<float> a = angles;
-        const QVector<ushort> r = ranges;
-        const QVector<ushort> i = intensities;
-        angles.clear();
-        ranges.clear();
-        intensities.clear();
+        const QVector<float> a = std::exchange(angles, {});
+        const QVector<ushort> r = std::exchange(ranges, {});
+        const QVector<ushort> i = std::exchange(intensities, {});
         ++counts.batches;
         counts.points += std::min({a.size(), r.size(), i.size()});
     }

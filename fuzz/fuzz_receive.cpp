@@ -77,13 +77,13 @@ private:
     void scan(const char *frame, int length)
     {
         ScanState state;
-        const bool good = decodeScanFrame(frame, length, &state, &angles, &ranges, &intensities);
-        check(!good || length == kScanFrameSize);
+        const ScanBatchStep step = addToScanBatch(frame, length, &scanFrameCount, &state,
+                                                  &angles, &ranges, &intensities);
+        check(!step.good || length == kScanFrameSize);
         check(angles.size() == ranges.size() && ranges.size() == intensities.size());
         check(angles.size() <= kPointsPerBatch);
-        if (++scanFrameCount < kScanFramesPerBatch)
+        if (!step.complete)
             return;
-        scanFrameCount = 0;
         angles.clear();
         ranges.clear();
         intensities.clear();

@@ -59,3 +59,16 @@ QByteArray buildScanFrame(const ScanState &state, const QVector<ushort> &ranges,
     }
     return buildFrame(kScanMark, 0, body);
 }
+
+ScanBatchStep addToScanBatch(const char *frame, int length, int *frameCount, ScanState *state,
+                             QVector<float> *angles, QVector<ushort> *ranges,
+                             QVector<ushort> *intensities)
+{
+    ScanBatchStep step;
+    step.good = decodeScanFrame(frame, length, state, angles, ranges, intensities);
+    if (++*frameCount >= kScanFramesPerBatch) {
+        *frameCount = 0;
+        step.complete = true;
+    }
+    return step;
+}

@@ -8,6 +8,7 @@
 
 #include <QPointer>
 #include <QSerialPort>
+#include <utility>
 
 WorkerThread::WorkerThread(QSerialPort *port)
     : QThread(nullptr), port(port), scanHeader("\x5A\xFF", 2), replyHeader("\x5A\xFB", 2),
@@ -143,19 +144,16 @@ void WorkerThread::parseReplyFrame(const char *frame, int length)
 void WorkerThread::parseScanFrame(const char *frame, int length)
 {
     ScanState state;
-    if (decodeScanFrame(frame, length, &state, &angles, &ranges, &intensities))
+    const ScanBatchStep step = addToScanBatch(frame, length, &scanFrameCount, &state, &angles,
+                                              &ranges, &intensities);
+    if (step.good)
         emit sendState(state.erro, state.output, state.input);
-    // Good or bad, every scan frame takes a slot of the batch.
-    if (++scanFrameCount < kScanFramesPerBatch)
+    if (!step.complete)
         return;
-    scanFrameCount = 0;
-    const QVector<float> batchAngles = angles;
-    const QVector<ushort> batchRanges = ranges;
-    const QVector<ushort> batchIntensities = intensities;
-    angles.clear();
-    ranges.clear();
-    intensities.clear();
-    emit sendPointVec(batchAngles, batchRanges, batchIntensities);
+    // Emptied before the emission, so a receiver that runs a nested event loop cannot see
+    // the next frames land in the batch it was handed.
+    emit sendPointVec(std::exchange(angles, {}), std::exchange(ranges, {}),
+                      std::exchange(intensities, {}));
 }
 
 void WorkerThread::writeFrame(quint16 type, const QByteArray &payload)
