@@ -5,11 +5,11 @@
 
 struct StudioOptions
 {
-    QStringList ports;  // device paths the system's port list does not show
+    QStringList ports; // device paths the system's port list does not show
     bool connect = false;
     bool demo = false;
     bool help = false;
-    QString error;      // set when the arguments cannot be used
+    QString error; // set when the arguments cannot be used
 };
 
 StudioOptions parseStudioOptions(const QStringList &arguments);

@@ -117,6 +117,7 @@ private:
     void closePort();
     void startRequestSequence();
     void startFullZoneRead();
+    void endFullZoneRead();
     void onZoneReadTimeout();
     void handlePortLost();
 

@@ -12,9 +12,18 @@ void information(const QString &title, const QString &text)
     QMessageBox::information(nullptr, title, text, QMessageBox::Ok);
 }
 
-Qt::CheckState checkState(const QString &value)
+// A device flag: the box shows it and the snapshot keeps it.
+void showFlag(QCheckBox *box, bool *snapshot, const QString &value)
 {
-    return value.toInt() != 0 ? Qt::Checked : Qt::Unchecked;
+    *snapshot = value.toInt() != 0;
+    box->setCheckState(*snapshot ? Qt::Checked : Qt::Unchecked);
+}
+
+// A device number: its label shows the text, its slider takes the number.
+void showNumber(QLabel *label, QSlider *slider, const QString &text, int number)
+{
+    label->setText(text);
+    slider->setValue(number);
 }
 
 QString halfDegrees(int value)
@@ -47,50 +56,42 @@ void MainWindow::onRecvRequestResult(RequestType type, QString value)
         form->deviceFrequencyLineEdit->setText(value);
         break;
     case REQUEST_GET_FILTER_ENABLE:
-        form->filterEnableCheckBox->setCheckState(checkState(value));
-        filterEnabled = value.toInt() != 0;
+        showFlag(form->filterEnableCheckBox, &filterEnabled, value);
         break;
     case REQUEST_GET_FILTER_STRENGTH:
         filterStrength = value;
-        form->filterStrenthLabel->setText(value);
-        form->filterStrenthSlider->setValue(value.toInt());
+        showNumber(form->filterStrenthLabel, form->filterStrenthSlider, value, value.toInt());
         break;
     case REQUEST_GET_FILTER_MIN_RANGE:
         filterMinRange = value;
-        form->filterMinRangeLabel->setText(value);
-        form->filterMinRangeSlider->setValue(value.toInt());
+        showNumber(form->filterMinRangeLabel, form->filterMinRangeSlider, value, value.toInt());
         break;
     case REQUEST_GET_FILTER_MAX_RANGE:
         filterMaxRange = value;
-        form->filterMaxRangeLabel->setText(value);
-        form->filterMaxRangeSlider->setValue(value.toInt());
+        showNumber(form->filterMaxRangeLabel, form->filterMaxRangeSlider, value, value.toInt());
         break;
     case REQUEST_GET_AVERAGE_FILTER:
-        form->averageFilterCheckBox->setCheckState(checkState(value));
-        averageFilterEnabled = value.toInt() != 0;
+        showFlag(form->averageFilterCheckBox, &averageFilterEnabled, value);
         break;
     case REQUEST_GET_INPUT_NONC:
-        form->inputNoncCheckBox->setCheckState(checkState(value));
-        inputNormallyClosed = value.toInt() != 0;
+        showFlag(form->inputNoncCheckBox, &inputNormallyClosed, value);
         break;
     case REQUEST_GET_OUTPUT_NONC:
-        form->outputNoncCheckBox->setCheckState(checkState(value));
-        outputNormallyClosed = value.toInt() != 0;
+        showFlag(form->outputNoncCheckBox, &outputNormallyClosed, value);
         break;
     case REQUEST_GET_MASK_INTENSITY:
         maskIntensity = ushort(value.toInt());
-        form->maskIntensityLabel->setText(value);
-        form->maskIntensitySlider->setValue(value.toInt());
+        showNumber(form->maskIntensityLabel, form->maskIntensitySlider, value, maskIntensity);
         break;
     case REQUEST_GET_MASK_MIN_ANGLE:
         maskMinAngle = ushort(value.toInt());
-        form->maskMinAngleLabel->setText(halfDegrees(maskMinAngle));
-        form->maskMinAngleSlider->setValue(maskMinAngle);
+        showNumber(form->maskMinAngleLabel, form->maskMinAngleSlider, halfDegrees(maskMinAngle),
+                   maskMinAngle);
         break;
     case REQUEST_GET_MASK_MAX_ANGLE:
         maskMaxAngle = ushort(value.toInt());
-        form->maskMaxAngleLabel->setText(halfDegrees(maskMaxAngle));
-        form->maskMaxAngleSlider->setValue(maskMaxAngle);
+        showNumber(form->maskMaxAngleLabel, form->maskMaxAngleSlider, halfDegrees(maskMaxAngle),
+                   maskMaxAngle);
         break;
     case REQUEST_SAVE_PARAMETERS:
         if (!factoryResetInProgress) {

@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "laserscanview.h"
+#include "requesttable.h"
 #include "ui_mainwindow.h"
 #include "workerthread.h"
 
@@ -8,13 +9,6 @@
 #include <QMessageBox>
 #include <QSerialPortInfo>
 #include <QTimer>
-
-namespace {
-// The connection probe: a REQUEST_CONNECT frame without payload. The window writes it
-// itself because no worker exists yet.
-const char kProbe[10] = {'\x5A', '\xFA', '\x0A', '\x00', '\x0E',
-                         '\x00', '\x00', '\x00', '\xA8', '\x93'};
-} // namespace
 
 void MainWindow::setupSerialPort()
 {
@@ -87,7 +81,8 @@ void MainWindow::openPort()
     }
     portLost = false;
 
-    serialPort->write(kProbe, sizeof kProbe);
+    // The connection probe: the window writes it itself because no worker exists yet.
+    serialPort->write(requestFrame(REQUEST_CONNECT, QString()));
     if (!serialPort->waitForReadyRead(100)) {
         QMessageBox::critical(nullptr, tr("提示"), tr("串口不匹配，请选择其他串口!"),
                               QMessageBox::Ok);
@@ -139,14 +134,8 @@ void MainWindow::closePort()
         workerThread->deleteLater();
         workerThread = nullptr;
     }
-    if (readingAreas) {
-        readingAreas = false;
-        readAreaIndex = 0;
-        form->readAreaLlabel->hide();
-        form->readAreaProgressBar->hide();
-        form->readAreaProgressBar->setValue(0);
-    }
-    zoneReadTimer->stop();
+    if (readingAreas)
+        endFullZoneRead();
     form->openBtn->setText(tr("打开"));
     form->areasMonitoningGroupBox->setEnabled(false);
     form->factorySettingsBtn->setEnabled(false);
@@ -161,12 +150,15 @@ void MainWindow::startRequestSequence()
 {
     emit sendRequestType(REQUEST_GET_PARAM_FF00, QString());
     static const RequestType sequence[] = {
-        REQUEST_GET_INPUT_NONC,      REQUEST_GET_OUTPUT_NONC,      REQUEST_CURRENT_AREA,
-        REQUEST_GET_MODE,            REQUEST_DEVICE_IDENT,         REQUEST_SERIAL_NUMBER,
-        REQUEST_FIRMWARE_VERSION,    REQUEST_LOT_NUMBER,           REQUEST_GET_FREQUENCY,
-        REQUEST_GET_FILTER_ENABLE,   REQUEST_GET_AVERAGE_FILTER,   REQUEST_GET_FILTER_STRENGTH,
-        REQUEST_GET_FILTER_MIN_RANGE, REQUEST_GET_FILTER_MAX_RANGE, REQUEST_GET_MASK_INTENSITY,
-        REQUEST_GET_MASK_MIN_ANGLE,  REQUEST_GET_MASK_MAX_ANGLE,   REQUEST_GET_NPN_PNP,
+        REQUEST_GET_INPUT_NONC,       REQUEST_GET_OUTPUT_NONC,
+        REQUEST_CURRENT_AREA,         REQUEST_GET_MODE,
+        REQUEST_DEVICE_IDENT,         REQUEST_SERIAL_NUMBER,
+        REQUEST_FIRMWARE_VERSION,     REQUEST_LOT_NUMBER,
+        REQUEST_GET_FREQUENCY,        REQUEST_GET_FILTER_ENABLE,
+        REQUEST_GET_AVERAGE_FILTER,   REQUEST_GET_FILTER_STRENGTH,
+        REQUEST_GET_FILTER_MIN_RANGE, REQUEST_GET_FILTER_MAX_RANGE,
+        REQUEST_GET_MASK_INTENSITY,   REQUEST_GET_MASK_MIN_ANGLE,
+        REQUEST_GET_MASK_MAX_ANGLE,   REQUEST_GET_NPN_PNP,
     };
     int delay = 150;
     for (RequestType type : sequence) {
@@ -184,15 +176,21 @@ void MainWindow::startFullZoneRead()
     zoneReadTimer->start(zoneReadTimeoutMs);
 }
 
-void MainWindow::onZoneReadTimeout()
+void MainWindow::endFullZoneRead()
 {
-    if (!readingAreas)
-        return;
+    zoneReadTimer->stop();
     readingAreas = false;
     readAreaIndex = 0;
     form->readAreaLlabel->hide();
     form->readAreaProgressBar->hide();
     form->readAreaProgressBar->setValue(0);
+}
+
+void MainWindow::onZoneReadTimeout()
+{
+    if (!readingAreas)
+        return;
+    endFullZoneRead();
     // Settings and navigation stay usable; the zone page stays locked because an upload
     // of zones that were never read would overwrite the scanner's own.
     form->filterGroupBox->setEnabled(true);

@@ -66,12 +66,7 @@ void MainWindow::onReadCurArea(int index)
         emit readLidarArea(readAreaIndex);
         return;
     }
-    zoneReadTimer->stop();
-    form->readAreaLlabel->hide();
-    form->readAreaProgressBar->hide();
-    form->readAreaProgressBar->setValue(0);
-    readingAreas = false;
-    readAreaIndex = 0;
+    endFullZoneRead();
     emit sendRequestType(REQUEST_READ_AREAS_DONE, QString());
     if (deviceCurrentChannel >= 0 && deviceCurrentChannel < form->channels->count())
         form->channels->setCurrentIndex(deviceCurrentChannel);

@@ -26,10 +26,10 @@ private slots:
                               << false << false;
         QTest::newRow("help") << QStringList{exe, "-h"} << QStringList{} << false << false << true
                               << false;
-        QTest::newRow("port without path") << QStringList{exe, "--port"} << QStringList{}
-                                           << false << false << false << true;
-        QTest::newRow("empty port=") << QStringList{exe, "--port="} << QStringList{} << false
-                                     << false << false << true;
+        QTest::newRow("port without path")
+            << QStringList{exe, "--port"} << QStringList{} << false << false << false << true;
+        QTest::newRow("empty port=")
+            << QStringList{exe, "--port="} << QStringList{} << false << false << false << true;
         QTest::newRow("unknown") << QStringList{exe, "--bogus"} << QStringList{} << false << false
                                  << false << true;
         QTest::newRow("qt platform option passes")

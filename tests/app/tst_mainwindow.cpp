@@ -138,8 +138,8 @@ private slots:
         QCOMPARE(tabs->widget(1), ui->stateTab);
         emit tree->itemClicked(zones, 0);
         QCOMPARE(tabs->widget(1), ui->areaTab);
-        QCOMPARE(tabTexts(tabs), (QStringList{"DeviceSettings", "AreaConfiguration",
-                                              "RunningStatus"}));
+        QCOMPARE(tabTexts(tabs),
+                 (QStringList{"DeviceSettings", "AreaConfiguration", "RunningStatus"}));
 
         // The device tab comes back at index 0 after it was closed.
         emit tabs->tabCloseRequested(0);
@@ -172,9 +172,9 @@ private slots:
         QVERIFY(QFile::remove("images/logo.png"));
         window.resize(1020, 920);
         // JPEG is lossy: only the hue is reliable.
-        QTRY_VERIFY(QColor(window.ui()->logoLabel->pixmap(Qt::ReturnByValue).toImage().pixel(
-                           100, 20))
-                        .blue() > 200);
+        QTRY_VERIFY(
+            QColor(window.ui()->logoLabel->pixmap(Qt::ReturnByValue).toImage().pixel(100, 20))
+                .blue() > 200);
     }
 
     void showsEnglishTexts()

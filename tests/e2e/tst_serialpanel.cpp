@@ -23,15 +23,24 @@ struct Step
     int delayMs;
 };
 const Step kSequence[] = {
-    {REQUEST_GET_PARAM_FF00, 0},        {REQUEST_GET_INPUT_NONC, 150},
-    {REQUEST_GET_OUTPUT_NONC, 200},     {REQUEST_CURRENT_AREA, 250},
-    {REQUEST_GET_MODE, 300},            {REQUEST_DEVICE_IDENT, 350},
-    {REQUEST_SERIAL_NUMBER, 400},       {REQUEST_FIRMWARE_VERSION, 450},
-    {REQUEST_LOT_NUMBER, 500},          {REQUEST_GET_FREQUENCY, 550},
-    {REQUEST_GET_FILTER_ENABLE, 600},   {REQUEST_GET_AVERAGE_FILTER, 650},
-    {REQUEST_GET_FILTER_STRENGTH, 700}, {REQUEST_GET_FILTER_MIN_RANGE, 750},
-    {REQUEST_GET_FILTER_MAX_RANGE, 800}, {REQUEST_GET_MASK_INTENSITY, 850},
-    {REQUEST_GET_MASK_MIN_ANGLE, 900},  {REQUEST_GET_MASK_MAX_ANGLE, 950},
+    {REQUEST_GET_PARAM_FF00, 0},
+    {REQUEST_GET_INPUT_NONC, 150},
+    {REQUEST_GET_OUTPUT_NONC, 200},
+    {REQUEST_CURRENT_AREA, 250},
+    {REQUEST_GET_MODE, 300},
+    {REQUEST_DEVICE_IDENT, 350},
+    {REQUEST_SERIAL_NUMBER, 400},
+    {REQUEST_FIRMWARE_VERSION, 450},
+    {REQUEST_LOT_NUMBER, 500},
+    {REQUEST_GET_FREQUENCY, 550},
+    {REQUEST_GET_FILTER_ENABLE, 600},
+    {REQUEST_GET_AVERAGE_FILTER, 650},
+    {REQUEST_GET_FILTER_STRENGTH, 700},
+    {REQUEST_GET_FILTER_MIN_RANGE, 750},
+    {REQUEST_GET_FILTER_MAX_RANGE, 800},
+    {REQUEST_GET_MASK_INTENSITY, 850},
+    {REQUEST_GET_MASK_MIN_ANGLE, 900},
+    {REQUEST_GET_MASK_MAX_ANGLE, 950},
     {REQUEST_GET_NPN_PNP, 1000},
 };
 
@@ -66,9 +75,12 @@ struct Rig
     void connectPort() { window->openSelectedPort(); }
     bool waitForReadOut()
     {
-        return QTest::qWaitFor([this]() { return !ui()->versionLabel->text().isEmpty() &&
-                                                 ui()->npnorpnp->currentText() == "NPN"; },
-                               5000);
+        return QTest::qWaitFor(
+            [this]() {
+                return !ui()->versionLabel->text().isEmpty() &&
+                       ui()->npnorpnp->currentText() == "NPN";
+            },
+            5000);
     }
 };
 } // namespace
@@ -120,8 +132,7 @@ private slots:
         QCOMPARE(ui->maskMaxAngleLabel->text(), QStringLiteral("269.5"));
         QCOMPARE(ui->curAreaIndexLabel->text(), QStringLiteral("2"));
         QCOMPARE(rig.window->currentDeviceChannel(), 7);
-        QCOMPARE(rig.window->filterSnapshot().mid(0, 3),
-                 (QStringList{"42", "100", "12345"}));
+        QCOMPARE(rig.window->filterSnapshot().mid(0, 3), (QStringList{"42", "100", "12345"}));
 
         // The full zone read starts at 1050 ms with the window disabled.
         QTRY_VERIFY_WITH_TIMEOUT(countOf(rig.sim.receivedFrames(), REQUEST_READ_AREA) > 0, 3000);
