@@ -13,8 +13,8 @@
 #include <QVector>
 
 #include <algorithm>
-#include <utility>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -150,8 +150,7 @@ private:
     {
         // The worker's own batching step; the batch is handed on and emptied as it does.
         ScanState state;
-        if (!addToScanBatch(frame, length, &scanFrameCount, &state, &angles, &ranges,
-                            &intensities)
+        if (!addToScanBatch(frame, length, &scanFrameCount, &state, &angles, &ranges, &intensities)
                  .complete)
             return;
         const QVector<float> a = std::exchange(angles, {});

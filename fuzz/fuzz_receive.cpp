@@ -77,8 +77,8 @@ private:
     void scan(const char *frame, int length)
     {
         ScanState state;
-        const ScanBatchStep step = addToScanBatch(frame, length, &scanFrameCount, &state,
-                                                  &angles, &ranges, &intensities);
+        const ScanBatchStep step =
+            addToScanBatch(frame, length, &scanFrameCount, &state, &angles, &ranges, &intensities);
         check(!step.good || length == kScanFrameSize);
         check(angles.size() == ranges.size() && ranges.size() == intensities.size());
         check(angles.size() <= kPointsPerBatch);

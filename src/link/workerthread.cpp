@@ -144,8 +144,8 @@ void WorkerThread::parseReplyFrame(const char *frame, int length)
 void WorkerThread::parseScanFrame(const char *frame, int length)
 {
     ScanState state;
-    const ScanBatchStep step = addToScanBatch(frame, length, &scanFrameCount, &state, &angles,
-                                              &ranges, &intensities);
+    const ScanBatchStep step =
+        addToScanBatch(frame, length, &scanFrameCount, &state, &angles, &ranges, &intensities);
     if (step.good)
         emit sendState(state.erro, state.output, state.input);
     if (!step.complete)
