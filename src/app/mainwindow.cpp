@@ -122,6 +122,7 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    disconnectZoneEditor();
     if (workerThread) {
         delete workerThread;
         workerThread = nullptr;

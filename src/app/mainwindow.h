@@ -138,6 +138,7 @@ private:
 
     // Zone editor: scene, outlines, handles, point table.
     void setupZoneScene();
+    void disconnectZoneEditor();
     void rebuildOutline(int movedVertex);
     void startNewShape();
     void placeHandles();

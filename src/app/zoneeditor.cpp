@@ -79,6 +79,15 @@ void MainWindow::setupZoneScene()
         connect(button, &QToolButton::clicked, this, &MainWindow::onShapeBtn);
 }
 
+// The window's children outlive its members: a cell editor that commits, or a scene that
+// drops its focus item while they are torn down, must no longer reach this window.
+void MainWindow::disconnectZoneEditor()
+{
+    disconnect(pointModel, nullptr, this, nullptr);
+    disconnect(form->areaMonitorGraphicsView->zoneScene(), nullptr, this, nullptr);
+    disconnect(form->tableView, nullptr, this, nullptr);
+}
+
 void MainWindow::placeHandle(int index, const QPointF &vertex)
 {
     if (index >= 0 && index < vertexHandles.size())
@@ -204,10 +213,9 @@ void MainWindow::rebuildChannelShapes()
 void MainWindow::onMouseMovePoint(QPoint point)
 {
     const QPointF scene = form->areaMonitorGraphicsView->mapToScene(point);
-    // Adding 0.0 turns a negative zero into a plain zero, so no "-0.00" shows.
-    const qreal x = scene.x() / 100 + 0.0;
-    const qreal y = -scene.y() / 100 + 0.0;
-    qreal degrees = std::atan2(-scene.y(), scene.x()) * 180 / M_PI + 0.0;
+    const qreal x = scene.x() / 100;
+    const qreal y = -scene.y() / 100;
+    qreal degrees = std::atan2(-scene.y(), scene.x()) * 180 / M_PI;
     if (degrees < 0)
         degrees += 360;
     form->lineEditX->setText(QString::number(x, 'f', 2));
