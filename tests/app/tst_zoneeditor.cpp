@@ -308,6 +308,17 @@ private slots:
         QCOMPARE(e.ui->hysteresisComboBox->currentIndex(), 70);
         QCOMPARE(e.ui->detectableSizeComboBox->currentIndex(), 2);
         QVERIFY(e.ui->rectangleBtn->isChecked());
+
+        // After a channel load the three outlines are rebuilt and the user's area comes back.
+        e.ui->areas->setCurrentIndex(1);
+        e.press(e.ui->arcBtn);
+        e.setCell(0, 1, 3000);
+        const QPainterPath arc = e.outlines[1]->path();
+        e.window.rebuildChannelShapes();
+        QCOMPARE(e.window.editedArea(), 1);
+        QCOMPARE(e.rows(), (QStringList{"1:0,3000", "2:3000,0"}));
+        QCOMPARE(e.outlines[0]->path(), outline);
+        QCOMPARE(e.outlines[1]->path(), arc);
     }
 
     void polygonStopsAtOneVertexPerHandle()
