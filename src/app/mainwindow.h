@@ -143,6 +143,7 @@ private:
     void startNewShape();
     void placeHandles();
     void placeHandle(int index, const QPointF &vertex);
+    void placeShapeHandles(int count);
     void resetHandles();
     void setHandlesVisible(bool visible);
     void fillTable();

@@ -93,6 +93,16 @@ void MainWindow::updatePolygonRow(int k, const QPointF &vertex)
     setRowCells(k, vertex);
 }
 
+// Arcs and rectangles from a store may hold fewer points than their shape has corners.
+void MainWindow::placeShapeHandles(int count)
+{
+    const QVector<QPointF> &points = areaSettings[currentArea].points;
+    for (int i = 0; i < count && i < points.size(); ++i) {
+        placeHandle(i, points[i]);
+        refreshRow(i);
+    }
+}
+
 void MainWindow::onRectangleItemPos(QPointF pos)
 {
     tableTouched = false;
@@ -121,17 +131,16 @@ void MainWindow::onRectangleItemPos(QPointF pos)
         refreshRow(k);
         area.points = syncArcRadius(area.points, k, v);
         const int other = k == 0 ? 1 : 0;
-        placeHandle(other, area.points[other]);
-        refreshRow(other);
+        if (other < area.points.size()) {
+            placeHandle(other, area.points[other]);
+            refreshRow(other);
+        }
         break;
     }
     case RectangleRegion:
         refreshRow(k);
         area.points = coupleRectangle(area.points, k, v);
-        for (int i = 0; i < 4; ++i) {
-            placeHandle(i, area.points[i]);
-            refreshRow(i);
-        }
+        placeShapeHandles(4);
         break;
     case PolygonRegion:
         updatePolygonRow(k, v);
@@ -178,18 +187,13 @@ void MainWindow::onModelItemChanged(QStandardItem *item)
         if (e > 1 || e >= area.points.size())
             return;
         area.points = syncArcRadius(area.points, e, v);
-        refreshRow(e == 0 ? 1 : 0);
-        placeHandle(0, area.points[0]);
-        placeHandle(1, area.points[1]);
+        placeShapeHandles(2);
         break;
     case RectangleRegion:
         if (e > 3 || e >= area.points.size())
             return;
         area.points = coupleRectangle(area.points, e, v);
-        for (int i = 0; i < 4; ++i) {
-            placeHandle(i, area.points[i]);
-            refreshRow(i);
-        }
+        placeShapeHandles(4);
         break;
     case PolygonRegion:
         if (e > area.points.size())
