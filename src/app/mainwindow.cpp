@@ -89,14 +89,7 @@ MainWindow::MainWindow(QWidget *parent)
     form->tableView->setModel(pointModel);
     form->tableView->setSelectionBehavior(QAbstractItemView::SelectRows);
 
-    // Zone outlines of the channel the scanner's inputs select, drawn in the live view.
-    const QBrush zoneBrushes[3] = {QBrush(Qt::yellow), QBrush(QColor(255, 128, 0)),
-                                   QBrush(Qt::red)};
-    for (int k = 0; k < 3; ++k) {
-        stateZoneItems[k] = new QGraphicsPathItem;
-        stateZoneItems[k]->setBrush(zoneBrushes[k]);
-        form->stateGraphicsView->scene()->addItem(stateZoneItems[k]);
-    }
+    setupZoneScene();
 
     setupTabs();
     form->treeWidget->setEnabled(false);
@@ -118,6 +111,7 @@ MainWindow::MainWindow(QWidget *parent)
                 &MainWindow::onParametorChange);
     connect(form->factorySettingsBtn, &QPushButton::clicked, this,
             &MainWindow::onFactorySettingsBtn);
+    connect(form->backwardDeleteBtn, &QPushButton::clicked, this, &MainWindow::backwardDelete);
     connect(form->saveSettingsBtn, &QPushButton::clicked, this, &MainWindow::onSaveSettingsBtn);
     connect(form->loadSettingsBtn, &QPushButton::clicked, this, &MainWindow::onLoadSettingsBtn);
     form->npnorpnp->setEnabled(false);
@@ -128,6 +122,7 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    disconnectZoneEditor();
     if (workerThread) {
         delete workerThread;
         workerThread = nullptr;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "areasettings.h"
 #include "requesttype.h"
 
 #include <QMainWindow>
@@ -9,6 +10,8 @@
 #include <QString>
 #include <QVector>
 
+class PathItem;
+class QGraphicsEllipseItem;
 class QGraphicsItem;
 class QGraphicsPathItem;
 class QStandardItem;
@@ -16,6 +19,7 @@ class QStandardItemModel;
 class QTimer;
 class QTranslator;
 class QTreeWidgetItem;
+class RectangleItem;
 class WorkerThread;
 
 namespace Ui {
@@ -47,6 +51,13 @@ public:
 
     // How long the full zone read may wait for the next channel before it gives up.
     void setZoneReadTimeout(int ms) { zoneReadTimeoutMs = ms; }
+
+    // After a channel's records were loaded: rebuild the three outlines, then show the
+    // area the user last picked with its handles and table rows.
+    void rebuildChannelShapes();
+    const AreaSettings &areaRecord(int area) const { return areaSettings[area]; }
+    QVector<QPointF> rectangleCornerList(int area) const { return rectangleCorners[area]; }
+    int editedArea() const { return currentArea; }
 
 signals:
     void sendRequestType(RequestType type, QString value);
@@ -125,6 +136,26 @@ private:
     void handleFirmwareResult(RequestType type, const QString &value);
     void takeFilterSnapshot();
 
+    // Zone editor: scene, outlines, handles, point table.
+    void setupZoneScene();
+    void disconnectZoneEditor();
+    void rebuildOutline(int movedVertex);
+    void startNewShape();
+    void placeHandles();
+    void placeHandle(int index, const QPointF &vertex);
+    void placeShapeHandles(int count);
+    void resetHandles();
+    void setHandlesVisible(bool visible);
+    void fillTable();
+    void refreshRow(int row);
+    void setRowCells(int row, const QPointF &vertex);
+    bool isAddRow(int row) const;
+    bool readCellMm(int row, int column, int *mm) const;
+    void updatePolygonRow(int k, const QPointF &vertex);
+    void checkShapeButton(int regionType);
+    void showAreaSelectors();
+    void backwardDelete();
+
     Ui::MainWindow *form = nullptr;
     QVector<QWidget *> tabPages;
     QVector<QString> tabTitles;
@@ -150,11 +181,23 @@ private:
     int deviceCurrentChannel = 0;
     QVector<QGraphicsPathItem *> stateZoneItems;
 
-    // Zone page state (filled in by the zone editor).
+    // Zone page state.
     qreal handleOffsetX = 0;
     qreal handleOffsetY = 0;
     QStandardItemModel *pointModel = nullptr;
     bool factoryResetInProgress = false;
+    QVector<AreaSettings> areaSettings = QVector<AreaSettings>(3);
+    // Per area, the corners of its last rectangle build: what the store keeps for rectangles.
+    QVector<QVector<QPointF>> rectangleCorners = QVector<QVector<QPointF>>(3, QVector<QPointF>(4));
+    int currentChannel = 0;
+    int currentArea = 0;  // the edited area
+    int selectedArea = 0; // the area the user last picked (selector or outline click)
+    int backwardDeleteIndex = 2;
+    bool tableTouched = false;
+    QVector<RectangleItem *> vertexHandles;
+    QVector<PathItem *> zoneItems;
+    QGraphicsPathItem *gridItem = nullptr;
+    QGraphicsEllipseItem *fieldOfViewItem = nullptr;
 
     // Serial panel extras: ports the system list does not show, and the guard that
     // ends a full zone read the scanner never finishes.

@@ -4,54 +4,16 @@
 
 #include <QTimer>
 
-// The zone editor's behaviour arrives with the zone page; until then its slots accept
-// their signals and do nothing.
+// Channel change and the zone transfers; the editing within a channel lives in
+// zoneeditor.cpp, zonetable.cpp and zoneworkflow.cpp.
 void MainWindow::onChannelCurrentIndexChanged(int index)
 {
     Q_UNUSED(index)
 }
 
-void MainWindow::onAreasCurrentIndexChanged(int index)
-{
-    Q_UNUSED(index)
-}
-
-void MainWindow::onParametorChange(int index)
-{
-    Q_UNUSED(index)
-}
-
-void MainWindow::onModelItemChanged(QStandardItem *item)
-{
-    Q_UNUSED(item)
-}
-
-void MainWindow::onShapeBtn() {}
-
 void MainWindow::onDownloadBtn() {}
 
 void MainWindow::onUploadBtn() {}
-
-void MainWindow::onRectangleItemPos(QPointF pos)
-{
-    Q_UNUSED(pos)
-}
-
-void MainWindow::onRecvPathId(int id)
-{
-    Q_UNUSED(id)
-}
-
-void MainWindow::onMouseMovePoint(QPoint point)
-{
-    Q_UNUSED(point)
-}
-
-void MainWindow::onFocusItemChanged(QGraphicsItem *newFocusItem, QGraphicsItem *oldFocusItem)
-{
-    Q_UNUSED(newFocusItem)
-    Q_UNUSED(oldFocusItem)
-}
 
 void MainWindow::onReadCurArea(int index)
 {

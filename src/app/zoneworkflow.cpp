@@ -1,0 +1,111 @@
+// Zone page editing within one channel: area and parameter selectors, shape buttons,
+// outline clicks and the backward delete.
+#include "mainwindow.h"
+
+#include "pathitem.h"
+#include "rectangleitem.h"
+#include "ui_mainwindow.h"
+
+#include <QGraphicsPathItem>
+
+void MainWindow::checkShapeButton(int regionType)
+{
+    switch (regionType) {
+    case PolygonRegion:
+        form->polygonBtn->setChecked(true);
+        break;
+    case ArcRegion:
+        form->arcBtn->setChecked(true);
+        break;
+    case RectangleRegion:
+        form->rectangleBtn->setChecked(true);
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::showAreaSelectors()
+{
+    // Each call comes back through onParametorChange and stores the same index again.
+    const AreaSettings &area = areaSettings[currentArea];
+    form->offDelayComboBox->setCurrentIndex(area.offDelay);
+    form->onDelayComboBox->setCurrentIndex(area.onDelay);
+    form->detectableSizeComboBox->setCurrentIndex(area.detectableSize);
+    form->hysteresisComboBox->setCurrentIndex(area.hysteresis);
+}
+
+void MainWindow::onAreasCurrentIndexChanged(int index)
+{
+    if (index < 0 || index > 2)
+        return;
+    // The zone store saves the current channel here, before the edited area changes.
+    currentArea = index;
+    selectedArea = index;
+    placeHandles();
+    fillTable();
+    showAreaSelectors();
+    checkShapeButton(areaSettings[index].regionType);
+}
+
+void MainWindow::onParametorChange(int index)
+{
+    // A selector that cannot show the stored index reports -1: keep what is stored.
+    if (index < 0 || !sender())
+        return;
+    const QString name = sender()->objectName();
+    AreaSettings &area = areaSettings[currentArea];
+    const quint8 value = quint8(index);
+    if (name == QLatin1String("onDelayComboBox"))
+        area.onDelay = value;
+    else if (name == QLatin1String("offDelayComboBox"))
+        area.offDelay = value;
+    else if (name == QLatin1String("hysteresisComboBox"))
+        area.hysteresis = value;
+    else if (name == QLatin1String("detectableSizeComboBox"))
+        area.detectableSize = value;
+}
+
+void MainWindow::onShapeBtn()
+{
+    if (!sender())
+        return;
+    const QString name = sender()->objectName();
+    quint8 code = NoRegion;
+    if (name == QLatin1String("polygonBtn"))
+        code = PolygonRegion;
+    else if (name == QLatin1String("arcBtn"))
+        code = ArcRegion;
+    else if (name == QLatin1String("rectangleBtn"))
+        code = RectangleRegion;
+    else
+        return;
+    areaSettings[currentArea].regionType = code;
+    startNewShape();
+    fillTable();
+}
+
+void MainWindow::onRecvPathId(int id)
+{
+    if (id < 0 || id > 2)
+        return;
+    currentArea = id;
+    selectedArea = id;
+    form->areas->setCurrentIndex(id);
+    checkShapeButton(areaSettings[id].regionType);
+}
+
+void MainWindow::backwardDelete()
+{
+    if (backwardDeleteIndex < 0)
+        backwardDeleteIndex = 2;
+    const int a = backwardDeleteIndex;
+    zoneItems[a]->setPath(QPainterPath());
+    if (stateZoneItems[a])
+        stateZoneItems[a]->setPath(QPainterPath());
+    for (RectangleItem *handle : qAsConst(vertexHandles))
+        handle->setPos(-handleOffsetX, -handleOffsetY);
+    areaSettings[a].points.clear();
+    areaSettings[a].regionType = PolygonRegion;
+    --backwardDeleteIndex;
+}

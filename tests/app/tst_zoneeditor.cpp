@@ -1,0 +1,349 @@
+#include "lgraphicsview.h"
+#include "mainwindow.h"
+#include "modalcatcher.h"
+#include "pathitem.h"
+#include "rectangleitem.h"
+#include "testsupport.h"
+#include "ui_mainwindow.h"
+#include "zonegeometry.h"
+
+#include <QSpinBox>
+#include <QStandardItemModel>
+#include <QtTest>
+
+using ZoneGeometry::sceneToMm;
+
+namespace {
+const QPointF kOnScanner(-5, -5); // handle position of a vertex on the scanner
+
+// The real window on its zone page, driven through the mouse and the table.
+struct Editor
+{
+    TempWorkingDir dir;
+    ModalCatcher boxes;
+    MainWindow window;
+    Ui::MainWindow *ui = window.ui();
+    LGraphicsView *view = ui->areaMonitorGraphicsView;
+    QStandardItemModel *model = qobject_cast<QStandardItemModel *>(ui->tableView->model());
+    QVector<RectangleItem *> handles = QVector<RectangleItem *>(540);
+    QVector<PathItem *> outlines = QVector<PathItem *>(3);
+
+    Editor()
+    {
+        ui->tabWidget->addTab(ui->areaTab, QString());
+        ui->tabWidget->setCurrentWidget(ui->areaTab);
+        ui->areasMonitoningGroupBox->setEnabled(true);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        view->resetView(); // only the first view of a process resets itself
+        const QList<QGraphicsItem *> items = view->scene()->items();
+        for (QGraphicsItem *item : items) {
+            if (item->type() == RectangleItem::Type)
+                handles[item->data(3).toInt()] = static_cast<RectangleItem *>(item);
+            else if (item->type() == PathItem::Type)
+                outlines[static_cast<PathItem *>(item)->areaId()] = static_cast<PathItem *>(item);
+        }
+    }
+
+    QPoint at(const QPointF &scene) const
+    {
+        return view->viewport()->mapTo(&window, view->mapFromScene(scene));
+    }
+    void drag(const QPointF &from, const QPointF &to)
+    {
+        QWindow *w = window.windowHandle();
+        QTest::mousePress(w, Qt::LeftButton, {}, at(from));
+        for (int step = 1; step <= 4; ++step)
+            QTest::mouseMove(w, at(from + (to - from) * step / 4));
+        QTest::mouseRelease(w, Qt::LeftButton, {}, at(to));
+    }
+    void click(const QPointF &scene)
+    {
+        QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, at(scene));
+    }
+    void press(QAbstractButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
+    QPointF vertexOf(int i) const { return handles[i]->pos() + QPointF(5, 5); }
+
+    // A user edit of one cell: the click that marks the table touched, then the commit.
+    void setCell(int row, int column, const QVariant &value)
+    {
+        const QModelIndex index = model->index(row, column);
+        ui->tableView->scrollTo(index);
+        QTest::mouseClick(ui->tableView->viewport(), Qt::LeftButton, {},
+                          ui->tableView->visualRect(index).center());
+        model->setData(index, value);
+    }
+    void addVertex(int xMm, int yMm)
+    {
+        const int row = model->rowCount() - 1;
+        setCell(row, 0, xMm);
+        setCell(row, 1, yMm);
+    }
+    // "header:x,y" per row.
+    QStringList rows() const
+    {
+        QStringList out;
+        for (int r = 0; r < model->rowCount(); ++r)
+            out << QStringLiteral("%1:%2,%3")
+                       .arg(model->headerData(r, Qt::Vertical).toString(),
+                            model->index(r, 0).data().toString(),
+                            model->index(r, 1).data().toString());
+        return out;
+    }
+    QString rowOf(const QPointF &vertex) const
+    {
+        const QPoint mm = sceneToMm(vertex);
+        return QStringLiteral("%1,%2").arg(mm.x()).arg(mm.y());
+    }
+    int visibleHandles() const
+    {
+        return int(std::count_if(handles.begin(), handles.end(),
+                                 [](RectangleItem *h) { return h->isVisible(); }));
+    }
+};
+} // namespace
+
+class TestZoneEditor : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void drawingAPolygonTakesTheNextFreeHandle()
+    {
+        Editor e;
+        e.press(e.ui->polygonBtn);
+        QCOMPARE(e.visibleHandles(), 540);
+        QCOMPARE(e.rows(), QStringList{"+:0,0"});
+
+        const QPointF targets[3] = {{300, -500}, {-400, -300}, {100, 200}};
+        for (int i = 0; i < 3; ++i) {
+            e.drag(QPointF(0, 0), targets[i]);
+            QVERIFY(QLineF(e.vertexOf(i), targets[i]).length() < 10);
+            QCOMPARE(e.handles[i + 1]->pos(), kOnScanner);
+        }
+        const QStringList drawn = e.rows();
+        QCOMPARE(drawn.size(), 4);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(drawn[i], QStringLiteral("%1:%2").arg(i + 1).arg(e.rowOf(e.vertexOf(i))));
+        QCOMPARE(drawn[3], QStringLiteral("+:0,0"));
+        QVERIFY(e.outlines[0]->path().contains(QPointF(0, -200)));
+        QCOMPARE(e.window.areaRecord(0).points.size(), 3);
+
+        // Typing into the add row appends a vertex and moves the next free handle there.
+        QTest::mouseClick(e.ui->tableView->viewport(), Qt::LeftButton, {},
+                          e.ui->tableView->visualRect(e.model->index(3, 0)).center());
+        e.ui->tableView->edit(e.model->index(3, 0));
+        auto *editor = qobject_cast<QSpinBox *>(e.ui->tableView->indexWidget(e.model->index(3, 0)));
+        QVERIFY(editor);
+        editor->selectAll();
+        QTest::keyClicks(editor, "1500");
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(e.window.areaRecord(0).points.value(3), QPointF(150, 0));
+        QCOMPARE(e.handles[3]->pos(), QPointF(145, -5));
+        QCOMPARE(e.rows().mid(3), (QStringList{"4:1500,0", "+:0,0"}));
+        e.setCell(3, 1, 2000);
+        QCOMPARE(e.window.areaRecord(0).points.value(3), QPointF(150, -200));
+        QCOMPARE(e.handles[3]->pos(), QPointF(145, -205));
+    }
+
+    void closingWithAnOpenCellEditor()
+    {
+        auto e = std::make_unique<Editor>();
+        e->press(e->ui->polygonBtn);
+        const QModelIndex cell = e->model->index(0, 0);
+        QTest::mouseClick(e->ui->tableView->viewport(), Qt::LeftButton, {},
+                          e->ui->tableView->visualRect(cell).center());
+        e->ui->tableView->edit(cell);
+        QVERIFY(e->ui->tableView->indexWidget(cell));
+        QTest::keyClicks(e->ui->tableView->indexWidget(cell), "7");
+        e.reset(); // the editor commits while the window's children are torn down
+    }
+
+    void draggedHandleStopsAtTheSquareEdge()
+    {
+        Editor e;
+        e.press(e.ui->polygonBtn);
+        const QRectF visible = e.view->mapToScene(e.view->viewport()->rect()).boundingRect();
+        QVERIFY2(visible.bottom() > 1100, "the view must show beyond the edge");
+        e.drag(QPointF(0, 0), QPointF(300, 1080));
+        QCOMPARE(e.handles[0]->pos().y(), 1000.0);
+        QVERIFY(qAbs(e.handles[0]->pos().x() - 295) < 8);
+        e.drag(e.vertexOf(0), QPointF(-200, -1080));
+        QCOMPARE(e.handles[0]->pos().y(), -1000.0);
+        QVERIFY(qAbs(e.handles[0]->pos().x() + 205) < 8);
+        QCOMPARE(e.rows().first(), QStringLiteral("1:%1").arg(e.rowOf(e.vertexOf(0))));
+    }
+
+    void typedCellsAreCheckedAndClamped_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QVariant>("typed");
+        QTest::addColumn<QPointF>("vertex");
+        QTest::addColumn<QString>("row");
+        const QPointF before(100, -50);
+        QTest::newRow("text") << 0 << QVariant("abc") << before << "1000,500";
+        QTest::newRow("not finite") << 0 << QVariant("inf") << before << "1000,500";
+        QTest::newRow("fraction") << 0 << QVariant("12.5") << QPointF(1.2, -50) << "12,500";
+        QTest::newRow("beyond x") << 0 << QVariant(40000) << QPointF(1005, -50) << "10050,500";
+        QTest::newRow("beyond -y")
+            << 1 << QVariant("-40000") << QPointF(100, 1005) << "1000,-10050";
+    }
+
+    void typedCellsAreCheckedAndClamped()
+    {
+        QFETCH(int, column);
+        QFETCH(QVariant, typed);
+        QFETCH(QPointF, vertex);
+        QFETCH(QString, row);
+        Editor e;
+        e.press(e.ui->polygonBtn);
+        e.addVertex(1000, 500);
+        QCOMPARE(e.window.areaRecord(0).points, QVector<QPointF>{QPointF(100, -50)});
+        e.setCell(0, column, typed);
+        QCOMPARE(e.window.areaRecord(0).points, QVector<QPointF>{vertex});
+        QCOMPARE(e.rows().first(), "1:" + row);
+        QCOMPARE(e.vertexOf(0), vertex);
+    }
+
+    void arcAndRectangleStayCoupled()
+    {
+        Editor e;
+        e.press(e.ui->polygonBtn);
+        e.addVertex(1000, 500);
+        // A new arc drops the polygon at once.
+        e.press(e.ui->arcBtn);
+        QCOMPARE(e.window.areaRecord(0).points, (QVector<QPointF>{{0, 0}, {0, 0}}));
+        QCOMPARE(e.rows(), (QStringList{"1:0,0", "2:0,0"}));
+        QCOMPARE(e.visibleHandles(), 2);
+        QVERIFY(e.outlines[0]->path().isEmpty());
+
+        // 3 m ahead: the partner goes to 3 m at its own angle (0 degrees on the scanner).
+        e.setCell(0, 1, 3000);
+        QCOMPARE(e.rows(), (QStringList{"1:0,3000", "2:3000,0"}));
+        e.setCell(1, 0, -1000);
+        e.setCell(1, 1, 0);
+        QCOMPARE(e.rows(), (QStringList{"1:0,1000", "2:-1000,0"}));
+        QCOMPARE(e.vertexOf(0), QPointF(0, -100));
+        QVERIFY(e.outlines[0]->path().contains(QPointF(-50, -50)));
+        QVERIFY(!e.outlines[0]->path().contains(QPointF(50, -50)));
+        // A spare handle is no vertex of an arc.
+        e.click(QPointF(-30, -30));
+        e.drag(QPointF(0, 0), QPointF(200, 200));
+        QCOMPARE(e.window.areaRecord(0).points.size(), 2);
+        QCOMPARE(e.handles[2]->pos(), kOnScanner);
+
+        e.press(e.ui->rectangleBtn);
+        QCOMPARE(e.rows().size(), 4);
+        e.drag(QPointF(0, 0), QPointF(300, -400));
+        const QPointF v0 = e.vertexOf(0);
+        QCOMPARE(e.window.areaRecord(0).points.value(1).x(), v0.x());
+        QCOMPARE(e.window.areaRecord(0).points.value(3).y(), v0.y());
+        e.setCell(2, 0, -1000);
+        e.setCell(2, 1, 1000);
+        const QVector<QPointF> expected = {v0, {v0.x(), -100}, {-100, -100}, {-100, v0.y()}};
+        QCOMPARE(e.window.areaRecord(0).points, expected);
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(e.rows()[i], QStringLiteral("%1:%2").arg(i + 1).arg(e.rowOf(expected[i])));
+            QCOMPARE(e.vertexOf(i), expected[i]);
+        }
+        QVERIFY(e.outlines[0]->path().contains(QRectF(expected[0], expected[2]).center()));
+    }
+
+    void focusAndOutlineClicks()
+    {
+        Editor e;
+        e.ui->areas->setCurrentIndex(1);
+        e.press(e.ui->polygonBtn);
+        e.addVertex(-3000, 3000);
+        e.addVertex(-3000, -1000);
+        e.ui->areas->setCurrentIndex(0);
+        e.press(e.ui->polygonBtn);
+        e.addVertex(3000, 3000);
+        e.addVertex(3000, -1000);
+        QSignalSpy picked(e.outlines[0], &PathItem::sendPathId);
+
+        e.click(QPointF(150, -50));
+        QCOMPARE(picked.count(), 1);
+        e.click(QPointF(150, -60));
+        QCOMPARE(picked.count(), 1);
+        e.click(QPointF(0, -600)); // empty space takes the focus away
+        QCOMPARE(e.visibleHandles(), 0);
+        e.click(QPointF(150, -50));
+        QCOMPARE(e.visibleHandles(), 540);
+        QCOMPARE(picked.count(), 2);
+
+        // The other area's outline selects that area.
+        e.click(QPointF(-150, -50));
+        QCOMPARE(e.ui->areas->currentIndex(), 1);
+        QCOMPARE(e.window.editedArea(), 1);
+        QCOMPARE(e.rows().size(), 3);
+    }
+
+    void switchingAreasRestoresTheArea()
+    {
+        Editor e;
+        e.press(e.ui->rectangleBtn);
+        e.setCell(0, 0, 2000);
+        e.setCell(0, 1, 4000);
+        e.ui->onDelayComboBox->setCurrentIndex(3);
+        e.ui->offDelayComboBox->setCurrentIndex(5);
+        e.ui->hysteresisComboBox->setCurrentIndex(70);
+        e.ui->detectableSizeComboBox->setCurrentIndex(2);
+        // A selector that cannot show an index reports -1; the record keeps its value.
+        e.ui->onDelayComboBox->setCurrentIndex(-1);
+        QCOMPARE(e.window.areaRecord(0).onDelay, quint8(3));
+        e.ui->onDelayComboBox->setCurrentIndex(3);
+
+        const QStringList rows = e.rows();
+        const QPainterPath outline = e.outlines[0]->path();
+        const QPointF corner = e.handles[2]->pos();
+        e.ui->areas->setCurrentIndex(1);
+        QCOMPARE(e.ui->hysteresisComboBox->currentIndex(), 0);
+        e.ui->areas->setCurrentIndex(0);
+        QCOMPARE(e.rows(), rows);
+        QCOMPARE(e.outlines[0]->path(), outline);
+        QCOMPARE(e.handles[2]->pos(), corner);
+        QCOMPARE(e.ui->onDelayComboBox->currentIndex(), 3);
+        QCOMPARE(e.ui->offDelayComboBox->currentIndex(), 5);
+        QCOMPARE(e.ui->hysteresisComboBox->currentIndex(), 70);
+        QCOMPARE(e.ui->detectableSizeComboBox->currentIndex(), 2);
+        QVERIFY(e.ui->rectangleBtn->isChecked());
+
+        // After a channel load the three outlines are rebuilt and the user's area comes back.
+        e.ui->areas->setCurrentIndex(1);
+        e.press(e.ui->arcBtn);
+        e.setCell(0, 1, 3000);
+        const QPainterPath arc = e.outlines[1]->path();
+        e.window.rebuildChannelShapes();
+        QCOMPARE(e.window.editedArea(), 1);
+        QCOMPARE(e.rows(), (QStringList{"1:0,3000", "2:3000,0"}));
+        QCOMPARE(e.outlines[0]->path(), outline);
+        QCOMPARE(e.outlines[1]->path(), arc);
+    }
+
+    void polygonStopsAtOneVertexPerHandle()
+    {
+        Editor e;
+        e.press(e.ui->polygonBtn);
+        for (int i = 0; i < 539; ++i) {
+            const int row = e.model->rowCount() - 1;
+            emit e.ui->tableView->clicked(e.model->index(row, 0));
+            e.model->setData(e.model->index(row, 0), 1000 + 10 * i);
+        }
+        QCOMPARE(e.window.areaRecord(0).points.size(), 539);
+        QCOMPARE(e.model->rowCount(), 540);
+        // The last free handle lies on the scanner; dragging it adds vertex 540.
+        e.drag(QPointF(0, 0), QPointF(-300, -300));
+        QCOMPARE(e.window.areaRecord(0).points.size(), 540);
+        QCOMPARE(e.model->rowCount(), 540);
+        QCOMPARE(e.rows().last(), QStringLiteral("540:%1").arg(e.rowOf(e.vertexOf(539))));
+        // Refilled, the table offers no add row either.
+        e.ui->areas->setCurrentIndex(1);
+        e.ui->areas->setCurrentIndex(0);
+        QCOMPARE(e.model->rowCount(), 540);
+        QVERIFY(!e.rows().join(' ').contains('+'));
+    }
+};
+
+QTEST_MAIN(TestZoneEditor)
+#include "tst_zoneeditor.moc"
