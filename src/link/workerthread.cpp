@@ -100,7 +100,7 @@ void WorkerThread::onWriteAreaData()
         length = encodeFrame(frame, REQUEST_WRITE_AREA, block.constData(), block.size());
         written = port->write(frame, length);
     }
-    qDebug() << "on write" << zoneWriteChannel << length << kZoneBlockSize << written;
+    qDebug() << "on write" << zoneWriteChannel << length << kZoneBlockBytes << written;
 }
 
 void WorkerThread::abortZoneWrite()

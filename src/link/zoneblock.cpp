@@ -20,7 +20,7 @@ bool ZoneAreaRecord::operator==(const ZoneAreaRecord &o) const
 
 void encodeAreaBlock(const ZoneAreaRecord &area, char *out)
 {
-    std::memset(out, 0, kAreaBlockSize);
+    std::memset(out, 0, kAreaBlockBytes);
     out[0] = char(area.onDelay);
     out[1] = char(area.offDelay);
     out[2] = char(area.hysteresis);
@@ -57,21 +57,21 @@ ZoneAreaRecord decodeAreaBlock(const char *block, int *cut)
 
 QByteArray encodeZoneBlock(int channel, const ZoneChannelRecord &areas)
 {
-    QByteArray block(kZoneBlockSize, '\0');
+    QByteArray block(kZoneBlockBytes, '\0');
     block[0] = char(channel & 0xFF);
     for (int k = 0; k < kAreasPerChannel; ++k)
-        encodeAreaBlock(areas[k], block.data() + 1 + k * kAreaBlockSize);
+        encodeAreaBlock(areas[k], block.data() + 1 + k * kAreaBlockBytes);
     return block;
 }
 
 DecodedZoneBlock decodeZoneBlock(const char *payload, int size)
 {
-    char block[kZoneBlockSize] = {};
+    char block[kZoneBlockBytes] = {};
     if (payload && size > 0)
-        std::memcpy(block, payload, size_t(std::min(size, kZoneBlockSize)));
+        std::memcpy(block, payload, size_t(std::min(size, kZoneBlockBytes)));
     DecodedZoneBlock out;
     out.channel = quint8(block[0]);
     for (int k = 0; k < kAreasPerChannel; ++k)
-        out.areas[k] = decodeAreaBlock(block + 1 + k * kAreaBlockSize, &out.cutPoints[k]);
+        out.areas[k] = decodeAreaBlock(block + 1 + k * kAreaBlockBytes, &out.cutPoints[k]);
     return out;
 }

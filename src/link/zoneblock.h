@@ -13,8 +13,8 @@
 constexpr int kZoneChannelCount = 64;
 constexpr int kAreasPerChannel = 3;
 constexpr int kMaxZonePoints = 540;
-constexpr int kAreaBlockSize = 9 + 4 * kMaxZonePoints;                // 2169
-constexpr int kZoneBlockSize = 1 + kAreasPerChannel * kAreaBlockSize; // 6508
+constexpr int kAreaBlockBytes = 9 + 4 * kMaxZonePoints;                 // 2169
+constexpr int kZoneBlockBytes = 1 + kAreasPerChannel * kAreaBlockBytes; // 6508
 
 // An area as the scanner and the zone store hold it: the four selector indices, the
 // shape type, the value carried for the single-value shapes, and the vertices in whole
@@ -35,7 +35,7 @@ struct ZoneAreaRecord
 
 using ZoneChannelRecord = std::array<ZoneAreaRecord, kAreasPerChannel>;
 
-// Writes one area block (kAreaBlockSize bytes) at out. Coordinates keep their low 16
+// Writes one area block (kAreaBlockBytes bytes) at out. Coordinates keep their low 16
 // bits; only the first kMaxZonePoints vertices fit, so a longer list is cut there (the
 // callers refuse such lists before they get here).
 void encodeAreaBlock(const ZoneAreaRecord &area, char *out);
@@ -45,7 +45,7 @@ void encodeAreaBlock(const ZoneAreaRecord &area, char *out);
 // *cut (if given) receives the number of vertices dropped.
 ZoneAreaRecord decodeAreaBlock(const char *block, int *cut = nullptr);
 
-// The whole kZoneBlockSize-byte block of a channel (its number keeps its low 8 bits).
+// The whole kZoneBlockBytes-byte block of a channel (its number keeps its low 8 bits).
 QByteArray encodeZoneBlock(int channel, const ZoneChannelRecord &areas);
 
 struct DecodedZoneBlock

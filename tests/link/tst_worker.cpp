@@ -348,7 +348,7 @@ void TestWorker::zoneBlocksReachTheStore()
     areas[2].dependScale = 40000;
     areas[2].hysteresis = 9;
     QByteArray oversized = encodeZoneBlock(7, areas);
-    writeLe16(oversized.data() + 1 + kAreaBlockSize + 7, 600); // area 1 claims 600 points
+    writeLe16(oversized.data() + 1 + kAreaBlockBytes + 7, 600); // area 1 claims 600 points
     // A cut-short reply still names its channel; the rest reads as zeros.
     feed(reply(REQUEST_READ_AREA, 0, oversized) + reply(REQUEST_READ_AREA, 0, hex("05 01 02")) +
          damaged(reply(REQUEST_READ_AREA, 0, encodeZoneBlock(9, areas))));

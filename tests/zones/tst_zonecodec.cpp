@@ -146,7 +146,7 @@ private slots:
         const ZoneChannelRecord areas = {first, area(2, {{1000, 0}, {0, 1000}}),
                                          area(3, {{-10, 20}, {-10, 5}, {30, 5}, {30, 20}})};
         const QByteArray block = encodeZoneBlock(channel, areas);
-        QCOMPARE(block.size(), kZoneBlockSize);
+        QCOMPARE(block.size(), kZoneBlockBytes);
         const DecodedZoneBlock back = decodeZoneBlock(block.constData(), block.size());
         QCOMPARE(back.channel, channel);
         for (int k = 0; k < kAreasPerChannel; ++k) {
@@ -159,7 +159,7 @@ private slots:
     {
         ZoneAreaRecord warning = area(2, {{-300, 1200}, {7, -8}}, 0x1234);
         const QByteArray block = encodeZoneBlock(42, {ZoneAreaRecord(), warning, ZoneAreaRecord()});
-        const char *w = block.constData() + 1 + kAreaBlockSize; // area 1 at 2170
+        const char *w = block.constData() + 1 + kAreaBlockBytes; // area 1 at 2170
         QCOMPARE(quint8(block[0]), quint8(42));
         QCOMPARE(QByteArray(w, 9), QByteArray::fromHex("0332640a0234120200"));
         QCOMPARE(readLe16(w + 9), quint16(-300));
