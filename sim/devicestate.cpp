@@ -6,14 +6,15 @@
 
 namespace {
 
-ZoneArea polygonArea(const QVector<QPoint> &points, quint8 onDelay, quint8 offDelay)
+ZoneArea shapedArea(quint8 regionType, const QVector<QPoint> &points, quint8 onDelay,
+                    quint8 offDelay)
 {
     ZoneArea a;
     a.onDelay = onDelay;
     a.offDelay = offDelay;
     a.hysteresis = 1;
     a.detectableSize = 2;
-    a.regionType = 1;
+    a.regionType = regionType;
     a.points = points;
     return a;
 }
@@ -23,9 +24,33 @@ ZoneArea polygonArea(const QVector<QPoint> &points, quint8 onDelay, quint8 offDe
 void fillExampleChannel(DeviceState &s, int channel)
 {
     s.zone(channel, 0) =
-        polygonArea({{-2000, 0}, {-2000, 3000}, {2000, 3000}, {2000, 0}, {0, -300}}, 0, 2);
-    s.zone(channel, 1) = polygonArea({{-1500, 0}, {-1500, 2000}, {1500, 2000}, {1500, 0}}, 0, 1);
-    s.zone(channel, 2) = polygonArea({{-1000, 0}, {-1000, 1000}, {1000, 1000}, {1000, 0}}, 0, 0);
+        shapedArea(1, {{-2000, 0}, {-2000, 3000}, {2000, 3000}, {2000, 0}, {0, -300}}, 0, 2);
+    s.zone(channel, 1) = shapedArea(1, {{-1500, 0}, {-1500, 2000}, {1500, 2000}, {1500, 0}}, 0, 1);
+    s.zone(channel, 2) = shapedArea(1, {{-1000, 0}, {-1000, 1000}, {1000, 1000}, {1000, 0}}, 0, 0);
+}
+
+// The same idea drawn as sectors between 30 and 150 degrees (an arc keeps its two end
+// vertices) and as rectangles in front of the scanner (a rectangle keeps its four corners,
+// the corner nearest the scanner on the left first).
+void fillArcChannel(DeviceState &s, int channel)
+{
+    const int radii[3] = {4000, 2500, 1200};
+    for (int k = 0; k < 3; ++k) {
+        const int x = int(radii[k] * 0.8660254);
+        const int y = radii[k] / 2;
+        s.zone(channel, k) = shapedArea(2, {{x, y}, {-x, y}}, quint8(k), 1);
+    }
+}
+
+void fillRectangleChannel(DeviceState &s, int channel)
+{
+    const int halfWidth[3] = {2500, 1800, 1000};
+    const int depth[3] = {4000, 2600, 1400};
+    for (int k = 0; k < 3; ++k) {
+        const int w = halfWidth[k], d = depth[k];
+        s.zone(channel, k) =
+            shapedArea(3, {{-w, 300}, {-w, d}, {w, d}, {w, 300}}, 1, quint8(2 - k));
+    }
 }
 
 qint16 clamp16(int v)
@@ -55,6 +80,8 @@ DeviceState::DeviceState()
       npnPnp(fixedWidthText("NPN", 3)), zones(kZoneChannels * kZoneAreas)
 {
     fillExampleChannel(*this, 0);
+    fillArcChannel(*this, 1);
+    fillRectangleChannel(*this, 2);
     fillExampleChannel(*this, currentArea[1]);
 }
 

@@ -22,6 +22,10 @@ struct SimOptions
     bool silent = false;
     // The scan stream the scanner sends on its own while in application mode.
     bool scanStream = true;
+    // The scanner holds its scan stream while it serves its zone memory (from a zone
+    // request until shortly after the last one), so zone blocks have the line to
+    // themselves; false keeps streaming and lets scans share the line with the blocks.
+    bool pauseStreamForZones = true;
 
     // Reply types (and, with corruptScanFrames, the scan stream) sent with a bad
     // checksum; corruptShare spoils that share (0..1) of all outgoing frames at random.

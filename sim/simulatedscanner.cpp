@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <fcntl.h>
 #include <pty.h>
@@ -25,8 +26,11 @@ namespace {
 
 constexpr double kWireBytesPerSecond = 921600.0 / 10.0; // 8N1: ten bits per byte
 constexpr int kTickMs = 2;
-// The wire never runs ahead by more than this after an idle spell.
+// An idle wire builds up no more credit than this, so a frame that follows a quiet spell
+// is not delivered faster than the line allows; while bytes wait, the credit of every
+// moment counts, however late the thread gets round to using it.
 constexpr double kMaxWireBurst = 256.0;
+constexpr double kMaxWireCredit = 16 * 1024.0;
 // Scan frames wait while this much is queued or unread, as a real scanner's UART
 // would simply fall behind; a reply is never held back.
 constexpr int kMaxQueued = 2 * 1024;
@@ -34,6 +38,9 @@ constexpr int kMaxUnread = 2 * 1024;
 // A request whose rest does not come within this time is given up.
 constexpr double kRequestGapSeconds = 0.1;
 constexpr int kMaxSplitPiece = 256;
+// How long the scan stream stays held after a zone request: the answer (71 ms for a
+// block) and the tool's next request fit well inside it.
+constexpr double kZoneQuietSeconds = 0.15;
 
 QByteArray u16Bytes(quint16 v)
 {
@@ -249,6 +256,10 @@ void SimulatedScanner::start()
     m_tick = new QTimer(this);
     m_tick->setTimerType(Qt::PreciseTimer);
     connect(m_tick, &QTimer::timeout, this, &SimulatedScanner::onTick);
+    m_rxTimer = new QTimer(this);
+    m_rxTimer->setTimerType(Qt::PreciseTimer);
+    m_rxTimer->setSingleShot(true);
+    connect(m_rxTimer, &QTimer::timeout, this, &SimulatedScanner::takeArrivedBytes);
     arm();
 }
 
@@ -257,8 +268,11 @@ void SimulatedScanner::arm()
     m_notifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &SimulatedScanner::onReadable);
     m_in.clear();
+    m_wireIn.clear();
     m_lastTick = m_clock.nsecsElapsed() / 1e9;
+    m_txLast = m_rxLast = m_lastTick;
     m_wireBudget = 0;
+    m_rxBudget = 0;
     m_scansDue = 0;
     m_sectorIndex = 0;
     m_deafUntil = -1;
@@ -271,6 +285,8 @@ void SimulatedScanner::stop()
     m_notifier = nullptr;
     delete m_tick;
     m_tick = nullptr;
+    delete m_rxTimer;
+    m_rxTimer = nullptr;
     closeDevice();
 }
 
@@ -280,6 +296,8 @@ void SimulatedScanner::unplug()
     m_notifier = nullptr;
     if (m_tick)
         m_tick->stop();
+    if (m_rxTimer)
+        m_rxTimer->stop();
     closeDevice();
 }
 
@@ -295,11 +313,13 @@ bool SimulatedScanner::replug(QString *error)
 
 void SimulatedScanner::onReadable()
 {
+    // The line was idle up to now if nothing was still on its way.
+    accrueReceiveCredit(m_clock.nsecsElapsed() / 1e9);
     char buf[4096];
     for (;;) {
         const ssize_t n = ::read(m_master, buf, sizeof buf);
         if (n > 0) {
-            m_in.append(buf, int(n));
+            m_wireIn.append(buf, int(n));
             QMutexLocker lock(&m_mutex);
             m_rawBytes += n;
             continue;
@@ -308,7 +328,40 @@ void SimulatedScanner::onReadable()
             continue;
         break; // EAGAIN: drained
     }
-    m_lastRx = m_clock.nsecsElapsed() / 1e9;
+    takeArrivedBytes();
+}
+
+void SimulatedScanner::accrueReceiveCredit(double now)
+{
+    m_rxBudget += (now - m_rxLast) * kWireBytesPerSecond;
+    m_rxLast = now;
+    m_rxBudget = std::min(m_rxBudget, m_wireIn.isEmpty() ? kMaxWireBurst : kMaxWireCredit);
+}
+
+// The pseudo-terminal hands over a whole request at once; a paced scanner only sees its
+// bytes as fast as they would come down the line, so a 6.5 KB zone block takes its 71 ms
+// to arrive before it is answered.
+void SimulatedScanner::takeArrivedBytes()
+{
+    const double now = m_clock.nsecsElapsed() / 1e9;
+    const bool paced = options().paced;
+    int count = m_wireIn.size();
+    if (paced) {
+        accrueReceiveCredit(now);
+        count = std::min(count, int(m_rxBudget));
+        m_rxBudget -= count;
+    }
+    if (count > 0) {
+        m_in.append(m_wireIn.constData(), count);
+        m_wireIn.remove(0, count);
+        m_lastRx = now;
+    }
+    if (!m_wireIn.isEmpty() && m_rxTimer) {
+        const double wait = (m_wireIn.size() - m_rxBudget) / kWireBytesPerSecond;
+        m_rxTimer->start(std::max(1, int(std::ceil(wait * 1000))));
+    }
+    if (count <= 0)
+        return;
     simframes::Request r;
     while (simframes::takeRequest(m_in, &r) == simframes::Take::Frame)
         handleRequest(r);
@@ -333,6 +386,9 @@ void SimulatedScanner::handleRequest(const simframes::Request &r)
     if (!r.checksumOk)
         return; // a damaged request is ignored, as the firmware does
     emit frameReceived(r.type, r.payload);
+    if (r.type == REQUEST_READ_AREA || r.type == REQUEST_WRITE_AREA ||
+        r.type == REQUEST_BEGIN_AREA_WRITE)
+        m_zoneBusyUntil = m_clock.nsecsElapsed() / 1e9 + kZoneQuietSeconds;
     if (o.silent || m_deafUntil >= 0)
         return;
     if (mode != 0 && !bootloaderAnswers(r.type))
@@ -635,8 +691,10 @@ void SimulatedScanner::onTick()
         m_state.deviceMode = quint8(m_modeAfterRestart);
     }
 
+    if (!m_wireIn.isEmpty())
+        takeArrivedBytes();
     // A request whose rest never comes must not swallow the ones behind it.
-    if (!m_in.isEmpty() && now - m_lastRx > kRequestGapSeconds) {
+    if (m_wireIn.isEmpty() && !m_in.isEmpty() && now - m_lastRx > kRequestGapSeconds) {
         m_in.remove(0, 1);
         m_lastRx = now;
         simframes::Request r;
@@ -653,7 +711,7 @@ void SimulatedScanner::onTick()
         frequency = std::clamp<int>(m_state.frequency, 1, 100);
         streaming = o.scanStream && !o.silent && m_state.deviceMode == 0;
     }
-    streaming = streaming && m_deafUntil < 0;
+    streaming = streaming && m_deafUntil < 0 && !(o.pauseStreamForZones && now < m_zoneBusyUntil);
     if (!streaming) {
         m_scansDue = 0;
     } else {
@@ -666,8 +724,6 @@ void SimulatedScanner::onTick()
             sendScanFrame(now, o);
         }
     }
-    if (o.paced)
-        m_wireBudget = std::min(m_wireBudget + dt * kWireBytesPerSecond, kMaxWireBurst);
     flushOutput(true);
 }
 
@@ -730,11 +786,16 @@ void SimulatedScanner::flushOutput(bool tick)
     if (m_master < 0)
         return;
     const SimOptions o = options();
-    // Between ticks only the unpaced, unsplit wire writes at once.
-    if (!tick && (o.paced || o.splitWrites))
+    // Between ticks a split wire waits for the tick; a paced one sends what the line has
+    // room for at once, so an answer is not held back until the next tick.
+    if (!tick && o.splitWrites)
         return;
 
     QMutexLocker lock(&m_mutex);
+    const double now = m_clock.nsecsElapsed() / 1e9;
+    m_wireBudget += (now - m_txLast) * kWireBytesPerSecond;
+    m_txLast = now;
+    m_wireBudget = std::min(m_wireBudget, m_out.isEmpty() ? kMaxWireBurst : kMaxWireCredit);
     if (m_out.isEmpty())
         return;
     int allowed = o.paced ? int(m_wireBudget) : m_out.size();
@@ -749,4 +810,6 @@ void SimulatedScanner::flushOutput(bool tick)
     m_out.remove(0, int(n));
     if (o.paced)
         m_wireBudget -= double(n);
+    if (m_out.isEmpty())
+        m_wireBudget = std::min(m_wireBudget, kMaxWireBurst);
 }

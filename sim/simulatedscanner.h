@@ -75,6 +75,8 @@ private:
     void sendScanFrame(double now, const SimOptions &o);
     void queueFrame(QByteArray frame, bool spoil, const SimOptions &o);
     void flushOutput(bool tick);
+    void accrueReceiveCredit(double now);
+    void takeArrivedBytes();
     bool readerIsBehind() const;
 
     mutable QMutex m_mutex; // guards everything from here to m_out
@@ -92,15 +94,21 @@ private:
     int m_slave = -1;
     QSocketNotifier *m_notifier = nullptr;
     QTimer *m_tick = nullptr;
+    QTimer *m_rxTimer = nullptr; // the rest of a request has come down the line
     QElapsedTimer m_clock;
     QRandomGenerator m_rng;
     SimScene m_scene;
-    QByteArray m_in;
+    QByteArray m_wireIn;     // read from the terminal, still on its way down a paced line
+    QByteArray m_in;         // arrived, not yet a whole request
     double m_lastRx = 0;     // seconds on m_clock
     double m_lastTick = 0;   // seconds on m_clock
     double m_wireBudget = 0; // bytes the paced wire may still carry now
-    double m_scansDue = 0;   // scan frames owed to the stream
-    int m_sectorIndex = 0;   // 0..5 within the current scan
-    double m_deafUntil = -1; // restarting until then
+    double m_txLast = 0;     // seconds on m_clock when m_wireBudget was last topped up
+    double m_rxBudget = 0;   // the same for the line towards the scanner
+    double m_rxLast = 0;
+    double m_scansDue = 0;       // scan frames owed to the stream
+    int m_sectorIndex = 0;       // 0..5 within the current scan
+    double m_deafUntil = -1;     // restarting until then
+    double m_zoneBusyUntil = -1; // serving the zone memory until then
     int m_modeAfterRestart = 0;
 };

@@ -205,4 +205,7 @@ private:
     QTimer *zoneReadTimer = nullptr;
     int zoneReadTimeoutMs = 3000;
     bool portLost = false;
+    // Counts opens and closes, so a timer started for one connection can tell whether
+    // that connection is still the current one.
+    int connectionSerial = 0;
 };

@@ -111,11 +111,12 @@ void MainWindow::openPort()
     form->readAreaLlabel->show();
     form->readAreaProgressBar->show();
     startRequestSequence();
-    // Only start the full read if the link is still up by then; a close in between
-    // would otherwise leave a window disabled with nobody to answer.
-    WorkerThread *worker = workerThread;
-    QTimer::singleShot(1050, this, [this, worker]() {
-        if (workerThread == worker && serialPort->isOpen())
+    // Only start the full read if this very connection is still up by then: a close in
+    // between would leave a window disabled with nobody to answer, and a close and reopen
+    // would start a second read beside the new connection's own.
+    const int connection = ++connectionSerial;
+    QTimer::singleShot(1050, this, [this, connection]() {
+        if (connectionSerial == connection && serialPort->isOpen())
             startFullZoneRead();
     });
     form->portName->setEnabled(false);
@@ -125,6 +126,7 @@ void MainWindow::openPort()
 
 void MainWindow::closePort()
 {
+    ++connectionSerial;
     serialPort->close();
     if (workerThread) {
         // The worker may be on the call stack (a port error raised inside its readData),

@@ -5,9 +5,13 @@
 #include "replydecoder.h"
 #include "requesttable.h"
 #include "scanframe.h"
+#include "zoneblock.h"
+#include "zonestore.h"
 
+#include <QDebug>
 #include <QPointer>
 #include <QSerialPort>
+#include <QSettings>
 #include <utility>
 
 WorkerThread::WorkerThread(QSerialPort *port)
@@ -65,6 +69,10 @@ void WorkerThread::onRequestType(RequestType type, QString value)
         return;
     if (type == REQUEST_SAVE_VENDOR_DATA)
         saveTarget = value;
+    if (type == REQUEST_BEGIN_AREA_WRITE) {
+        zoneWriteRunning = true;
+        zoneWriteChannel = 0;
+    }
     char frame[kFrameBufferSize];
     const int length = encodeRequestFrame(frame, *info, value, firmwareDigest);
     if (length > 0)
@@ -79,7 +87,26 @@ void WorkerThread::onReadArea(int index)
 
 void WorkerThread::onWriteAreaData()
 {
-    // Zone upload: filled in with the zone transfer.
+    QByteArray block;
+    {
+        QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+        block = encodeZoneBlock(zoneWriteChannel, readStoredChannel(store, zoneWriteChannel));
+        store.sync();
+    }
+    qint64 written = -1;
+    int length = 0;
+    if (port && port->isOpen()) {
+        char frame[kFrameBufferSize];
+        length = encodeFrame(frame, REQUEST_WRITE_AREA, block.constData(), block.size());
+        written = port->write(frame, length);
+    }
+    qDebug() << "on write" << zoneWriteChannel << length << kZoneBlockBytes << written;
+}
+
+void WorkerThread::abortZoneWrite()
+{
+    zoneWriteRunning = false;
+    zoneWriteChannel = 0;
 }
 
 void WorkerThread::onFirmwareWriteData(QString)
@@ -166,21 +193,49 @@ void WorkerThread::writeFrame(quint16 type, const QByteArray &payload)
         port->write(frame, length);
 }
 
-void WorkerThread::storeZoneBlock(const char *, int)
+void WorkerThread::storeZoneBlock(const char *block, int size)
 {
-    // Zone download: stores the block into the zone store and reports the channel;
-    // filled in with the zone transfer.
+    const DecodedZoneBlock zone = decodeZoneBlock(block, size);
+    for (int k = 0; k < kAreasPerChannel; ++k) {
+        if (zone.cutPoints[k] > 0)
+            qWarning() << "zone block of channel" << zone.channel << "area" << k << "claims"
+                       << zone.areas[k].points.size() + zone.cutPoints[k]
+                       << "points; kept the first" << kMaxZonePoints;
+    }
+    // The store is complete on disk before the window hears of the channel and reads it.
+    QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+    writeStoredChannel(store, zone.channel, zone.areas);
+    store.sync();
+    emit sendReadCurArea(zone.channel);
 }
 
 void WorkerThread::startZoneWrite()
 {
-    // Zone upload: sends the first block; filled in with the zone transfer.
+    if (!zoneWriteRunning)
+        return;
+    // The scanner needs a moment after the begin acknowledgement before the first block.
+    QThread::msleep(300);
+    onWriteAreaData();
 }
 
 void WorkerThread::zoneBlockAcknowledged()
 {
-    // Zone upload: reports the channel and sends the next block; filled in with the zone
-    // transfer.
+    if (!zoneWriteRunning)
+        return;
+    const QPointer<WorkerThread> alive(this);
+    emit sendWriteCurArea(zoneWriteChannel);
+    // The window may have given the write up, or closed the link, while it handled the
+    // report.
+    if (!alive || !zoneWriteRunning)
+        return;
+    ++zoneWriteChannel;
+    if (zoneWriteChannel < kZoneChannelCount) {
+        onWriteAreaData();
+        return;
+    }
+    qDebug() << "获取区域信息完成";
+    zoneWriteChannel = 0;
+    zoneWriteRunning = false;
 }
 
 void WorkerThread::firmwareChunkAcknowledged()

@@ -24,6 +24,13 @@ public:
     int pendingBytes() const { return receiveBuffer.size(); }
     int pendingScanFrames() const { return scanFrameCount; }
     QString currentSaveTarget() const { return saveTarget; }
+    int nextZoneWriteChannel() const { return zoneWriteChannel; }
+    bool isWritingZones() const { return zoneWriteRunning; }
+
+    // Gives up a full zone write that the scanner stopped answering: the next write starts
+    // at channel 0 again, and acknowledgements that still arrive for the abandoned one are
+    // ignored rather than taken as the start of another.
+    void abortZoneWrite();
 
 signals:
     void sendState(uchar erro, uchar output, uchar input);
@@ -73,4 +80,7 @@ private:
     QVector<float> angles;
     QString saveTarget;
     int zoneWriteChannel = 0;
+    // Set from the begin request until channel 63 is acknowledged or the write is given
+    // up; acknowledgements outside it belong to no write.
+    bool zoneWriteRunning = false;
 };

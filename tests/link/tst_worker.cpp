@@ -1,15 +1,20 @@
 #include "framecodec.h"
 #include "requesttable.h"
 #include "scanframe.h"
+#include "testsupport.h"
 #include "workerthread.h"
+#include "zoneblock.h"
+#include "zonestore.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QSerialPort>
+#include <QSettings>
 #include <QtTest>
 
 #include <cerrno>
 #include <fcntl.h>
+#include <memory>
 #include <pty.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -68,6 +73,8 @@ private slots:
     void polaritySuccessSavesVendorData();
     void repliesReachTheirSignals();
     void repliesWithoutResultStaySilent();
+    void zoneBlocksReachTheStore();
+    void zoneWriteSendsEveryChannelOfTheStore();
     void everyFrameOfOneReadIsDecoded();
     void framesSplitAcrossReads();
     void garbageDoesNotAccumulate();
@@ -83,6 +90,8 @@ private:
     void settle();
     QStringList results() const { return m_results; }
 
+    // The zone transfer reads and writes config.ini in the working directory.
+    std::unique_ptr<TempWorkingDir> m_dir;
     int m_master = -1;
     int m_slave = -1;
     QSerialPort *m_port = nullptr;
@@ -92,6 +101,7 @@ private:
 
 void TestWorker::init()
 {
+    m_dir = std::make_unique<TempWorkingDir>();
     QVERIFY(::openpty(&m_master, &m_slave, nullptr, nullptr, nullptr) == 0);
     termios raw;
     QVERIFY(::tcgetattr(m_slave, &raw) == 0);
@@ -142,6 +152,7 @@ void TestWorker::cleanup()
     m_port = nullptr;
     ::close(m_master);
     ::close(m_slave);
+    m_dir.reset();
 }
 
 // Writes bytes as the scanner, letting the event loop run whenever the pty is full.
@@ -314,12 +325,10 @@ void TestWorker::repliesReachTheirSignals()
 
 void TestWorker::repliesWithoutResultStaySilent()
 {
-    QByteArray block(6508, '\0');
-    block[0] = char(7);
+    // Zone acknowledgements outside a zone write belong to no write and start nothing.
     feed(reply(0x0005, 0, hex("01")) + reply(0x0007, 0) + reply(0x000C, 0) +
          reply(REQUEST_SET_FILTER_STRENGTH, 0) + reply(REQUEST_SET_PARAM_5509, 0) +
-         reply(REQUEST_RESTART, 0) + reply(REQUEST_READ_AREA, 0, block) +
-         reply(REQUEST_READ_AREA, 0, hex("05")) + reply(REQUEST_BEGIN_AREA_WRITE, 0) +
+         reply(REQUEST_RESTART, 0) + reply(REQUEST_BEGIN_AREA_WRITE, 0) +
          reply(REQUEST_WRITE_AREA, 0) + reply(REQUEST_FIRMWARE_DATA, 0) +
          damaged(reply(REQUEST_GET_FREQUENCY, 0, hex("0F"))) +
          reply(REQUEST_SERIAL_NUMBER, 0, QByteArray("AB")));
@@ -328,6 +337,97 @@ void TestWorker::repliesWithoutResultStaySilent()
     QCOMPARE(m_worker->pendingBytes(), 0);
     // Nothing was sent back either.
     expectSilence();
+}
+
+void TestWorker::zoneBlocksReachTheStore()
+{
+    ZoneChannelRecord areas;
+    areas[0].regionType = 1;
+    areas[0].points = {{-300, 1200}, {0, 0}};
+    areas[2].regionType = 3;
+    areas[2].dependScale = 40000;
+    areas[2].hysteresis = 9;
+    QByteArray oversized = encodeZoneBlock(7, areas);
+    writeLe16(oversized.data() + 1 + kAreaBlockBytes + 7, 600); // area 1 claims 600 points
+    // A cut-short reply still names its channel; the rest reads as zeros.
+    feed(reply(REQUEST_READ_AREA, 0, oversized) + reply(REQUEST_READ_AREA, 0, hex("05 01 02")) +
+         damaged(reply(REQUEST_READ_AREA, 0, encodeZoneBlock(9, areas))));
+    settle();
+    QCOMPARE(results(), QStringList({"read area 7", "read area 5"}));
+
+    QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+    QCOMPARE(store.value("Channel7/Area0/Points").toString(), QStringLiteral("-300,1200,0,0,"));
+    QCOMPARE(store.value("Channel7/Area2/dependScale").toInt(), 40000);
+    QCOMPARE(store.value("Channel7/Area2/hysteresis").toInt(), 9);
+    QCOMPARE(readStoredChannel(store, 7)[1].points.size(), kMaxZonePoints);
+    QCOMPARE(readStoredChannel(store, 7)[2], areas[2]);
+    QCOMPARE(store.value("Channel5/Area0/onDelay").toInt(), 1);
+    QCOMPARE(store.value("Channel5/Area0/offDelay").toInt(), 2);
+    QCOMPARE(store.value("Channel5/Area0/Points").toString(), QString());
+    QVERIFY(!store.contains("Channel9/Area0/Points"));
+}
+
+void TestWorker::zoneWriteSendsEveryChannelOfTheStore()
+{
+    {
+        QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+        resetZoneStore(store);
+        store.setValue("Channel0/Area0/Points", "1.9,-2.9,");
+        store.setValue("Channel0/Area0/dependScale", 70000);
+        store.setValue("Channel33/Area2/Points", "-300,1200,5,6,");
+        store.setValue("Channel63/Area1/regionType", 7);
+        store.sync();
+    }
+    auto expectedBlock = [](int channel) {
+        QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+        const QByteArray block = encodeZoneBlock(channel, readStoredChannel(store, channel));
+        char frame[kFrameBufferSize];
+        const int length = encodeFrame(frame, REQUEST_WRITE_AREA, block.constData(), block.size());
+        return QByteArray(frame, length);
+    };
+    const QByteArray first = expectedBlock(0);
+    QCOMPARE(first.size(), 6518);
+    QCOMPARE(readLe16(first.constData() + 8 + 1 + 5), quint16(4464));
+
+    for (int round = 0; round < 2; ++round) {
+        m_results.clear();
+        m_worker->onRequestType(REQUEST_BEGIN_AREA_WRITE, QString());
+        const QByteArray begin = requestFrame(REQUEST_BEGIN_AREA_WRITE, QString());
+        QCOMPARE(take(begin.size()), begin);
+        feed(reply(REQUEST_BEGIN_AREA_WRITE, 0));
+        for (int channel = 0; channel < kZoneChannelCount; ++channel) {
+            const QByteArray sent = take(6518);
+            QVERIFY2(sent == expectedBlock(channel), qPrintable(QString::number(channel)));
+            feed(reply(REQUEST_WRITE_AREA, 0));
+        }
+        settle();
+        QCOMPARE(m_results.size(), kZoneChannelCount);
+        QCOMPARE(m_results.first(), QStringLiteral("write area 0"));
+        QCOMPARE(m_results.last(), QStringLiteral("write area 63"));
+        QVERIFY(!m_worker->isWritingZones());
+        QCOMPARE(m_worker->nextZoneWriteChannel(), 0);
+        expectSilence();
+    }
+
+    // A refused block stops the write; once it is given up a late acknowledgement does not
+    // start sending again, and the next write begins at channel 0.
+    m_results.clear();
+    m_worker->onRequestType(REQUEST_BEGIN_AREA_WRITE, QString());
+    take(10);
+    feed(reply(REQUEST_BEGIN_AREA_WRITE, 0));
+    QCOMPARE(take(6518), expectedBlock(0));
+    feed(reply(REQUEST_WRITE_AREA, 0));
+    QCOMPARE(take(6518), expectedBlock(1));
+    feed(reply(REQUEST_WRITE_AREA, 1));
+    settle();
+    expectSilence();
+    QCOMPARE(m_worker->nextZoneWriteChannel(), 1);
+    m_worker->abortZoneWrite();
+    feed(reply(REQUEST_WRITE_AREA, 0) + reply(REQUEST_BEGIN_AREA_WRITE, 0));
+    settle();
+    expectSilence();
+    QCOMPARE(results(), QStringList{"write area 0"});
+    QCOMPARE(m_worker->nextZoneWriteChannel(), 0);
 }
 
 void TestWorker::everyFrameOfOneReadIsDecoded()

@@ -1,0 +1,149 @@
+// Full zone read and full zone write of all 64 channels through the worker, a real
+// QSerialPort and the simulated scanner paced at the 921600-baud wire rate, compared with
+// the time the bytes need on the wire. Prints figures only.
+//   bench_zone_transfer [--no-stream | --shared-line]
+// By default the scanner streams scans but holds them while it serves its zone memory;
+// --shared-line keeps the scans flowing beside the blocks, --no-stream sends none.
+
+#include "simulatorhost.h"
+#include "workerthread.h"
+#include "zoneblock.h"
+#include "zonestore.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+constexpr double kWireBytesPerSecond = 92160.0; // 921600 baud, ten bits per byte
+constexpr int kReadRequest = 11, kReply = 12, kBlockReply = 12 + kZoneBlockBytes;
+constexpr int kBegin = 10, kBlockRequest = 10 + kZoneBlockBytes;
+
+// Every area a polygon of n vertices on a circle in front of the scanner.
+DeviceState zoneSet(int n)
+{
+    DeviceState state;
+    for (int channel = 0; channel < 64; ++channel) {
+        for (int k = 0; k < 3; ++k) {
+            ZoneArea &a = state.zone(channel, k);
+            a = ZoneArea();
+            a.regionType = 1;
+            a.onDelay = quint8(channel % 51);
+            const double radius = 1000.0 * (3 - k) + channel;
+            for (int i = 0; i < n; ++i) {
+                const double angle = -0.7 + 4.5 * i / std::max(1, n - 1);
+                a.points.append(
+                    QPoint(int(radius * std::cos(angle)), int(radius * std::sin(angle))));
+            }
+        }
+    }
+    return state;
+}
+
+bool waitFor(const std::function<bool()> &done, int timeoutMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    return done();
+}
+
+struct Figures
+{
+    double read = 0, write = 0;
+    qint64 storeBytes = 0;
+};
+
+bool run(int points, const SimOptions &options, Figures *out)
+{
+    SimulatorHost sim;
+    sim.setState(zoneSet(points));
+    QString error;
+    if (!sim.start(options, &error)) {
+        std::fprintf(stderr, "simulator: %s\n", qPrintable(error));
+        return false;
+    }
+    QSerialPort port(sim.devicePath());
+    port.setBaudRate(921600);
+    if (!port.open(QIODevice::ReadWrite)) {
+        std::fprintf(stderr, "cannot open %s\n", qPrintable(sim.devicePath()));
+        return false;
+    }
+    WorkerThread worker(&port);
+    worker.start();
+    worker.wait();
+
+    int stored = 0, written = -1;
+    QObject::connect(&worker, &WorkerThread::sendReadCurArea, [&](int) { ++stored; });
+    QObject::connect(&worker, &WorkerThread::sendWriteCurArea, [&](int i) { written = i; });
+    // As the window does: the next channel is asked for when the previous one is stored.
+    QObject::connect(&worker, &WorkerThread::sendReadCurArea, [&](int) {
+        if (stored < 64)
+            worker.onReadArea(stored);
+    });
+
+    QElapsedTimer clock;
+    clock.start();
+    worker.onReadArea(0);
+    if (!waitFor([&] { return stored == 64; }, 60000)) {
+        std::fprintf(stderr, "the full read stopped at %d channels\n", stored);
+        return false;
+    }
+    out->read = clock.nsecsElapsed() / 1e9;
+    out->storeBytes = QFileInfo(zoneStoreFileName()).size();
+
+    clock.restart();
+    worker.onRequestType(REQUEST_BEGIN_AREA_WRITE, QString());
+    if (!waitFor([&] { return written == 63; }, 60000)) {
+        std::fprintf(stderr, "the full write stopped after channel %d\n", written);
+        return false;
+    }
+    out->write = clock.nsecsElapsed() / 1e9;
+    const DeviceState after = sim.state();
+    const DeviceState before = zoneSet(points);
+    if (after.zones != before.zones) {
+        std::fprintf(stderr, "the scanner's zones differ after the write\n");
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    SimOptions options;
+    options.scanStream = !app.arguments().contains(QStringLiteral("--no-stream"));
+    options.pauseStreamForZones = !app.arguments().contains(QStringLiteral("--shared-line"));
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+
+    const double readWire = 64.0 * (kReadRequest + kBlockReply) / kWireBytesPerSecond;
+    const double writeWire =
+        (kBegin + kReply + 64.0 * (kBlockRequest + kReply)) / kWireBytesPerSecond;
+    std::printf("scan stream: %s\n", !options.scanStream ? "off"
+                                     : options.pauseStreamForZones
+                                         ? "25 scans/s, held during zone transfers"
+                                         : "25 scans/s, sharing the line");
+    std::printf("wire time: read %.3f s, write %.3f s + 0.300 s pause\n", readWire, writeWire);
+    for (int points : {20, 540}) {
+        Figures f;
+        if (!run(points, options, &f))
+            return 1;
+        std::printf("%3d points per area (config.ini %lld bytes): read %.3f s (%.3fx), write "
+                    "%.3f s (%.3fx)\n",
+                    points, qlonglong(f.storeBytes), f.read, f.read / readWire, f.write,
+                    f.write / (writeWire + 0.3));
+    }
+    return 0;
+}

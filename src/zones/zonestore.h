@@ -1,0 +1,56 @@
+#pragma once
+
+#include "zoneblock.h"
+
+#include <QLatin1String>
+#include <QString>
+#include <QVariant>
+
+class QSettings;
+
+// The zone store: config.ini in the working directory, one section per channel with the
+// seven keys of each area ("Channel5/Area2/Points" and so on). It is the only hand-over of
+// zone data between the window and the link. Every operation opens the file, works,
+// syncs and closes it again; the functions here work on a QSettings the caller opened.
+
+inline QString zoneStoreFileName()
+{
+    return QStringLiteral("config.ini");
+}
+
+QString zoneKey(int channel, int area, QLatin1String name);
+
+// The text under a Points key. A value written by hand without quotes is read by the
+// settings library as a list of texts; it is joined back rather than lost.
+QString storedPointsText(const QVariant &value);
+
+// The start-up values of every area of every channel: no vertices, polygon, all
+// parameters 0. Hysteresis is left as it is.
+void resetZoneStore(QSettings &store);
+
+// A channel as the scanner gets it: the integer keys cut to their field widths, the
+// vertices cut toward zero and kept to 16 bits. Missing keys read as 0 or no vertices.
+ZoneChannelRecord readStoredChannel(QSettings &store, int channel);
+
+// What the scanner sent for a channel, written over the channel's keys.
+void writeStoredChannel(QSettings &store, int channel, const ZoneChannelRecord &areas);
+
+// An area that cannot travel to the scanner as it is stored.
+struct UnsendableArea
+{
+    enum Reason
+    {
+        None,
+        TooManyPoints,      // more vertices than the zone block holds
+        CoordinateTooLarge, // a coordinate outside the 16-bit range
+    };
+    Reason reason = None;
+    int channel = -1;
+    int area = -1;
+    int pointCount = 0;
+    explicit operator bool() const { return reason != None; }
+};
+
+// The first area of channels 0..63 that would be cut or changed on the way to the
+// scanner, or a result that converts to false when all of them fit.
+UnsendableArea findUnsendableArea(QSettings &store);
