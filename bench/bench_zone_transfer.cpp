@@ -125,6 +125,7 @@ int main(int argc, char **argv)
     SimOptions options;
     options.scanStream = !app.arguments().contains(QStringLiteral("--no-stream"));
     options.pauseStreamForZones = !app.arguments().contains(QStringLiteral("--shared-line"));
+    options.paced = !app.arguments().contains(QStringLiteral("--unpaced"));
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
 
