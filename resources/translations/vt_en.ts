@@ -363,5 +363,17 @@
         <source>提交更新失败，更新失败</source>
         <translation>Failed to commit update, update failed</translation>
     </message>
+    <message>
+        <source>第%1区域组的%2有%3个点，超过540个点，未上传任何区域</source>
+        <translation>Channel %1, %2 has %3 points, more than the 540 a zone can hold; no zones were uploaded</translation>
+    </message>
+    <message>
+        <source>第%1区域组的%2有超出-32768至32767毫米的坐标，未上传任何区域</source>
+        <translation>Channel %1, %2 has a coordinate outside -32768 to 32767 mm; no zones were uploaded</translation>
+    </message>
+    <message>
+        <source>区域上传在第%1区域组处停止：扫描仪未确认该区域组</source>
+        <translation>Uploading the zones stopped at channel %1: the scanner did not acknowledge it</translation>
+    </message>
 </context>
 </TS>

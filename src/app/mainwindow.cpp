@@ -51,6 +51,7 @@ MainWindow::MainWindow(QWidget *parent)
     handleOffsetX = 5.0;
     handleOffsetY = 5.0;
     loadProductInformation();
+    initConfigFile();
 
     setupSerialPort();
 
@@ -93,6 +94,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     setupTabs();
     form->treeWidget->setEnabled(false);
+    reloadChannel(0);
 
     form->progressLabel->hide();
     form->progressBar->hide();

@@ -51,6 +51,10 @@ public:
 
     // How long the full zone read may wait for the next channel before it gives up.
     void setZoneReadTimeout(int ms) { zoneReadTimeoutMs = ms; }
+    // How long a zone upload may wait for the next acknowledgement before it gives up.
+    void setZoneWriteTimeout(int ms) { zoneWriteTimeoutMs = ms; }
+    int editedChannel() const { return currentChannel; }
+    QGraphicsPathItem *stateZoneItem(int area) const { return stateZoneItems[area]; }
 
     // After a channel's records were loaded: rebuild the three outlines, then show the
     // area the user last picked with its handles and table rows.
@@ -156,6 +160,19 @@ private:
     void showAreaSelectors();
     void backwardDelete();
 
+    // Zone store and transfers.
+    void initConfigFile();
+    void saveChannelToConfig(int channel);
+    void loadChannelFromConfig(int channel);
+    void reloadChannel(int channel);
+    void saveEditedChannel();
+    QString storedPointsOf(int area) const;
+    void showStateAreas(int channel);
+    QString areaName(int area) const;
+    bool storeFitsTheScanner();
+    void endZoneWrite();
+    void onZoneWriteTimeout();
+
     Ui::MainWindow *form = nullptr;
     QVector<QWidget *> tabPages;
     QVector<QString> tabTitles;
@@ -198,12 +215,17 @@ private:
     QVector<PathItem *> zoneItems;
     QGraphicsPathItem *gridItem = nullptr;
     QGraphicsEllipseItem *fieldOfViewItem = nullptr;
+    // Set while a loaded channel's shapes are rebuilt: the store keeps what was loaded.
+    bool storeSavesHeld = false;
+    int stateAreasChannel = 0; // the channel whose zones the running-status view shows
 
     // Serial panel extras: ports the system list does not show, and the guard that
     // ends a full zone read the scanner never finishes.
     QStringList extraPorts;
     QTimer *zoneReadTimer = nullptr;
     int zoneReadTimeoutMs = 3000;
+    QTimer *zoneWriteTimer = nullptr;
+    int zoneWriteTimeoutMs = 3000;
     bool portLost = false;
     // Counts opens and closes, so a timer started for one connection can tell whether
     // that connection is still the current one.

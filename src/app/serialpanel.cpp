@@ -22,6 +22,9 @@ void MainWindow::setupSerialPort()
     zoneReadTimer = new QTimer(this);
     zoneReadTimer->setSingleShot(true);
     connect(zoneReadTimer, &QTimer::timeout, this, &MainWindow::onZoneReadTimeout);
+    zoneWriteTimer = new QTimer(this);
+    zoneWriteTimer->setSingleShot(true);
+    connect(zoneWriteTimer, &QTimer::timeout, this, &MainWindow::onZoneWriteTimeout);
 }
 
 void MainWindow::addExtraPort(const QString &name)
@@ -138,6 +141,8 @@ void MainWindow::closePort()
     }
     if (readingAreas)
         endFullZoneRead();
+    if (zoneWriteTimer->isActive())
+        endZoneWrite();
     form->openBtn->setText(tr("打开"));
     form->areasMonitoningGroupBox->setEnabled(false);
     form->factorySettingsBtn->setEnabled(false);

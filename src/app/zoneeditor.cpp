@@ -116,7 +116,7 @@ void MainWindow::rebuildOutline(int movedVertex)
     case NoRegion:
         outline->setPath(QPainterPath());
         area = AreaSettings();
-        // The zone store saves the cleared channel here.
+        saveEditedChannel();
         break;
     case PolygonRegion:
         form->polygonBtn->setChecked(true);

@@ -1,24 +1,101 @@
+// Channel change and the zone transfers; the editing within a channel lives in
+// zoneeditor.cpp, zonetable.cpp and zoneworkflow.cpp, the store in zonechannels.cpp.
 #include "mainwindow.h"
 
 #include "ui_mainwindow.h"
+#include "workerthread.h"
+#include "zonestore.h"
 
+#include <QMessageBox>
+#include <QSettings>
 #include <QTimer>
 
-// Channel change and the zone transfers; the editing within a channel lives in
-// zoneeditor.cpp, zonetable.cpp and zoneworkflow.cpp.
 void MainWindow::onChannelCurrentIndexChanged(int index)
 {
-    Q_UNUSED(index)
+    if (index < 0)
+        return;
+    // 64 means the editor holds no channel of the store (a zone set was just loaded or
+    // read): nothing of it may be written over the store.
+    if (currentChannel < 64)
+        saveChannelToConfig(currentChannel);
+    currentChannel = index;
+    reloadChannel(index);
+    backwardDeleteIndex = 2;
 }
 
-void MainWindow::onDownloadBtn() {}
+void MainWindow::onDownloadBtn()
+{
+    emit readLidarArea(currentChannel);
+}
 
-void MainWindow::onUploadBtn() {}
+QString MainWindow::areaName(int area) const
+{
+    switch (area) {
+    case 0:
+        return tr("注意区");
+    case 1:
+        return tr("预警区");
+    default:
+        return tr("报警区");
+    }
+}
+
+bool MainWindow::storeFitsTheScanner()
+{
+    UnsendableArea problem;
+    {
+        QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+        problem = findUnsendableArea(store);
+        store.sync();
+    }
+    if (!problem)
+        return true;
+    const QString text = problem.reason == UnsendableArea::TooManyPoints
+                             ? tr("第%1区域组的%2有%3个点，超过540个点，未上传任何区域")
+                                   .arg(problem.channel)
+                                   .arg(areaName(problem.area))
+                                   .arg(problem.pointCount)
+                             : tr("第%1区域组的%2有超出-32768至32767毫米的坐标，未上传任何区域")
+                                   .arg(problem.channel)
+                                   .arg(areaName(problem.area));
+    QMessageBox::critical(nullptr, tr("提示"), text, QMessageBox::Ok);
+    return false;
+}
+
+void MainWindow::onUploadBtn()
+{
+    if (!factoryResetInProgress)
+        saveChannelToConfig(currentChannel);
+    // A zone the scanner cannot hold would be cut or wrapped on the wire: check every
+    // channel before the first byte goes out.
+    if (!storeFitsTheScanner()) {
+        factoryResetInProgress = false;
+        return;
+    }
+    form->areasMonitoningGroupBox->setEnabled(false);
+    form->filterGroupBox->setEnabled(false);
+    if (factoryResetInProgress) {
+        form->resetFactoryLabel->show();
+        form->resetFactoryProgressBar->show();
+    } else {
+        form->progressBar->show();
+        form->progressLabel->show();
+    }
+    emit sendRequestType(REQUEST_BEGIN_AREA_WRITE, QString());
+    setEnabled(false);
+    zoneWriteTimer->start(zoneWriteTimeoutMs);
+}
 
 void MainWindow::onReadCurArea(int index)
 {
-    if (!readingAreas)
+    if (!readingAreas) {
+        // A single read: the editor takes it only if it is the channel being edited (a late
+        // answer for another channel must not land in the editor's records).
+        if (index == currentChannel)
+            reloadChannel(index);
+        showStateAreas(stateAreasChannel);
         return;
+    }
     const int taken = readAreaIndex++;
     if (taken != 63) {
         form->readAreaLlabel->show();
@@ -30,18 +107,67 @@ void MainWindow::onReadCurArea(int index)
     }
     endFullZoneRead();
     emit sendRequestType(REQUEST_READ_AREAS_DONE, QString());
-    if (deviceCurrentChannel >= 0 && deviceCurrentChannel < form->channels->count())
-        form->channels->setCurrentIndex(deviceCurrentChannel);
-    const int channel = form->channels->currentIndex();
+
+    // The store now holds exactly what the scanner sent. The editor's start-up records must
+    // not be saved over it, so the editor lets go of its channel before it takes the
+    // scanner's current one.
+    const int channel = deviceCurrentChannel >= 0 && deviceCurrentChannel < form->channels->count()
+                            ? deviceCurrentChannel
+                            : 0;
+    currentChannel = 64;
+    if (form->channels->currentIndex() != channel)
+        form->channels->setCurrentIndex(channel);
+    else
+        onChannelCurrentIndexChanged(channel);
     QTimer::singleShot(100, this, [this, channel]() { emit readLidarArea(channel); });
     form->areasMonitoningGroupBox->setEnabled(true);
     form->filterGroupBox->setEnabled(true);
     form->treeWidget->setEnabled(true);
     form->factorySettingsBtn->setEnabled(true);
     setEnabled(true);
+    showStateAreas(stateAreasChannel);
 }
 
 void MainWindow::onWriteCurArea(int index)
 {
-    Q_UNUSED(index)
+    if (index < 63) {
+        QProgressBar *bar =
+            factoryResetInProgress ? form->resetFactoryProgressBar : form->progressBar;
+        bar->setValue(index);
+        zoneWriteTimer->start(zoneWriteTimeoutMs);
+        return;
+    }
+    const bool factoryReset = factoryResetInProgress;
+    endZoneWrite();
+    if (factoryReset)
+        emit readLidarArea(currentChannel);
+    showStateAreas(stateAreasChannel);
+}
+
+void MainWindow::endZoneWrite()
+{
+    zoneWriteTimer->stop();
+    form->resetFactoryLabel->hide();
+    form->resetFactoryProgressBar->hide();
+    form->resetFactoryProgressBar->setValue(0);
+    form->progressLabel->hide();
+    form->progressBar->hide();
+    form->progressBar->setValue(0);
+    factoryResetInProgress = false;
+    form->areasMonitoningGroupBox->setEnabled(true);
+    form->filterGroupBox->setEnabled(true);
+    setEnabled(true);
+}
+
+void MainWindow::onZoneWriteTimeout()
+{
+    int channel = 0;
+    if (workerThread) {
+        channel = workerThread->nextZoneWriteChannel();
+        workerThread->abortZoneWrite();
+    }
+    endZoneWrite();
+    QMessageBox::critical(nullptr, tr("提示"),
+                          tr("区域上传在第%1区域组处停止：扫描仪未确认该区域组").arg(channel),
+                          QMessageBox::Ok);
 }

@@ -39,7 +39,7 @@ void MainWindow::onAreasCurrentIndexChanged(int index)
 {
     if (index < 0 || index > 2)
         return;
-    // The zone store saves the current channel here, before the edited area changes.
+    saveChannelToConfig(currentChannel);
     currentArea = index;
     selectedArea = index;
     placeHandles();

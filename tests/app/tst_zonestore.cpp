@@ -1,0 +1,111 @@
+#include "mainwindow.h"
+#include "modalcatcher.h"
+#include "pathitem.h"
+#include "testsupport.h"
+#include "ui_mainwindow.h"
+#include "zonestore.h"
+
+#include <QGraphicsScene>
+#include <QSettings>
+#include <QtTest>
+
+namespace {
+// Every key of one channel with its value as stored.
+QMap<QString, QString> storedChannel(int channel)
+{
+    QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+    store.beginGroup(QStringLiteral("Channel%1").arg(channel));
+    QMap<QString, QString> keys;
+    const QStringList names = store.allKeys();
+    for (const QString &key : names)
+        keys.insert(key, store.value(key).toString());
+    return keys;
+}
+
+QVector<PathItem *> outlinesOf(MainWindow &window)
+{
+    QVector<PathItem *> outlines(3);
+    const QList<QGraphicsItem *> items = window.ui()->areaMonitorGraphicsView->scene()->items();
+    for (QGraphicsItem *item : items)
+        if (item->type() == PathItem::Type)
+            outlines[static_cast<PathItem *>(item)->areaId()] = static_cast<PathItem *>(item);
+    return outlines;
+}
+} // namespace
+
+class TestZoneStore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startsWithAnEmptyStoreAndEditor()
+    {
+        TempWorkingDir dir;
+        {
+            QSettings earlier(zoneStoreFileName(), QSettings::IniFormat);
+            earlier.setValue("Channel9/Area2/hysteresis", 33);
+            earlier.setValue("Channel9/Area2/Points", "1,2,");
+        }
+        MainWindow window;
+        QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+        QCOMPARE(store.childGroups().size(), 64);
+        for (int channel = 0; channel < 64; ++channel) {
+            for (int k = 0; k < 3; ++k) {
+                QCOMPARE(store.value(zoneKey(channel, k, QLatin1String("regionType"))).toInt(), 1);
+                QCOMPARE(store.value(zoneKey(channel, k, QLatin1String("Points"))).toString(),
+                         QString());
+            }
+        }
+        QVERIFY(!store.contains("Channel0/Area0/hysteresis"));
+        QCOMPARE(store.value("Channel9/Area2/hysteresis").toInt(), 33);
+        QCOMPARE(window.editedChannel(), 0);
+        for (int k = 0; k < 3; ++k) {
+            QCOMPARE(int(window.areaRecord(k).regionType), int(PolygonRegion));
+            QVERIFY(window.areaRecord(k).points.isEmpty());
+            QVERIFY(outlinesOf(window)[k]->path().isEmpty());
+        }
+    }
+
+    // Loading a channel rebuilds its shapes without writing anything; the store only
+    // changes when the user leaves the channel, and then keeps what the editor cannot draw.
+    void loadingWritesNothingAndLeavingKeepsWhatTheEditorCannotDraw()
+    {
+        TempWorkingDir dir;
+        ModalCatcher boxes;
+        MainWindow window;
+        {
+            QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+            // A rectangle stored by its corners, left and below the scanner.
+            store.setValue("Channel3/Area0/regionType", 3);
+            store.setValue("Channel3/Area0/Points", "-1000,-200,-3000,-200,-3000,1500,-1000,1500,");
+            store.setValue("Channel3/Area1/regionType", 7);
+            store.setValue("Channel3/Area1/dependScale", 1234);
+            store.setValue("Channel3/Area1/Points", "10,20,");
+            store.setValue("Channel3/Area2/regionType", 0);
+            store.setValue("Channel3/Area2/onDelay", 5);
+            store.sync();
+        }
+        const QMap<QString, QString> before = storedChannel(3);
+        window.ui()->channels->setCurrentIndex(3);
+        QCOMPARE(storedChannel(3), before);
+        QCOMPARE(int(window.areaRecord(1).regionType), 7);
+        QCOMPARE(window.areaRecord(1).dependScale, quint16(1234));
+        QVERIFY(outlinesOf(window)[1]->path().isEmpty());
+        QVERIFY(!outlinesOf(window)[0]->path().isEmpty());
+
+        window.ui()->channels->setCurrentIndex(4);
+        QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+        QCOMPARE(store.value("Channel3/Area0/Points").toString(),
+                 QStringLiteral("-1000,-200,-3000,-200,-3000,1500,-1000,1500,"));
+        QCOMPARE(store.value("Channel3/Area1/regionType").toInt(), 7);
+        QCOMPARE(store.value("Channel3/Area1/dependScale").toInt(), 1234);
+        QCOMPARE(store.value("Channel3/Area1/Points").toString(), QStringLiteral("10,20,"));
+        // An area without a zone keeps no parameters once the editor has had it.
+        QCOMPARE(store.value("Channel3/Area2/regionType").toInt(), 0);
+        QCOMPARE(store.value("Channel3/Area2/onDelay").toInt(), 0);
+        QVERIFY(boxes.boxes().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestZoneStore)
+#include "tst_zonestore.moc"

@@ -1,0 +1,353 @@
+#include "mainwindow.h"
+#include "modalcatcher.h"
+#include "pointstext.h"
+#include "simulatorhost.h"
+#include "testsupport.h"
+#include "ui_mainwindow.h"
+#include "workerthread.h"
+#include "zoneblock.h"
+#include "zonestore.h"
+
+#include <QGraphicsPathItem>
+#include <QSettings>
+#include <QStandardItemModel>
+#include <QtTest>
+#include <memory>
+
+namespace {
+
+QVector<ReceivedFrame> framesOf(const SimulatorHost &sim, quint16 type)
+{
+    QVector<ReceivedFrame> out;
+    const QVector<ReceivedFrame> all = sim.receivedFrames();
+    for (const ReceivedFrame &frame : all)
+        if (frame.type == type)
+            out.append(frame);
+    return out;
+}
+
+QVector<QPointF> sceneOf(const QVector<QPoint> &millimetres)
+{
+    QVector<QPointF> out;
+    for (const QPoint &p : millimetres)
+        out.append(QPointF(p.x() / 10.0, -p.y() / 10.0));
+    return out;
+}
+
+QVector<QPoint> polygon(int radius, int count)
+{
+    QVector<QPoint> points;
+    for (int i = 0; i < count; ++i) {
+        const double a = -0.6 + 4.3 * i / qMax(1, count - 1);
+        points.append(QPoint(int(radius * std::cos(a)), int(radius * std::sin(a))));
+    }
+    return points;
+}
+
+// A scanner with zones in many channels and of every kind the store must carry.
+DeviceState richScanner()
+{
+    DeviceState state;
+    for (int channel = 10; channel < 64; channel += 9) {
+        ZoneArea &a = state.zone(channel, channel % 3);
+        a.regionType = 1;
+        a.onDelay = quint8(channel % 51);
+        a.offDelay = 7;
+        a.hysteresis = 42;
+        a.detectableSize = 3;
+        a.points = polygon(1000 + 50 * channel, 3 + channel);
+    }
+    state.zone(40, 1).regionType = 7; // a type the editor cannot draw is carried through
+    state.zone(40, 1).dependScale = 65535;
+    state.zone(63, 2).points = polygon(9000, 540);
+    state.zone(63, 2).regionType = 1;
+    return state;
+}
+
+// One scanner, one window, one working directory.
+struct Rig
+{
+    TempWorkingDir dir;
+    ModalCatcher boxes;
+    SimulatorHost sim;
+    std::unique_ptr<MainWindow> window;
+    Ui::MainWindow *ui = nullptr;
+
+    bool start(const DeviceState &state = DeviceState())
+    {
+        SimOptions options;
+        options.paced = false;
+        sim.setState(state);
+        QString error;
+        if (!sim.start(options, &error)) {
+            qWarning() << "simulator:" << error;
+            return false;
+        }
+        window = std::make_unique<MainWindow>();
+        ui = window->ui();
+        window->addExtraPort(sim.devicePath());
+        window->setZoneWriteTimeout(500);
+        ui->tabWidget->addTab(ui->areaTab, QString());
+        ui->tabWidget->setCurrentWidget(ui->areaTab);
+        window->show();
+        return QTest::qWaitForWindowExposed(window.get());
+    }
+    // Connects and waits for the full read and the follow-up read of the current channel.
+    bool connectAndRead()
+    {
+        window->openSelectedPort();
+        return waitUntil(
+            [this]() {
+                return window->isEnabled() && !window->isReadingAreas() &&
+                       framesOf(sim, REQUEST_READ_AREA).size() == 65 &&
+                       ui->areasMonitoningGroupBox->isEnabled();
+            },
+            10000);
+    }
+    bool upload()
+    {
+        const int before = framesOf(sim, REQUEST_WRITE_AREA).size();
+        QTest::mouseClick(ui->uploadBtn, Qt::LeftButton);
+        return waitUntil(
+            [&]() {
+                return window->isEnabled() && ui->progressBar->isHidden() &&
+                       framesOf(sim, REQUEST_WRITE_AREA).size() == before + 64;
+            },
+            10000);
+    }
+    void addVertex(int xMm, int yMm)
+    {
+        auto *model = qobject_cast<QStandardItemModel *>(ui->tableView->model());
+        const int row = model->rowCount() - 1;
+        for (int column = 0; column < 2; ++column) {
+            const QModelIndex index = model->index(row, column);
+            QTest::mouseClick(ui->tableView->viewport(), Qt::LeftButton, {},
+                              ui->tableView->visualRect(index).center());
+            model->setData(index, column == 0 ? xMm : yMm);
+        }
+    }
+    QString stored(int channel, int area, const char *key) const
+    {
+        QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+        return store.value(zoneKey(channel, area, QLatin1String(key))).toString();
+    }
+};
+
+} // namespace
+
+class TestZoneTransfer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void fullReadTakesEveryChannelAsTheScannerSentIt()
+    {
+        Rig rig;
+        const DeviceState scanner = richScanner();
+        QVERIFY(rig.start(scanner));
+        // Vertices drawn before the link is up belong to no channel of the scanner; they
+        // must not end up in the store the read fills.
+        rig.addVertex(1500, 2500);
+        rig.addVertex(-1500, 2500);
+        QVERIFY(rig.connectAndRead());
+
+        QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+        for (int channel = 0; channel < 64; ++channel) {
+            for (int k = 0; k < 3; ++k) {
+                const ZoneArea &a = scanner.zone(channel, k);
+                const QString where = QStringLiteral("channel %1 area %2").arg(channel).arg(k);
+                auto value = [&](const char *key) {
+                    return store.value(zoneKey(channel, k, QLatin1String(key)));
+                };
+                QVERIFY2(value("Points").toString() == pointsText(a.points), qPrintable(where));
+                QVERIFY2(value("regionType").toInt() == a.regionType, qPrintable(where));
+                QVERIFY2(value("dependScale").toInt() == a.dependScale, qPrintable(where));
+                QVERIFY2(value("onDelay").toInt() == a.onDelay, qPrintable(where));
+                QVERIFY2(value("offDelay").toInt() == a.offDelay, qPrintable(where));
+                QVERIFY2(value("hysteresis").toInt() == a.hysteresis, qPrintable(where));
+                QVERIFY2(value("detectableSize").toInt() == a.detectableSize, qPrintable(where));
+            }
+        }
+        QCOMPARE(store.childGroups().size(), 64);
+
+        // The editor shows the scanner's current channel, the follow-up read included.
+        QCOMPARE(rig.window->editedChannel(), 7);
+        QCOMPARE(rig.ui->channels->currentIndex(), 7);
+        QCOMPARE(framesOf(rig.sim, REQUEST_READ_AREA).last().payload, QByteArray(1, '\7'));
+        for (int k = 0; k < 3; ++k)
+            QCOMPARE(rig.window->areaRecord(k).points, sceneOf(scanner.zone(7, k).points));
+        // The running-status view shows the zones of channel 0.
+        for (int k = 0; k < 3; ++k)
+            QVERIFY(!rig.window->stateZoneItem(k)->path().isEmpty());
+        QCOMPARE(framesOf(rig.sim, REQUEST_READ_AREAS_DONE).size(), 1);
+    }
+
+    void editsSurviveChannelSwitchesAndReachTheScanner()
+    {
+        Rig rig;
+        QVERIFY(rig.start(richScanner()));
+        QVERIFY(rig.connectAndRead());
+        rig.ui->channels->setCurrentIndex(5);
+        QTest::mouseClick(rig.ui->polygonBtn, Qt::LeftButton);
+        rig.addVertex(-2000, 1000);
+        rig.addVertex(2000, 1000);
+        rig.addVertex(0, 3000);
+        rig.ui->onDelayComboBox->setCurrentIndex(12);
+        const QVector<QPointF> drawn = rig.window->areaRecord(0).points;
+        QCOMPARE(drawn.size(), 3);
+
+        rig.ui->channels->setCurrentIndex(9);
+        QVERIFY(rig.window->areaRecord(0).points != drawn);
+        rig.ui->channels->setCurrentIndex(5);
+        // Stored in angular order, read back as stored.
+        QCOMPARE(rig.stored(5, 0, "Points"), QStringLiteral("2000,1000,0,3000,-2000,1000,"));
+        QCOMPARE(rig.stored(5, 0, "onDelay"), QStringLiteral("12"));
+        QCOMPARE(rig.window->areaRecord(0).points,
+                 sceneOf({{2000, 1000}, {0, 3000}, {-2000, 1000}}));
+        QCOMPARE(rig.ui->onDelayComboBox->currentIndex(), 12);
+
+        // The upload sends every channel exactly as the store holds it, and starts at
+        // channel 0 each time.
+        for (int round = 1; round <= 2; ++round) {
+            QVERIFY(rig.upload());
+            const QVector<ReceivedFrame> blocks = framesOf(rig.sim, REQUEST_WRITE_AREA);
+            QCOMPARE(blocks.size(), 64 * round);
+            QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+            for (int channel = 0; channel < 64; ++channel) {
+                const QByteArray expected =
+                    encodeZoneBlock(channel, readStoredChannel(store, channel));
+                QVERIFY2(blocks[64 * (round - 1) + channel].payload == expected,
+                         qPrintable(QString::number(channel)));
+                QVERIFY(rig.sim.state().zoneBlock(channel) == expected);
+            }
+        }
+        QCOMPARE(framesOf(rig.sim, REQUEST_BEGIN_AREA_WRITE).size(), 2);
+        QVERIFY(rig.boxes.boxes().isEmpty());
+    }
+
+    void stalledUploadGivesTheWindowBack_data()
+    {
+        QTest::addColumn<int>("refuseFrom");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("block refused") << 10
+                                       << "Uploading the zones stopped at channel 10: the scanner "
+                                          "did not acknowledge it";
+        QTest::newRow("scanner silent") << -1
+                                        << "Uploading the zones stopped at channel 0: the scanner "
+                                           "did not acknowledge it";
+    }
+    void stalledUploadGivesTheWindowBack()
+    {
+        QFETCH(int, refuseFrom);
+        QFETCH(QString, message);
+        Rig rig;
+        QVERIFY(rig.start());
+        QVERIFY(rig.connectAndRead());
+        QMetaObject::Connection refusal;
+        if (refuseFrom < 0) {
+            rig.sim.setSilent(true);
+        } else {
+            refusal = connect(rig.window->worker(), &WorkerThread::sendWriteCurArea, this,
+                    [&rig, refuseFrom](int index) {
+                        if (index == refuseFrom - 1)
+                            rig.sim.updateOptions(
+                                [](SimOptions &o) { o.statusOverrides[REQUEST_WRITE_AREA] = 1; });
+                    });
+        }
+        QTest::mouseClick(rig.ui->uploadBtn, Qt::LeftButton);
+        QVERIFY(!rig.window->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(rig.boxes.sawText(message), 5000);
+        QVERIFY(rig.window->isEnabled());
+        QVERIFY(rig.ui->areasMonitoningGroupBox->isEnabled());
+        QVERIFY(rig.ui->filterGroupBox->isEnabled());
+        QVERIFY(rig.ui->progressBar->isHidden());
+        QVERIFY(!rig.window->worker()->isWritingZones());
+        QCOMPARE(rig.window->worker()->nextZoneWriteChannel(), 0);
+
+        // Once the scanner answers again, the next upload starts over at channel 0.
+        disconnect(refusal);
+        rig.sim.updateOptions([](SimOptions &o) {
+            o.silent = false;
+            o.statusOverrides.clear();
+        });
+        const int before = framesOf(rig.sim, REQUEST_WRITE_AREA).size();
+        QVERIFY(rig.upload());
+        QCOMPARE(framesOf(rig.sim, REQUEST_WRITE_AREA).at(before).payload.at(0), char(0));
+    }
+
+    void indexOutsideItsSelectorIsKept()
+    {
+        Rig rig;
+        DeviceState scanner;
+        scanner.zone(7, 0).onDelay = 60;
+        scanner.zone(7, 0).hysteresis = 120;
+        QVERIFY(rig.start(scanner));
+        QVERIFY(rig.connectAndRead());
+        QCOMPARE(rig.ui->onDelayComboBox->currentIndex(), -1);
+        QCOMPARE(rig.ui->hysteresisComboBox->currentIndex(), -1);
+        rig.ui->areas->setCurrentIndex(1);
+        rig.ui->areas->setCurrentIndex(0);
+        rig.ui->channels->setCurrentIndex(3);
+        QCOMPARE(rig.stored(7, 0, "onDelay"), QStringLiteral("60"));
+        QCOMPARE(rig.stored(7, 0, "hysteresis"), QStringLiteral("120"));
+        QVERIFY(rig.upload());
+        QCOMPARE(rig.sim.state().zone(7, 0).onDelay, quint8(60));
+        QCOMPARE(rig.sim.state().zone(7, 0).hysteresis, quint8(120));
+    }
+
+    void unsendableStoreIsRefusedBeforeAnythingIsSent_data()
+    {
+        QTest::addColumn<QString>("points");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("541 vertices")
+            << pointsText(polygon(3000, 541))
+            << "Channel 20, WarningArea has 541 points, more than the 540 a zone can hold; "
+               "no zones were uploaded";
+        QTest::newRow("40 m") << "40000,100,"
+                              << "Channel 20, WarningArea has a coordinate outside -32768 to "
+                                 "32767 mm; no zones were uploaded";
+    }
+    void unsendableStoreIsRefusedBeforeAnythingIsSent()
+    {
+        QFETCH(QString, points);
+        QFETCH(QString, message);
+        Rig rig;
+        QVERIFY(rig.start());
+        QVERIFY(rig.connectAndRead());
+        {
+            QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+            store.setValue(zoneKey(20, 1, QLatin1String("Points")), points);
+        }
+        QTest::mouseClick(rig.ui->uploadBtn, Qt::LeftButton);
+        QVERIFY(rig.boxes.sawText(message));
+        QVERIFY(rig.window->isEnabled());
+        QVERIFY(rig.ui->areasMonitoningGroupBox->isEnabled());
+        QVERIFY(rig.ui->progressBar->isHidden());
+        QTest::qWait(100);
+        QVERIFY(framesOf(rig.sim, REQUEST_BEGIN_AREA_WRITE).isEmpty());
+        QVERIFY(framesOf(rig.sim, REQUEST_WRITE_AREA).isEmpty());
+    }
+
+    void reopeningWithinASecondStartsOneRead()
+    {
+        Rig rig;
+        QVERIFY(rig.start());
+        rig.window->openSelectedPort();
+        QTRY_VERIFY(rig.window->worker());
+        QTest::mouseClick(rig.ui->openBtn, Qt::LeftButton); // close
+        QVERIFY(!rig.window->port()->isOpen());
+        rig.window->openSelectedPort();
+        QVERIFY(rig.window->port()->isOpen());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            rig.window->isEnabled() && framesOf(rig.sim, REQUEST_READ_AREA).size() >= 65, 10000);
+        QTest::qWait(1200);
+        int starts = 0;
+        for (const ReceivedFrame &frame : framesOf(rig.sim, REQUEST_READ_AREA))
+            starts += frame.payload == QByteArray(1, '\0');
+        QCOMPARE(starts, 1);
+        QCOMPARE(framesOf(rig.sim, REQUEST_READ_AREAS_DONE).size(), 1);
+    }
+};
+
+QTEST_MAIN(TestZoneTransfer)
+#include "tst_zonetransfer.moc"
