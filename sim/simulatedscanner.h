@@ -3,6 +3,7 @@
 #include "devicestate.h"
 #include "simoptions.h"
 #include "simscene.h"
+#include "zonehit.h"
 
 #include <QElapsedTimer>
 #include <QMutex>
@@ -101,6 +102,11 @@ private:
     double m_wireBudget = 0; // bytes the paced wire may still carry now
     double m_scansDue = 0;   // scan frames owed to the stream
     int m_sectorIndex = 0;   // 0..5 within the current scan
+    // The active channel's zones as last built, and which of them each sector's points
+    // entered (output bits), so the outputs follow the whole scan.
+    ZoneArea m_watchedAreas[kZoneAreas];
+    ZoneShape m_watchedShapes[kZoneAreas];
+    quint8 m_sectorHits[6] = {};
     double m_deafUntil = -1; // restarting until then
     int m_modeAfterRestart = 0;
 };
