@@ -10,6 +10,7 @@
 #include <QVector>
 
 class QGraphicsItem;
+class QGraphicsItemGroup;
 class QGraphicsPathItem;
 class QStandardItem;
 class QStandardItemModel;
@@ -35,6 +36,9 @@ public:
     void addExtraPort(const QString &name);
     void selectPort(const QString &name);
     void openSelectedPort();
+    // Opens (inserting it again if it was closed) and selects page 0 device, 1 zones or
+    // 2 running status, as the navigation tree does.
+    void openTab(int page);
 
     Ui::MainWindow *ui() const { return form; }
     WorkerThread *worker() const { return workerThread; }
@@ -109,6 +113,7 @@ private:
     void loadProductInformation();
     void setupSerialPort();
     void setupTabs();
+    void setupScanPointGroup();
     void buildNavigationTree();
     void removeTab(int index);
 
@@ -120,6 +125,9 @@ private:
     void endFullZoneRead();
     void onZoneReadTimeout();
     void handlePortLost();
+
+    // Draws the stored zones of a channel into stateZoneItems.
+    void showStateAreas(int channel);
 
     // Request results.
     void handleFirmwareResult(RequestType type, const QString &value);
@@ -149,6 +157,8 @@ private:
     int readAreaIndex = 0;
     int deviceCurrentChannel = 0;
     QVector<QGraphicsPathItem *> stateZoneItems;
+    // The live scan over the zone editor, one square per measurement.
+    QGraphicsItemGroup *scanPointGroup = nullptr;
 
     // Zone page state (filled in by the zone editor).
     qreal handleOffsetX = 0;
