@@ -95,6 +95,9 @@ void LaserScanView::buildGrid()
     m_gridItem->setPen(QPen(Qt::gray, 2));
     m_gridItem->setBrush(QBrush(Qt::gray, Qt::SolidPattern));
     m_gridItem->setZValue(-61);
+    // Stroking the label glyphs costs far more than all the points of a scan; the grid
+    // changes only with the zoom, so it is drawn once into a pixmap and blitted.
+    m_gridItem->setCacheMode(QGraphicsItem::DeviceCoordinateCache);
     m_scene->addItem(m_gridItem);
 
     auto *blind = new QGraphicsEllipseItem(-1000, -1000, 2000, 2000);
