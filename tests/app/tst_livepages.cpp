@@ -184,7 +184,6 @@ private slots:
         Ui::MainWindow *ui = window.ui();
         QGraphicsItemGroup *group = zoneScanGroup(ui);
         QVERIFY(group);
-        QCOMPARE(group->zValue(), 0.0);
         // Later items of the same Z value, such as the vertex handles, lie above it.
         auto *handle = new QGraphicsRectItem(0, 0, 10, 10);
         ui->areaMonitorGraphicsView->zoneScene()->addItem(handle);
@@ -192,38 +191,16 @@ private slots:
             ui->areaMonitorGraphicsView->zoneScene()->items(Qt::AscendingOrder);
         QVERIFY(stack.indexOf(group) < stack.indexOf(handle));
 
-        LGraphicsView *view = ui->areaMonitorGraphicsView;
-        view->setTransform(QTransform::fromScale(3, 3));
-        const QVector<float> angles{90.0f, 0.0f, 45.0f, 180.0f};
-        window.onRecvAndShowPoint(angles, {1000, 2500, 0, 400}, {0, 2048, 100, 4096});
+        // 4 screen pixels at 3 pixels per scene unit of the zone view.
+        ui->areaMonitorGraphicsView->setTransform(QTransform::fromScale(3, 3));
+        window.onRecvAndShowPoint({90.0f, 45.0f}, {1000, 0}, {2048, 100});
         const QList<QGraphicsRectItem *> items = squaresIn(group);
-        QCOMPARE(items.size(), 4);
+        QCOMPARE(items.size(), 2);
         QVERIFY(qAbs(items[0]->pos().x()) < 0.01 && qAbs(items[0]->pos().y() + 100) < 0.01);
-        QVERIFY(qAbs(items[1]->pos().x() - 250) < 0.01 && qAbs(items[1]->pos().y()) < 0.01);
-        QVERIFY(qAbs(items[3]->pos().x() + 40) < 0.01);
-        QCOMPARE(items[0]->brush().color().rgba(), 0xFF0000FFu);
-        QCOMPARE(items[1]->pen().color().rgba(), 0xFF7FFF00u);
-        QCOMPARE(items[3]->brush().color().rgba(), 0xFFFF0000u);
+        QCOMPARE(items[0]->brush().color().rgba(), 0xFF7FFF00u);
+        QVERIFY(qFuzzyCompare(items[0]->scale(), 1.0 / 3));
         // No echo: hidden, but its square keeps its place in the order.
-        QVERIFY(items[0]->isVisible() && !items[2]->isVisible());
-        // 4 screen pixels at 3 pixels per scene unit.
-        for (QGraphicsRectItem *item : items) {
-            QCOMPARE(item->rect(), QRectF(-2, -2, 4, 4));
-            QVERIFY(qFuzzyCompare(item->scale(), 1.0 / 3));
-        }
-
-        // The same length reuses the squares; zoomed out they shrink with the scene.
-        view->setTransform(QTransform::fromScale(0.5, 0.5));
-        window.onRecvAndShowPoint(angles, {1000, 1000, 1000, 1000}, {0, 0, 0, 0});
-        QCOMPARE(squaresIn(group), items);
-        QCOMPARE(items[2]->isVisible(), true);
-        QCOMPARE(items[0]->scale(), 1.0);
-        // A shorter scan shows only its own points.
-        window.onRecvAndShowPoint({10.0f, 20.0f}, {500, 500}, {0, 0});
-        int visible = 0;
-        for (QGraphicsRectItem *item : squaresIn(group))
-            visible += item->isVisible();
-        QCOMPARE(visible, 2);
+        QVERIFY(items[0]->isVisible() && !items[1]->isVisible());
     }
 
     void scanViewImagesAreBuiltIn()
