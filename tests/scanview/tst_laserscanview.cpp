@@ -8,7 +8,9 @@
 #include <QGraphicsLineItem>
 #include <QGraphicsPathItem>
 #include <QGraphicsRectItem>
+#include <QMenu>
 #include <QMouseEvent>
+#include <QTimer>
 #include <QWheelEvent>
 #include <QtTest>
 
@@ -143,6 +145,10 @@ private slots:
             QVERIFY(qAbs(QLineF(QPointF(), now[i]->pos()).length() - 300) < 0.01);
         show(view, Frame());
         QCOMPARE(visibleCount(view), 0);
+
+        // Vectors of unequal length: the missing ranges read as "no echo".
+        view.onRecvAndShowPoint({10.0f, 20.0f, 30.0f}, {1000}, {});
+        QCOMPARE(visibleCount(view), 1);
     }
 
     void squaresKeepTheirScreenSize_data()
@@ -274,6 +280,31 @@ private slots:
         mouse(view, QEvent::MouseButtonPress, start, Qt::MiddleButton, Qt::MiddleButton);
         mouse(view, QEvent::MouseMove, start + QPoint(0, -50), Qt::NoButton, Qt::MiddleButton);
         QCOMPARE(view.mapFromScene(grabbed), start + QPoint(30, -30));
+    }
+
+    void contextMenuShowsAndHidesThePanels()
+    {
+        LaserScanView view;
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        Ui::LaserScanView *panel = view.panel();
+        const QList<QWidget *> panels{panel->cursorGroupBox, panel->viewGroupBox,
+                                      panel->trackedPointGroupBox};
+        for (const QString choice : {"hide", "show"}) {
+            QTimer::singleShot(0, [choice]() {
+                auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+                QVERIFY(menu);
+                for (QAction *action : menu->actions())
+                    if (action->text() == choice)
+                        action->trigger();
+                menu->close();
+            });
+            view.onShowContextMenu(QPoint());
+            for (QWidget *w : panels)
+                QCOMPARE(w->isVisible(), choice == "show");
+        }
+        // Menus do not pile up with every right click.
+        QTRY_VERIFY(view.findChildren<QMenu *>().isEmpty());
     }
 };
 
