@@ -29,10 +29,12 @@ void MainWindow::onRecvAndShowPoint(QVector<float> angleVec, QVector<ushort> ran
         auto *item = static_cast<QGraphicsRectItem *>(items[i]);
         // Equal lengths are the worker's promise; a short vector reads as "no echo".
         const ushort range = rangeVec.value(i);
-        const QColor colour(intensityColor(intensityVec.value(i)));
-        item->setPen(QPen(colour));
-        item->setBrush(QBrush(colour));
-        item->setScale(scale);
+        const ushort intensity = intensityVec.value(i);
+        item->setPen(intensityPen(intensity));
+        item->setBrush(intensityBrush(intensity));
+        // A scale change re-indexes the item even when the value is the same.
+        if (item->scale() != scale)
+            item->setScale(scale);
         item->setVisible(range != 0);
         item->setPos(scanPointPosition(angleVec[i], range));
     }

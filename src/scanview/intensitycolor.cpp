@@ -1,5 +1,11 @@
 #include "intensitycolor.h"
 
+#include <QBrush>
+#include <QHash>
+#include <QPen>
+#include <QVector>
+
+#include <algorithm>
 #include <cmath>
 
 QRgb intensityColor(ushort intensity)
@@ -18,4 +24,48 @@ QRgb intensityColor(ushort intensity)
     for (int c = 0; c < 3; ++c)
         channel[c] = int((stops[i][c] + (stops[i + 1][c] - stops[i][c]) * f) * 255.0f);
     return qRgb(channel[0], channel[1], channel[2]);
+}
+
+namespace {
+constexpr int kTop = 4096; // every intensity from here on is red
+
+// One pen and brush per distinct colour; every intensity refers to its colour's pair.
+struct IntensityStyles
+{
+    QVector<QPen> pens;
+    QVector<QBrush> brushes;
+
+    IntensityStyles() : pens(kTop + 1), brushes(kTop + 1)
+    {
+        QHash<QRgb, int> first;
+        for (int n = 0; n <= kTop; ++n) {
+            const QRgb rgb = intensityColor(ushort(n));
+            const auto known = first.constFind(rgb);
+            if (known != first.constEnd()) {
+                pens[n] = pens[*known];
+                brushes[n] = brushes[*known];
+                continue;
+            }
+            first.insert(rgb, n);
+            pens[n] = QPen(QColor(rgb));
+            brushes[n] = QBrush(QColor(rgb));
+        }
+    }
+};
+
+const IntensityStyles &styles()
+{
+    static const IntensityStyles table;
+    return table;
+}
+} // namespace
+
+const QPen &intensityPen(ushort intensity)
+{
+    return styles().pens.at(std::min<int>(intensity, kTop));
+}
+
+const QBrush &intensityBrush(ushort intensity)
+{
+    return styles().brushes.at(std::min<int>(intensity, kTop));
 }

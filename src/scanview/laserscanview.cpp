@@ -144,6 +144,8 @@ void LaserScanView::onRecvAndShowPoint(QVector<float> angleVec, QVector<ushort> 
     const qreal zoom = viewZoom(transform());
     const QVector<QGraphicsItem *> items = pointItems(m_pointGroup, angleVec.size());
     const qreal scale = pointItemScale(zoom);
+    static const QPen trackedPen(Qt::red), plainPen(Qt::blue);
+    static const QBrush trackedBrush(Qt::red), plainBrush(Qt::blue);
     m_trackingLine->setPen(QPen(Qt::red, zoom < 1 ? 1 : int(1 / zoom)));
 
     QPointF mouse;
@@ -162,9 +164,9 @@ void LaserScanView::onRecvAndShowPoint(QVector<float> angleVec, QVector<ushort> 
         // its end.
         const ushort range = rangeVec.value(i);
         const ushort intensity = intensityVec.value(i);
-        QColor colour = renderIntensities ? QColor(intensityColor(intensity)) : QColor(Qt::blue);
+        bool tracked = false;
         if (trackMouse && std::fabs(mouseAngle - angle) <= 0.2f) {
-            colour = Qt::red;
+            tracked = true;
             const float theta = angle * 3.14159f / 180.0f;
             const double x = range * std::cos(theta) / 1000.0;
             const double y = range * std::sin(theta) / 1000.0;
@@ -174,9 +176,19 @@ void LaserScanView::onRecvAndShowPoint(QVector<float> angleVec, QVector<ushort> 
             form->trackedPointIntensityLabel->setText(QString::number(intensity));
             m_trackingLine->setLine(0, 0, mouse.x(), mouse.y());
         }
-        item->setPen(QPen(colour));
-        item->setBrush(QBrush(colour));
-        item->setScale(scale);
+        if (tracked) {
+            item->setPen(trackedPen);
+            item->setBrush(trackedBrush);
+        } else if (renderIntensities) {
+            item->setPen(intensityPen(intensity));
+            item->setBrush(intensityBrush(intensity));
+        } else {
+            item->setPen(plainPen);
+            item->setBrush(plainBrush);
+        }
+        // A scale change re-indexes the item even when the value is the same.
+        if (item->scale() != scale)
+            item->setScale(scale);
         item->setVisible(range != 0);
         item->setPos(scanPointPosition(angle, range));
         item->setData(1, range);
