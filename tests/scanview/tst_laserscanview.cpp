@@ -106,6 +106,10 @@ private slots:
         QFETCH(int, intensity);
         QFETCH(uint, argb);
         QCOMPARE(uint(intensityColor(ushort(intensity))), argb);
+        // The shared pens and brushes the squares are given.
+        QCOMPARE(uint(intensityPen(ushort(intensity)).color().rgba()), argb);
+        QCOMPARE(uint(intensityBrush(ushort(intensity)).color().rgba()), argb);
+        QCOMPARE(intensityBrush(ushort(intensity)).style(), Qt::SolidPattern);
     }
 
     void framesPlaceColourAndReuseSquares()
