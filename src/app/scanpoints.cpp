@@ -32,7 +32,7 @@ void MainWindow::onRecvAndShowPoint(QVector<float> angleVec, QVector<ushort> ran
         const ushort intensity = intensityVec.value(i);
         item->setPen(intensityPen(intensity));
         item->setBrush(intensityBrush(intensity));
-        // A scale change re-indexes the item even when the value is the same.
+        // setScale() prepares a geometry change even when the scale stays the same.
         if (item->scale() != scale)
             item->setScale(scale);
         item->setVisible(range != 0);

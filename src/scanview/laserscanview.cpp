@@ -186,7 +186,7 @@ void LaserScanView::onRecvAndShowPoint(QVector<float> angleVec, QVector<ushort> 
             item->setPen(plainPen);
             item->setBrush(plainBrush);
         }
-        // A scale change re-indexes the item even when the value is the same.
+        // setScale() prepares a geometry change even when the scale stays the same.
         if (item->scale() != scale)
             item->setScale(scale);
         item->setVisible(range != 0);
