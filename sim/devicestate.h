@@ -56,6 +56,7 @@ struct DeviceState
     bool mode = false;                 // 0x5510 / 0x5511
     QByteArray npnPnp;                 // 3 bytes, "NPN" or "PNP"
     quint8 currentArea[3] = {2, 7, 0}; // input group, current channel, reserved
+    quint8 activeChannel = 0; // the input terminals' byte in every scan: the watched channel
     float floatValue = 23.5f;
 
     // Vendor parameters that the tool only moves.

@@ -48,8 +48,9 @@ struct SimOptions
 
     // How long the scanner stays deaf after a restart or when entering its bootloader.
     int restartMs = 800;
-    // Sector number of the first of the six scan frames of a scan.
-    int firstSector = 1;
+    // Sector number of the first of the six scan frames of a scan. With 0 the points
+    // cover -45 to 224.5 degrees, the field of view the tool draws its zones in.
+    int firstSector = 0;
 
     // Seed for noise, garbage and fault decisions; 0 picks one at random.
     quint32 seed = 0;

@@ -10,6 +10,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QtEndian>
+#include <QtMath>
 
 #include <algorithm>
 #include <cerrno>
@@ -275,6 +276,7 @@ void SimulatedScanner::arm()
     m_rxBudget = 0;
     m_scansDue = 0;
     m_sectorIndex = 0;
+    std::fill(std::begin(m_sectorHits), std::end(m_sectorHits), quint8(0));
     m_deafUntil = -1;
     m_tick->start(kTickMs);
 }
@@ -732,18 +734,27 @@ void SimulatedScanner::sendScanFrame(double now, const SimOptions &o)
     simframes::ScanContent c;
     quint16 maskIntensity, maskMin, maskMax;
     quint8 input;
+    ZoneArea watched[kZoneAreas];
     {
         QMutexLocker lock(&m_mutex);
         maskIntensity = m_state.maskIntensity;
         maskMin = m_state.maskMinAngle;
         maskMax = m_state.maskMaxAngle;
-        input = m_state.currentArea[0];
+        input = m_state.activeChannel;
+        if (input < kZoneChannels)
+            for (int k = 0; k < kZoneAreas; ++k)
+                watched[k] = m_state.zone(input, k);
+    }
+    for (int k = 0; k < kZoneAreas; ++k) {
+        if (watched[k] != m_watchedAreas[k]) {
+            m_watchedAreas[k] = watched[k];
+            m_watchedShapes[k] = ZoneShape(watched[k]);
+        }
     }
     const int sector = o.firstSector + m_sectorIndex;
     c.sector = quint8(sector);
     c.input = input;
-    const double walker = m_scene.walkerDistance(now);
-    c.output = (walker < 3000 ? 0x02 : 0) | (walker < 2000 ? 0x04 : 0) | (walker < 1000 ? 0x08 : 0);
+    quint8 hits = 0;
     for (int i = 0; i < simframes::kScanPoints; ++i) {
         const int halfDegree = m_sectorIndex * simframes::kScanPoints + i;
         // The tool places point i of sector s at (s - 1) * 45 + i / 2 degrees; the room is
@@ -754,7 +765,20 @@ void SimulatedScanner::sendScanFrame(double now, const SimOptions &o)
             continue;
         c.ranges[i] = e.range;
         c.intensities[i] = e.intensity;
+        if (e.range == 0)
+            continue;
+        const double a = qDegreesToRadians(angle);
+        const QPointF at(e.range * std::cos(a), e.range * std::sin(a));
+        for (int k = 0; k < kZoneAreas; ++k)
+            if (m_watchedShapes[k].contains(at))
+                hits |= quint8(0x02 << k);
     }
+    // Outputs 1 to 3 report the attention, warning and alarm zones over the last six
+    // sectors; output 4 (bit 0) is never switched.
+    m_sectorHits[m_sectorIndex] = hits;
+    c.output = 0;
+    for (quint8 h : m_sectorHits)
+        c.output |= h;
     m_sectorIndex = (m_sectorIndex + 1) % 6;
     const bool spoil =
         o.corruptScanFrames || (o.corruptShare > 0 && m_rng.generateDouble() < o.corruptShare);

@@ -3,6 +3,7 @@
 #include "devicestate.h"
 #include "simoptions.h"
 #include "simscene.h"
+#include "zonehit.h"
 
 #include <QElapsedTimer>
 #include <QMutex>
@@ -106,8 +107,13 @@ private:
     double m_txLast = 0;     // seconds on m_clock when m_wireBudget was last topped up
     double m_rxBudget = 0;   // the same for the line towards the scanner
     double m_rxLast = 0;
-    double m_scansDue = 0;       // scan frames owed to the stream
-    int m_sectorIndex = 0;       // 0..5 within the current scan
+    double m_scansDue = 0;   // scan frames owed to the stream
+    int m_sectorIndex = 0;   // 0..5 within the current scan
+    // The active channel's zones as last built, and which of them each sector's points
+    // entered (output bits), so the outputs follow the whole scan.
+    ZoneArea m_watchedAreas[kZoneAreas];
+    ZoneShape m_watchedShapes[kZoneAreas];
+    quint8 m_sectorHits[6] = {};
     double m_deafUntil = -1;     // restarting until then
     double m_zoneBusyUntil = -1; // serving the zone memory until then
     int m_modeAfterRestart = 0;

@@ -1,5 +1,14 @@
 #include "commandline.h"
 
+namespace {
+int tabIndex(const QString &name)
+{
+    const QStringList names{QStringLiteral("device"), QStringLiteral("zones"),
+                            QStringLiteral("status")};
+    return names.indexOf(name);
+}
+} // namespace
+
 StudioOptions parseStudioOptions(const QStringList &arguments)
 {
     StudioOptions options;
@@ -24,6 +33,19 @@ StudioOptions parseStudioOptions(const QStringList &arguments)
                 return options;
             }
             options.ports.append(path);
+        } else if (arg == QLatin1String("--tab") || arg.startsWith(QLatin1String("--tab="))) {
+            const bool inlineValue = arg != QLatin1String("--tab");
+            if (!inlineValue && i + 1 >= arguments.size()) {
+                options.error = QStringLiteral("--tab needs device, zones or status");
+                return options;
+            }
+            const QString name = inlineValue ? arg.mid(6) : arguments.at(++i);
+            options.tab = tabIndex(name);
+            if (options.tab < 0) {
+                options.error =
+                    QStringLiteral("--tab needs device, zones or status, not '%1'").arg(name);
+                return options;
+            }
         } else if (arg == QLatin1String("-platform") || arg == QLatin1String("-style")) {
             ++i; // Qt's own options, taken by QApplication
         } else if (arg.startsWith(QLatin1Char('-'))) {
@@ -44,6 +66,7 @@ QString studioHelpText()
         "                pseudo-terminal, a symbolic link) and select it; repeatable\n"
         "  --connect     open the selected port at start, as the Open button does\n"
         "  --demo        start the built-in simulated scanner and select its port\n"
+        "  --tab PAGE    open this page at start: device, zones or status\n"
         "  -h, --help    show this help\n");
 }
 

@@ -9,6 +9,7 @@ struct StudioOptions
     bool connect = false;
     bool demo = false;
     bool help = false;
+    int tab = -1;  // page shown at start: 0 device, 1 zones, 2 status; -1 the usual
     QString error; // set when the arguments cannot be used
 };
 

@@ -54,6 +54,8 @@ int main(int argc, char *argv[])
         MainWindow window;
         for (const QString &port : qAsConst(ports))
             window.addExtraPort(port);
+        if (options.tab >= 0)
+            window.openTab(options.tab);
         window.show();
         if (options.connect)
             window.openSelectedPort();

@@ -86,6 +86,7 @@ MainWindow::MainWindow(QWidget *parent)
             [this](int index) { removeTab(index); });
     connect(form->treeWidget, &QTreeWidget::itemClicked, this, &MainWindow::onTreeWidgetClicked);
 
+    setupScanPointGroup();
     pointModel = new QStandardItemModel(0, 2, this);
     form->tableView->setModel(pointModel);
     form->tableView->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -199,7 +200,13 @@ void MainWindow::onTreeWidgetClicked(QTreeWidgetItem *item, int column)
         page = 1;
     else if (text == tr("运行状态"))
         page = 2;
-    if (page < 0)
+    if (page >= 0)
+        openTab(page);
+}
+
+void MainWindow::openTab(int page)
+{
+    if (page < 0 || page >= tabPages.size())
         return;
     QTabWidget *tabs = form->tabWidget;
     if (tabs->indexOf(tabPages[page]) < 0)

@@ -13,6 +13,7 @@
 class PathItem;
 class QGraphicsEllipseItem;
 class QGraphicsItem;
+class QGraphicsItemGroup;
 class QGraphicsPathItem;
 class QStandardItem;
 class QStandardItemModel;
@@ -39,6 +40,9 @@ public:
     void addExtraPort(const QString &name);
     void selectPort(const QString &name);
     void openSelectedPort();
+    // Opens (inserting it again if it was closed) and selects page 0 device, 1 zones or
+    // 2 running status, as the navigation tree does.
+    void openTab(int page);
 
     Ui::MainWindow *ui() const { return form; }
     WorkerThread *worker() const { return workerThread; }
@@ -124,6 +128,7 @@ private:
     void loadProductInformation();
     void setupSerialPort();
     void setupTabs();
+    void setupScanPointGroup();
     void buildNavigationTree();
     void removeTab(int index);
 
@@ -197,6 +202,8 @@ private:
     int readAreaIndex = 0;
     int deviceCurrentChannel = 0;
     QVector<QGraphicsPathItem *> stateZoneItems;
+    // The live scan over the zone editor, one square per measurement.
+    QGraphicsItemGroup *scanPointGroup = nullptr;
 
     // Zone page state.
     qreal handleOffsetX = 0;

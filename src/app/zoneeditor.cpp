@@ -25,6 +25,8 @@ void MainWindow::setupZoneScene()
     gridItem->setPen(QPen(Qt::gray, 2));
     gridItem->setBrush(QBrush(Qt::gray)); // fills the label glyphs
     gridItem->setZValue(-61);
+    // The grid's many label glyphs are drawn once, not on every repaint of the live scan.
+    gridItem->setCacheMode(QGraphicsItem::DeviceCoordinateCache);
     scene->addItem(gridItem);
 
     auto *blindSector = new QGraphicsEllipseItem(-1000, -1000, 2000, 2000);

@@ -51,10 +51,34 @@ private slots:
         QTEST(options.help, "help");
     }
 
+    void choosesTheStartPage_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("tab");
+        QTest::addColumn<bool>("error");
+        const QString exe = QStringLiteral("areascan-studio");
+        QTest::newRow("none chosen") << QStringList{exe, "--demo"} << -1 << false;
+        QTest::newRow("device") << QStringList{exe, "--tab", "device"} << 0 << false;
+        QTest::newRow("zones, inline") << QStringList{exe, "--tab=zones"} << 1 << false;
+        QTest::newRow("status among others")
+            << QStringList{exe, "--demo", "--tab", "status", "--connect"} << 2 << false;
+        QTest::newRow("missing page") << QStringList{exe, "--tab"} << -1 << true;
+        QTest::newRow("unknown page") << QStringList{exe, "--tab=filter"} << -1 << true;
+        QTest::newRow("option taken for a page")
+            << QStringList{exe, "--tab", "--demo"} << -1 << true;
+    }
+    void choosesTheStartPage()
+    {
+        QFETCH(QStringList, args);
+        const StudioOptions options = parseStudioOptions(args);
+        QTEST(!options.error.isEmpty(), "error");
+        QTEST(options.tab, "tab");
+    }
+
     void helpListsEveryOption()
     {
         const QString help = studioHelpText();
-        for (const char *option : {"--port", "--connect", "--demo", "--help"})
+        for (const char *option : {"--port", "--connect", "--demo", "--tab", "--help"})
             QVERIFY2(help.contains(QLatin1String(option)), option);
     }
 

@@ -7,6 +7,7 @@
 #include "simscene.h"
 #include "simulatedscanner.h"
 #include "simulatorhost.h"
+#include "zonehit.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -166,6 +167,9 @@ private slots:
     void setsChangeLaterReads();
     void scanStream();
     void sceneGeometry();
+    void zoneShapes_data();
+    void zoneShapes();
+    void outputsFollowTheActiveChannelsZones();
     void zoneBlocks();
     void zoneBlockCodec();
     void firmwareUpdate();
@@ -287,6 +291,9 @@ void TestSimulator::setsChangeLaterReads()
 void TestSimulator::scanStream()
 {
     SimulatorHost sim;
+    DeviceState state;
+    state.activeChannel = 9;
+    sim.setState(state);
     QVERIFY(sim.start(fast()));
     Peer pc;
     QVERIFY(pc.open(sim.devicePath()));
@@ -301,9 +308,10 @@ void TestSimulator::scanStream()
         const WireFrame &f = scans[i];
         QVERIFY(f.crcOk);
         const int sector = uchar(f.raw[6]);
-        QVERIFY(sector >= 1 && sector <= 6);
-        QCOMPARE(int(uchar(f.raw[16])), 2); // input byte: the current input group
-        if (i > 0 && sector == uchar(scans[i - 1].raw[6]) % 6 + 1)
+        // Sectors 0 to 5 cover -45 to 224.5 degrees, the field of view of the zones.
+        QVERIFY(sector >= 0 && sector <= 5);
+        QCOMPARE(int(uchar(f.raw[16])), 9); // input byte: the active channel
+        if (i > 0 && sector == (uchar(scans[i - 1].raw[6]) + 1) % 6)
             ++followers;
         for (int k = 0; k < 90; ++k) {
             const quint16 range = f.at16(17 + 2 * k);
@@ -312,7 +320,7 @@ void TestSimulator::scanStream()
             QCOMPARE(range == 0, intensity == 0);
             echoes += range != 0;
             // The default mask hides the first and last five degrees.
-            if ((sector == 1 && k < 10) || (sector == 6 && k > 89 - 10))
+            if ((sector == 0 && k < 10) || (sector == 5 && k > 89 - 10))
                 QCOMPARE(range, quint16(0));
         }
     }
@@ -337,8 +345,8 @@ void TestSimulator::sceneGeometry()
     QVERIFY(qAbs(scene.sample(0.0, 0.0, rng).range - 7000) <= 10);
     // Through the doorway (at the start the walker stands off to the left) nothing returns.
     QCOMPARE(scene.sample(88.0, 0.0, rng).range, quint16(0));
-    // The walker comes within one metre and goes beyond three, so all three output rings
-    // switch during a walk.
+    // The walker comes within one metre and goes beyond three, so during a walk it
+    // enters and leaves all three nested demo zones (out to 1, 2 and 3 m).
     double nearest = 1e9, farthest = 0;
     for (double t = 0; t < 14; t += 0.05) {
         nearest = std::min(nearest, scene.walkerDistance(t));
@@ -349,6 +357,94 @@ void TestSimulator::sceneGeometry()
     const QPointF c = scene.walkerCentre(7.0);
     const SimScene::Echo e = scene.sample(qRadiansToDegrees(std::atan2(c.y(), c.x())), 7.0, rng);
     QVERIFY(qAbs(e.range - scene.walkerDistance(7.0)) < 20);
+}
+
+void TestSimulator::zoneShapes_data()
+{
+    QTest::addColumn<int>("regionType");
+    QTest::addColumn<QVector<QPoint>>("vertices");
+    QTest::addColumn<QPointF>("point");
+    QTest::addColumn<bool>("inside");
+
+    // Given in an order that, taken as it stands, would cross itself.
+    const QVector<QPoint> square{{1000, 1000}, {-1000, 0}, {1000, 0}, {-1000, 1000}};
+    QTest::newRow("polygon in any vertex order") << 1 << square << QPointF(900, 500) << true;
+    const QVector<QPoint> pair{{-1000, 2000}, {1000, 2000}};
+    QTest::newRow("polygon closed through the scanner") << 1 << pair << QPointF(0, 1000) << true;
+    const QVector<QPoint> huge{{-20000, 0}, {-20000, 20000}, {20000, 20000}, {20000, 0}};
+    QTest::newRow("polygon within 10 m") << 1 << huge << QPointF(0, 9900) << true;
+    QTest::newRow("polygon beyond 10 m") << 1 << huge << QPointF(0, 10100) << false;
+    const QVector<QPoint> behind{{-3000, -2000}, {3000, -2000}};
+    QTest::newRow("polygon behind, inside the view") << 1 << behind << QPointF(800, -600) << true;
+    QTest::newRow("polygon behind, blind sector") << 1 << behind << QPointF(0, -1000) << false;
+
+    const QVector<QPoint> quarter{{1000, 0}, {0, 2000}};
+    QTest::newRow("arc") << 2 << quarter << QPointF(500, 500) << true;
+    QTest::newRow("arc radius is vertex 0's") << 2 << quarter << QPointF(0, 1500) << false;
+    // Ends in the blind sector are pinned: 250 degrees to 225, 290 degrees to -45.
+    const QVector<QPoint> toLeftEdge{{-684, -1879}, {1970, 347}};
+    QTest::newRow("arc pinned at 225") << 2 << toLeftEdge << QPointF(-470, -171) << true;
+    QTest::newRow("arc pinned at 225, outside") << 2 << toLeftEdge << QPointF(433, -250) << false;
+    const QVector<QPoint> toRightEdge{{684, -1879}, {1732, 1000}};
+    QTest::newRow("arc pinned at -45") << 2 << toRightEdge << QPointF(433, -250) << true;
+
+    const QVector<QPoint> box{{1000, 2000}, {3000, 4000}};
+    QTest::newRow("rectangle's wedge to the scanner") << 3 << box << QPointF(1500, 1500) << true;
+    QTest::newRow("rectangle, beside the wedge") << 3 << box << QPointF(500, 1500) << false;
+    const QVector<QPoint> leftLow{{-3000, -1000}, {-1000, 1000}};
+    QTest::newRow("rectangle left, joined on its right")
+        << 3 << leftLow << QPointF(-500, 100) << true;
+    QTest::newRow("single-value type") << 5 << square << QPointF(0, 500) << false;
+}
+
+void TestSimulator::zoneShapes()
+{
+    QFETCH(int, regionType);
+    QFETCH(QVector<QPoint>, vertices);
+    QFETCH(QPointF, point);
+    ZoneArea area;
+    area.regionType = quint8(regionType);
+    area.points = vertices;
+    QTEST(ZoneShape(area).contains(point), "inside");
+}
+
+void TestSimulator::outputsFollowTheActiveChannelsZones()
+{
+    DeviceState state;
+    // Channel 3: the attention zone reaches the right-hand wall (7 m away, within the
+    // 9 m arc); the warning zone is a 10 cm arc nothing comes near; no alarm zone.
+    state.activeChannel = 3;
+    state.zone(3, 0).regionType = 2;
+    state.zone(3, 0).points = {{9000, 0}, {0, 9000}};
+    state.zone(3, 1).regionType = 2;
+    state.zone(3, 1).points = {{100, 0}, {0, 100}};
+    state.zone(3, 2) = ZoneArea();
+    SimulatorHost sim;
+    sim.setState(state);
+    QVERIFY(sim.start(fast()));
+    Peer pc;
+    QVERIFY(pc.open(sim.devicePath()));
+
+    // Every frame after the first whole scan reports what that scan saw.
+    const auto outputsOnChannel = [&pc](int channel) {
+        QVector<int> outputs;
+        int seen = 0;
+        pc.frames.clear();
+        pc.pump(600);
+        for (const WireFrame &f : pc.scans())
+            if (uchar(f.raw[16]) == channel && ++seen > 6)
+                outputs.append(uchar(f.raw[15]));
+        return outputs;
+    };
+    const QVector<int> onThree = outputsOnChannel(3);
+    QVERIFY(onThree.size() > 12);
+    QCOMPARE(onThree, QVector<int>(onThree.size(), 0x02));
+
+    // Another channel's zones are not watched: channel 4 has none.
+    sim.updateState([](DeviceState &s) { s.activeChannel = 4; });
+    const QVector<int> onFour = outputsOnChannel(4);
+    QVERIFY(onFour.size() > 12);
+    QCOMPARE(onFour, QVector<int>(onFour.size(), 0));
 }
 
 void TestSimulator::zoneBlocks()

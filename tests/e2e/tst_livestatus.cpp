@@ -1,0 +1,79 @@
+// The running-status page fed by the real worker from the simulated scanner, whose
+// outputs follow its own zones and the person walking through its room.
+
+#include "mainwindow.h"
+#include "modalcatcher.h"
+#include "simulatorhost.h"
+#include "testsupport.h"
+#include "ui_mainwindow.h"
+
+#include <QGraphicsPathItem>
+#include <QGraphicsScene>
+#include <QtTest>
+#include <memory>
+
+namespace {
+const QString kActive = QStringLiteral("background-color:rgb(0, 153, 115);color:white");
+
+bool active(QLabel *label)
+{
+    return label->styleSheet() == kActive;
+}
+
+QGraphicsPathItem *warningZone(Ui::MainWindow *ui)
+{
+    const QList<QGraphicsItem *> items = ui->stateGraphicsView->scene()->items();
+    for (QGraphicsItem *item : items)
+        if (auto *path = qgraphicsitem_cast<QGraphicsPathItem *>(item))
+            if (path->brush().color() == QColor(255, 128, 0))
+                return path;
+    return nullptr;
+}
+} // namespace
+
+class TestLiveStatus : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void outputFollowsThePersonInAZone()
+    {
+        TempWorkingDir dir;
+        ModalCatcher boxes;
+        SimulatorHost sim;
+        // Channel 5 is active; its warning zone is a rectangle around the path the person
+        // walks (from the doorway to just in front of the scanner), with no wall or post
+        // in it. Its other two areas hold no zone.
+        DeviceState state;
+        state.activeChannel = 5;
+        state.zone(5, 1).regionType = 3;
+        state.zone(5, 1).points = {{-1200, 400}, {-1200, 6900}, {600, 6900}, {600, 400}};
+        sim.setState(state);
+        QVERIFY(sim.start());
+        auto window = std::make_unique<MainWindow>();
+        window->addExtraPort(sim.devicePath());
+        window->openSelectedPort();
+        QVERIFY(window->worker());
+        Ui::MainWindow *ui = window->ui();
+
+        // The first status message names the channel; the output is on within a second.
+        QTRY_COMPARE_WITH_TIMEOUT(ui->curAreaIndexLabel->text(), QStringLiteral("5"), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(active(ui->stateOutTwo), 1000);
+        QVERIFY(active(ui->stateOutTwo_2));
+        QCOMPARE(warningZone(ui)->opacity(), 0.4);
+        for (QLabel *other : {ui->stateOutOne, ui->stateOutThree, ui->stateOutFour,
+                              ui->stateOutOne_2, ui->stateOutThree_2, ui->stateOutFour_2})
+            QVERIFY2(!active(other), qPrintable(other->objectName()));
+        // Input byte 5: inputs 1 and 3.
+        QVERIFY(active(ui->stateInOne) && !active(ui->stateInTwo) && active(ui->stateInThree));
+
+        // With the zone gone the output drops within a second as well.
+        sim.updateState([](DeviceState &s) { s.zone(5, 1) = ZoneArea(); });
+        QTRY_VERIFY_WITH_TIMEOUT(!active(ui->stateOutTwo), 1000);
+        QVERIFY(!active(ui->stateOutTwo_2));
+        QCOMPARE(warningZone(ui)->opacity(), 0.2);
+    }
+};
+
+QTEST_MAIN(TestLiveStatus)
+#include "tst_livestatus.moc"
