@@ -105,6 +105,56 @@ private slots:
         QCOMPARE(store.value("Channel3/Area2/onDelay").toInt(), 0);
         QVERIFY(boxes.boxes().isEmpty());
     }
+
+    // The running-status view draws the channel the scanner's inputs select, from the store,
+    // and reloads it only when the input byte changes; the editor is left alone.
+    void statusViewFollowsTheInputByte()
+    {
+        TempWorkingDir dir;
+        MainWindow window;
+        auto send = [&](uchar input) {
+            QVERIFY(QMetaObject::invokeMethod(&window, "onRecvState", Qt::DirectConnection,
+                                              Q_ARG(uchar, 0), Q_ARG(uchar, 0),
+                                              Q_ARG(uchar, input)));
+        };
+        auto setStored = [](int channel, int area, int type, const QString &points) {
+            QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+            store.setValue(zoneKey(channel, area, QLatin1String("regionType")), type);
+            store.setValue(zoneKey(channel, area, QLatin1String("Points")), points);
+        };
+        // Whole scene units: the clip to the field of view trims a hair off the scanner's corner.
+        auto drawn = [&](int area) {
+            return window.stateZoneItem(area)->path().boundingRect().toAlignedRect();
+        };
+        setStored(0, 0, PolygonRegion, "-1000,1000,1000,1000,");
+        setStored(0, 1, ArcRegion, "2000,0,-2000,0,");
+        setStored(0, 2, RectangleRegion, "-500,300,-500,800,500,800,500,300,");
+        setStored(5, 0, 6, "");
+        setStored(5, 1, NoRegion, "");
+        setStored(5, 2, PolygonRegion, "3000,3000,-3000,3000,");
+        const AreaSettings editorBefore = window.areaRecord(0);
+
+        // The first message always draws, whatever its input byte.
+        send(0);
+        QCOMPARE(drawn(0), QRect(-100, -100, 200, 100));
+        QCOMPARE(drawn(1).top(), -200);
+        QCOMPARE(drawn(2), QRect(-50, -80, 100, 80));
+
+        // The same input byte again does not reload, even though the store changed.
+        setStored(0, 0, PolygonRegion, "-2000,2000,2000,2000,");
+        send(0);
+        QCOMPARE(drawn(0), QRect(-100, -100, 200, 100));
+
+        // Another channel: a single-value type keeps the outline it had, no zone empties it.
+        send(5);
+        QCOMPARE(drawn(0), QRect(-100, -100, 200, 100));
+        QVERIFY(window.stateZoneItem(1)->path().isEmpty());
+        QCOMPARE(drawn(2), QRect(-300, -300, 600, 300));
+        send(0);
+        QCOMPARE(drawn(0), QRect(-200, -200, 400, 200));
+        QCOMPARE(window.areaRecord(0).points, editorBefore.points);
+        QCOMPARE(window.ui()->curAreaIndexLabel->text(), QStringLiteral("0"));
+    }
 };
 
 QTEST_MAIN(TestZoneStore)
