@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainterPath>
+#include <QTimer>
 #include <QWheelEvent>
 #include <QtMath>
 
@@ -285,5 +286,8 @@ void LaserScanView::showEvent(QShowEvent *event)
     setResizeAnchor(QGraphicsView::AnchorViewCenter);
     setAttribute(Qt::WA_MouseTracking, true);
     resetView();
+    // The layout may still resize the view after its first show; fit once more when it
+    // has settled, so the whole 20 m square is in view from the start.
+    QTimer::singleShot(0, this, &LaserScanView::resetView);
     firstShowDone = true;
 }

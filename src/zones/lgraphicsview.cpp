@@ -2,6 +2,7 @@
 
 #include <QGraphicsScene>
 #include <QMouseEvent>
+#include <QTimer>
 #include <QWheelEvent>
 
 namespace {
@@ -66,5 +67,8 @@ void LGraphicsView::showEvent(QShowEvent *)
     setResizeAnchor(QGraphicsView::AnchorViewCenter);
     setAttribute(Qt::WA_MouseTracking, true);
     resetView();
+    // The layout may still resize the view after its first show; fit once more when it
+    // has settled, so the whole 20 m square is in view from the start.
+    QTimer::singleShot(0, this, &LGraphicsView::resetView);
     firstShowDone = true;
 }
