@@ -2,9 +2,9 @@
 
 #include "framecodec.h"
 #include "requesttype.h"
+#include "simbootloader.h"
 #include "simframes.h"
 
-#include <QCryptographicHash>
 #include <QFileInfo>
 #include <QMutexLocker>
 #include <QSocketNotifier>
@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <fcntl.h>
 #include <pty.h>
@@ -267,6 +268,7 @@ void SimulatedScanner::arm()
 
 void SimulatedScanner::stop()
 {
+    dropRestartTimers();
     delete m_notifier;
     m_notifier = nullptr;
     delete m_tick;
@@ -274,8 +276,23 @@ void SimulatedScanner::stop()
     closeDevice();
 }
 
+void SimulatedScanner::dropRestartTimers()
+{
+    delete m_holdTimer;
+    m_holdTimer = nullptr;
+    delete m_replugTimer;
+    m_replugTimer = nullptr;
+    m_held.clear();
+    m_hangUpPending = false;
+}
+
 void SimulatedScanner::unplug()
 {
+    if (m_holdTimer)
+        m_holdTimer->stop();
+    if (m_replugTimer)
+        m_replugTimer->stop();
+    m_held.clear();
     delete m_notifier;
     m_notifier = nullptr;
     if (m_tick)
@@ -337,6 +354,8 @@ void SimulatedScanner::handleRequest(const simframes::Request &r)
         return;
     if (mode != 0 && !bootloaderAnswers(r.type))
         return;
+    if (mode == 0 && simbootloader::isFirmwareRequest(r.type))
+        return; // the application does not speak the bootloader's protocol
 
     const quint16 override = o.statusOverrides.value(r.type, 0);
     quint16 status = override;
@@ -350,8 +369,83 @@ void SimulatedScanner::handleRequest(const simframes::Request &r)
         return;
     const bool spoil = o.corruptTypes.contains(r.type) ||
                        (o.corruptShare > 0 && m_rng.generateDouble() < o.corruptShare);
-    queueFrame(simframes::replyFrame(r.type, status, payload), spoil, o);
+    QByteArray reply = simframes::replyFrame(r.type, status, payload);
+    if (mode != 0 && o.paced) {
+        holdReply(std::move(reply), r.raw.size(), spoil);
+        return;
+    }
+    queueFrame(std::move(reply), spoil, o);
     flushOutput(false);
+}
+
+// The bootloader answers a request only once all of its bytes could have crossed the
+// 921600-baud wire, so a firmware transfer through the paced scanner takes at least its
+// real time on the wire. Replies leave in the order their requests came.
+void SimulatedScanner::holdReply(QByteArray frame, int requestBytes, bool spoil)
+{
+    const double now = m_clock.nsecsElapsed() / 1e9;
+    m_rxWireFree = std::max(now, m_rxWireFree) + requestBytes / kWireBytesPerSecond;
+    m_held.append({m_rxWireFree, std::move(frame), spoil});
+    if (!m_holdTimer) {
+        m_holdTimer = new QTimer(this);
+        m_holdTimer->setSingleShot(true);
+        m_holdTimer->setTimerType(Qt::PreciseTimer);
+        connect(m_holdTimer, &QTimer::timeout, this, &SimulatedScanner::releaseHeldReplies);
+    }
+    if (!m_holdTimer->isActive())
+        releaseHeldReplies();
+}
+
+void SimulatedScanner::releaseHeldReplies()
+{
+    const double now = m_clock.nsecsElapsed() / 1e9;
+    bool released = false;
+    while (!m_held.isEmpty() && m_held.first().due <= now) {
+        HeldReply held = m_held.takeFirst();
+        queueFrame(std::move(held.frame), held.spoil, options());
+        released = true;
+    }
+    if (released)
+        flushOutput(true);
+    // Timers count whole milliseconds: wait out the whole ones, then look again at once
+    // for the fraction, so that a reply is neither early nor a millisecond late.
+    if (!m_held.isEmpty() && m_holdTimer)
+        m_holdTimer->start(int(std::floor((m_held.first().due - now) * 1000)));
+}
+
+// The end of a restart: the scanner runs what it restarted into, and an application
+// committed by the bootloader reports its own version from now on.
+void SimulatedScanner::finishRestart()
+{
+    m_deafUntil = -1;
+    QMutexLocker lock(&m_mutex);
+    m_state.deviceMode = quint8(m_modeAfterRestart);
+    if (m_modeAfterRestart == 0 && !m_state.nextFirmwareVersion.isEmpty()) {
+        m_state.firmwareVersion = fixedWidthText(m_state.nextFirmwareVersion, 6);
+        m_state.nextFirmwareVersion.clear();
+    }
+}
+
+bool SimulatedScanner::outputDrained() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_out.isEmpty();
+}
+
+// Drops off the line for the restart and comes back on a new terminal behind the link.
+void SimulatedScanner::hangUp()
+{
+    const int ms = std::max(0, int((m_deafUntil - m_clock.nsecsElapsed() / 1e9) * 1000));
+    unplug();
+    if (!m_replugTimer) {
+        m_replugTimer = new QTimer(this);
+        m_replugTimer->setSingleShot(true);
+        connect(m_replugTimer, &QTimer::timeout, this, [this]() {
+            finishRestart();
+            replug();
+        });
+    }
+    m_replugTimer->start(ms);
 }
 
 // Carries out one request on m_state (the caller holds the lock) and fills in the reply.
@@ -420,6 +514,7 @@ bool SimulatedScanner::answer(const simframes::Request &r, bool refuse, quint16 
             // The acknowledgement still leaves; then the scanner goes quiet while it boots.
             m_deafUntil = m_clock.nsecsElapsed() / 1e9 + m_options.restartMs / 1000.0;
             m_modeAfterRestart = r.type == REQUEST_ENTER_BOOTLOADER ? 1 : 0;
+            m_hangUpPending = m_options.hangUpOnRestart && !m_linkedPath.isEmpty();
         }
         break;
     case REQUEST_READ_AREAS_DONE:
@@ -427,7 +522,6 @@ bool SimulatedScanner::answer(const simframes::Request &r, bool refuse, quint16 
     case REQUEST_SAVE_PARAMETERS:
     case REQUEST_BEGIN_AREA_WRITE:
     case REQUEST_SAVE_VENDOR_DATA:
-    case REQUEST_FIRMWARE_END:
         break;
 
     case REQUEST_GET_FREQUENCY:
@@ -578,33 +672,11 @@ bool SimulatedScanner::answer(const simframes::Request &r, bool refuse, quint16 
         break;
 
     case REQUEST_FIRMWARE_BEGIN:
-        if (!refuse) {
-            s.firmwareImage.clear();
-            s.firmwareVerified = false;
-        }
-        break;
     case REQUEST_FIRMWARE_DATA:
-        if (!refuse)
-            s.firmwareImage.append(p);
-        break;
+    case REQUEST_FIRMWARE_END:
     case REQUEST_FIRMWARE_VERIFY:
-        s.firmwareVerified =
-            !refuse && QCryptographicHash::hash(s.firmwareImage, QCryptographicHash::Md5) == p;
-        payload = byte(s.firmwareVerified ? 1 : 0);
-        break;
     case REQUEST_FIRMWARE_COMMIT:
-        if (!refuse) {
-            if (!s.firmwareVerified) {
-                status = 1;
-                break;
-            }
-            s.committedFirmwareMd5 =
-                QCryptographicHash::hash(s.firmwareImage, QCryptographicHash::Md5);
-            ++s.firmwareCommits;
-            s.firmwareImage.clear();
-            s.firmwareVerified = false;
-        }
-        break;
+        return simbootloader::answer(s, m_options, r.type, p, refuse, status, payload);
 
     default:
         return false;
@@ -629,11 +701,15 @@ void SimulatedScanner::onTick()
     const double dt = now - m_lastTick;
     m_lastTick = now;
 
-    if (m_deafUntil >= 0 && now >= m_deafUntil) {
-        m_deafUntil = -1;
-        QMutexLocker lock(&m_mutex);
-        m_state.deviceMode = quint8(m_modeAfterRestart);
+    if (m_hangUpPending && m_held.isEmpty() && outputDrained()) {
+        m_hangUpPending = false;
+        hangUp();
+        return;
     }
+    if (m_deafUntil >= 0 && now >= m_deafUntil && !m_hangUpPending)
+        finishRestart();
+    if (!m_held.isEmpty())
+        releaseHeldReplies();
 
     // A request whose rest never comes must not swallow the ones behind it.
     if (!m_in.isEmpty() && now - m_lastRx > kRequestGapSeconds) {

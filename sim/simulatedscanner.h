@@ -76,6 +76,13 @@ private:
     void queueFrame(QByteArray frame, bool spoil, const SimOptions &o);
     void flushOutput(bool tick);
     bool readerIsBehind() const;
+    // Restart and bootloader behaviour.
+    void holdReply(QByteArray frame, int requestBytes, bool spoil);
+    void releaseHeldReplies();
+    void finishRestart();
+    void hangUp();
+    void dropRestartTimers();
+    bool outputDrained() const;
 
     mutable QMutex m_mutex; // guards everything from here to m_out
     SimOptions m_options;
@@ -103,4 +110,15 @@ private:
     int m_sectorIndex = 0;   // 0..5 within the current scan
     double m_deafUntil = -1; // restarting until then
     int m_modeAfterRestart = 0;
+    struct HeldReply
+    {
+        double due; // seconds on m_clock
+        QByteArray frame;
+        bool spoil;
+    };
+    QVector<HeldReply> m_held;
+    double m_rxWireFree = 0; // when the incoming wire is free again, seconds on m_clock
+    QTimer *m_holdTimer = nullptr;
+    QTimer *m_replugTimer = nullptr;
+    bool m_hangUpPending = false;
 };
