@@ -101,6 +101,8 @@ MainWindow::MainWindow(QWidget *parent)
     setupTabs();
     form->treeWidget->setEnabled(false);
 
+    setupFilterPage();
+
     form->progressLabel->hide();
     form->progressBar->hide();
     form->readAreaLlabel->hide();

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
+
 class QGraphicsItem;
 class QGraphicsPathItem;
 class QStandardItem;
@@ -47,6 +49,18 @@ public:
 
     // How long the full zone read may wait for the next channel before it gives up.
     void setZoneReadTimeout(int ms) { zoneReadTimeoutMs = ms; }
+
+    // Firmware update: where the file name comes from (a file dialog unless replaced),
+    // the reconnect period while the scanner restarts into its bootloader, and how long
+    // one step, or the bootloader's appearance, may take before the update is given up.
+    void setFirmwareFileProvider(std::function<QString()> provider)
+    {
+        firmwareFileProvider = std::move(provider);
+    }
+    void setReconnectInterval(int ms) { reconnectIntervalMs = ms; }
+    void setFirmwareStepTimeout(int ms) { firmwareStepTimeoutMs = ms; }
+    void setBootloaderTimeout(int ms) { bootloaderTimeoutMs = ms; }
+    bool isFirmwareUpdateRunning() const;
 
 signals:
     void sendRequestType(RequestType type, QString value);
@@ -125,6 +139,18 @@ private:
     void handleFirmwareResult(RequestType type, const QString &value);
     void takeFilterSnapshot();
 
+    // Filter page.
+    void setupFilterPage();
+    void restoreFilterSnapshot();
+
+    // Firmware update: every step arms a watchdog that gives the update up when the
+    // scanner does not answer in time.
+    void logFirmware(const QString &line);
+    bool firmwareFileReadable(const QString &path);
+    void armFirmwareStep(const QString &failure, int ms);
+    void failFirmwareUpdate(const QString &failure);
+    void endFirmwareUpdate();
+
     Ui::MainWindow *form = nullptr;
     QVector<QWidget *> tabPages;
     QVector<QString> tabTitles;
@@ -162,4 +188,14 @@ private:
     QTimer *zoneReadTimer = nullptr;
     int zoneReadTimeoutMs = 3000;
     bool portLost = false;
+
+    // Firmware update state beyond the reconnect timer.
+    std::function<QString()> firmwareFileProvider;
+    QTimer *firmwareStepTimer = nullptr;
+    QString firmwareStepFailure;
+    bool firmwareUpdating = false;
+    bool updateBtnWasEnabled = false;
+    int reconnectIntervalMs = 5000;
+    int firmwareStepTimeoutMs = 5000;
+    int bootloaderTimeoutMs = 60000;
 };
