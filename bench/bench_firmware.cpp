@@ -93,8 +93,15 @@ int main(int argc, char *argv[])
     window.show();
     window.openSelectedPort();
     Ui::MainWindow *ui = window.ui();
-    if (!window.worker() ||
-        !waitFor([&]() { return !window.isReadingAreas() && window.isEnabled(); }, 5000)) {
+    // Connected once the read-out after connecting is over: the zone read at its end goes
+    // unanswered and gives up at once.
+    const auto readOutOver = [&]() {
+        for (const ReceivedFrame &frame : sim.receivedFrames())
+            if (frame.type == REQUEST_READ_AREA)
+                return !window.isReadingAreas() && window.isEnabled();
+        return false;
+    };
+    if (!window.worker() || !waitFor(readOutOver, 5000)) {
         std::fprintf(stderr, "bench_firmware: the window did not connect\n");
         return 1;
     }
