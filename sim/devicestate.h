@@ -76,9 +76,11 @@ struct DeviceState
 
     // Firmware transfer as seen by the bootloader.
     QByteArray firmwareImage;        // chunks received since the last begin
+    int firmwareChunks = 0;          // chunks taken since the last begin
     bool firmwareVerified = false;   // the last verification matched
     QByteArray committedFirmwareMd5; // digest of the last committed image
     int firmwareCommits = 0;
+    QByteArray nextFirmwareVersion; // version of the committed image, reported after a restart
 
     // Zone memory, channel-major: index channel * kZoneAreas + area.
     QVector<ZoneArea> zones;

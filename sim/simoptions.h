@@ -51,6 +51,17 @@ struct SimOptions
     // Sector number of the first of the six scan frames of a scan. With 0 the points
     // cover -45 to 224.5 degrees, the field of view the tool draws its zones in.
     int firstSector = 0;
+    // Entering the bootloader or restarting also hangs the terminal up for restartMs (the
+    // tool's port sees an error and the device path goes away); the scanner comes back on
+    // a new terminal behind linkPath. Without a link path it only goes deaf, so that the
+    // tool can reopen it under the name it knows.
+    bool hangUpOnRestart = false;
+    // Bootloader faults, chunks counted from 0 after each firmware begin: refuse this
+    // chunk (status 1, not kept), or keep it and never acknowledge it; -1 for none.
+    int refuseFirmwareChunk = -1;
+    int dropFirmwareChunk = -1;
+    // The verification reports a mismatch whatever digest it is sent.
+    bool failFirmwareVerify = false;
 
     // Seed for noise, garbage and fault decisions; 0 picks one at random.
     quint32 seed = 0;

@@ -2,9 +2,9 @@
 
 #include "framecodec.h"
 #include "requesttype.h"
+#include "simbootloader.h"
 #include "simframes.h"
 
-#include <QCryptographicHash>
 #include <QFileInfo>
 #include <QMutexLocker>
 #include <QSocketNotifier>
@@ -283,6 +283,7 @@ void SimulatedScanner::arm()
 
 void SimulatedScanner::stop()
 {
+    dropRestartTimers();
     delete m_notifier;
     m_notifier = nullptr;
     delete m_tick;
@@ -294,6 +295,8 @@ void SimulatedScanner::stop()
 
 void SimulatedScanner::unplug()
 {
+    if (m_replugTimer)
+        m_replugTimer->stop();
     delete m_notifier;
     m_notifier = nullptr;
     if (m_tick)
@@ -395,6 +398,8 @@ void SimulatedScanner::handleRequest(const simframes::Request &r)
         return;
     if (mode != 0 && !bootloaderAnswers(r.type))
         return;
+    if (mode == 0 && simbootloader::isFirmwareRequest(r.type))
+        return; // the application does not speak the bootloader's protocol
 
     const quint16 override = o.statusOverrides.value(r.type, 0);
     quint16 status = override;
@@ -478,6 +483,7 @@ bool SimulatedScanner::answer(const simframes::Request &r, bool refuse, quint16 
             // The acknowledgement still leaves; then the scanner goes quiet while it boots.
             m_deafUntil = m_clock.nsecsElapsed() / 1e9 + m_options.restartMs / 1000.0;
             m_modeAfterRestart = r.type == REQUEST_ENTER_BOOTLOADER ? 1 : 0;
+            m_hangUpPending = m_options.hangUpOnRestart && !m_linkedPath.isEmpty();
         }
         break;
     case REQUEST_READ_AREAS_DONE:
@@ -485,7 +491,6 @@ bool SimulatedScanner::answer(const simframes::Request &r, bool refuse, quint16 
     case REQUEST_SAVE_PARAMETERS:
     case REQUEST_BEGIN_AREA_WRITE:
     case REQUEST_SAVE_VENDOR_DATA:
-    case REQUEST_FIRMWARE_END:
         break;
 
     case REQUEST_GET_FREQUENCY:
@@ -636,33 +641,11 @@ bool SimulatedScanner::answer(const simframes::Request &r, bool refuse, quint16 
         break;
 
     case REQUEST_FIRMWARE_BEGIN:
-        if (!refuse) {
-            s.firmwareImage.clear();
-            s.firmwareVerified = false;
-        }
-        break;
     case REQUEST_FIRMWARE_DATA:
-        if (!refuse)
-            s.firmwareImage.append(p);
-        break;
+    case REQUEST_FIRMWARE_END:
     case REQUEST_FIRMWARE_VERIFY:
-        s.firmwareVerified =
-            !refuse && QCryptographicHash::hash(s.firmwareImage, QCryptographicHash::Md5) == p;
-        payload = byte(s.firmwareVerified ? 1 : 0);
-        break;
     case REQUEST_FIRMWARE_COMMIT:
-        if (!refuse) {
-            if (!s.firmwareVerified) {
-                status = 1;
-                break;
-            }
-            s.committedFirmwareMd5 =
-                QCryptographicHash::hash(s.firmwareImage, QCryptographicHash::Md5);
-            ++s.firmwareCommits;
-            s.firmwareImage.clear();
-            s.firmwareVerified = false;
-        }
-        break;
+        return simbootloader::answer(s, m_options, r.type, p, refuse, status, payload);
 
     default:
         return false;
@@ -687,11 +670,13 @@ void SimulatedScanner::onTick()
     const double dt = now - m_lastTick;
     m_lastTick = now;
 
-    if (m_deafUntil >= 0 && now >= m_deafUntil) {
-        m_deafUntil = -1;
-        QMutexLocker lock(&m_mutex);
-        m_state.deviceMode = quint8(m_modeAfterRestart);
+    if (m_hangUpPending && outputDrained()) {
+        m_hangUpPending = false;
+        hangUp();
+        return;
     }
+    if (m_deafUntil >= 0 && now >= m_deafUntil && !m_hangUpPending)
+        finishRestart();
 
     if (!m_wireIn.isEmpty())
         takeArrivedBytes();

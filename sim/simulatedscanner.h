@@ -79,6 +79,11 @@ private:
     void accrueReceiveCredit(double now);
     void takeArrivedBytes();
     bool readerIsBehind() const;
+    // Restart and bootloader behaviour.
+    void finishRestart();
+    void hangUp();
+    void dropRestartTimers();
+    bool outputDrained() const;
 
     mutable QMutex m_mutex; // guards everything from here to m_out
     SimOptions m_options;
@@ -117,4 +122,6 @@ private:
     double m_deafUntil = -1;     // restarting until then
     double m_zoneBusyUntil = -1; // serving the zone memory until then
     int m_modeAfterRestart = 0;
+    QTimer *m_replugTimer = nullptr;
+    bool m_hangUpPending = false;
 };

@@ -375,5 +375,53 @@
         <source>区域上传在第%1区域组处停止：扫描仪未确认该区域组</source>
         <translation>Uploading the zones stopped at channel %1: the scanner did not acknowledge it</translation>
     </message>
+    <message>
+        <source>无法打开固件文件：%1</source>
+        <translation>Cannot open the firmware file: %1</translation>
+    </message>
+    <message>
+        <source>未连接扫描仪，请先打开串口</source>
+        <translation>No scanner is connected: open the serial port first</translation>
+    </message>
+    <message>
+        <source>无法打开串口%1</source>
+        <translation>Cannot open the serial port %1</translation>
+    </message>
+    <message>
+        <source>固件更新失败：%1</source>
+        <translation>Firmware update failed: %1</translation>
+    </message>
+    <message>
+        <source>读取设备模式无应答</source>
+        <translation>the scanner did not answer the device mode request</translation>
+    </message>
+    <message>
+        <source>bootloader未在规定时间内出现</source>
+        <translation>the bootloader did not appear in time</translation>
+    </message>
+    <message>
+        <source>开始固件更新无应答</source>
+        <translation>the scanner did not answer the start of the update</translation>
+    </message>
+    <message>
+        <source>第%1/%2个数据块未被确认</source>
+        <translation>data chunk %1 of %2 was not acknowledged</translation>
+    </message>
+    <message>
+        <source>结束固件更新无应答</source>
+        <translation>the scanner did not answer the end of the update</translation>
+    </message>
+    <message>
+        <source>md5校验无应答</source>
+        <translation>the scanner did not answer the md5 check</translation>
+    </message>
+    <message>
+        <source>提交更新无应答</source>
+        <translation>the scanner did not answer the commit</translation>
+    </message>
+    <message>
+        <source>串口已关闭</source>
+        <translation>the serial port was closed</translation>
+    </message>
 </context>
 </TS>

@@ -2,6 +2,8 @@
 
 #include "ui_mainwindow.h"
 
+#include <QTimer>
+
 namespace {
 QString flag(int state)
 {
@@ -12,6 +14,53 @@ QString decimal(int value)
     return QStringLiteral("%1").arg(value);
 }
 } // namespace
+
+void MainWindow::setupFilterPage()
+{
+    connect(form->filterEnableCheckBox, &QCheckBox::stateChanged, this,
+            &MainWindow::onFiterStateChanged);
+    connect(form->averageFilterCheckBox, &QCheckBox::stateChanged, this,
+            &MainWindow::onAverageFiterStateChanged);
+    connect(form->inputNoncCheckBox, &QCheckBox::stateChanged, this,
+            &MainWindow::onInputNoncStateChanged);
+    connect(form->outputNoncCheckBox, &QCheckBox::stateChanged, this,
+            &MainWindow::onOutputNoncStateChanged);
+    connect(form->filterStrenthSlider, &QSlider::valueChanged, this,
+            &MainWindow::onFilterStrenthSliderValueChanged);
+    connect(form->filterMinRangeSlider, &QSlider::valueChanged, this,
+            &MainWindow::onFilterMinRangeSliderValueChanged);
+    connect(form->filterMaxRangeSlider, &QSlider::valueChanged, this,
+            &MainWindow::onFilterMaxRangeSliderValueChanged);
+    connect(form->maskIntensitySlider, &QSlider::valueChanged, this,
+            &MainWindow::onSetMaskIntensitySliderValueChanged);
+    connect(form->maskMinAngleSlider, &QSlider::valueChanged, this,
+            &MainWindow::onSetMaskMinAngleSliderValueChanged);
+    connect(form->maskMaxAngleSlider, &QSlider::valueChanged, this,
+            &MainWindow::onSetMaskMaxAngleSliderValueChanged);
+
+    connect(form->filterOkBtn, &QPushButton::clicked,
+            [this]() { emit sendRequestType(REQUEST_SAVE_PARAMETERS, QString()); });
+    connect(form->filterCancelBtn, &QPushButton::clicked, [this]() { restoreFilterSnapshot(); });
+}
+
+// Puts every control back to the committed value. Each restore that changes a control
+// sends its set request, so only the settings that differ are sent again, spaced out so
+// that the scanner receives them one at a time. The window is the timers' context: a
+// window closed within the schedule is never touched by it.
+void MainWindow::restoreFilterSnapshot()
+{
+    const auto at = [this](int ms, auto restore) { QTimer::singleShot(ms, this, restore); };
+    at(100, [this]() { form->filterStrenthSlider->setValue(filterStrength.toInt()); });
+    at(200, [this]() { form->filterMinRangeSlider->setValue(filterMinRange.toInt()); });
+    at(300, [this]() { form->filterMaxRangeSlider->setValue(filterMaxRange.toInt()); });
+    at(350, [this]() { form->filterEnableCheckBox->setChecked(filterEnabled); });
+    at(400, [this]() { form->averageFilterCheckBox->setChecked(averageFilterEnabled); });
+    at(450, [this]() { form->inputNoncCheckBox->setChecked(inputNormallyClosed); });
+    at(500, [this]() { form->outputNoncCheckBox->setChecked(outputNormallyClosed); });
+    at(550, [this]() { form->maskIntensitySlider->setValue(maskIntensity); });
+    at(600, [this]() { form->maskMinAngleSlider->setValue(maskMinAngle); });
+    at(650, [this]() { form->maskMaxAngleSlider->setValue(maskMaxAngle); });
+}
 
 QStringList MainWindow::filterSnapshot() const
 {

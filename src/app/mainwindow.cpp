@@ -97,6 +97,8 @@ MainWindow::MainWindow(QWidget *parent)
     form->treeWidget->setEnabled(false);
     reloadChannel(0);
 
+    setupFilterPage();
+
     form->progressLabel->hide();
     form->progressBar->hide();
     form->readAreaLlabel->hide();

@@ -12,6 +12,9 @@
 
 class PathItem;
 class QGraphicsEllipseItem;
+
+#include <functional>
+
 class QGraphicsItem;
 class QGraphicsItemGroup;
 class QGraphicsPathItem;
@@ -66,6 +69,18 @@ public:
     const AreaSettings &areaRecord(int area) const { return areaSettings[area]; }
     QVector<QPointF> rectangleCornerList(int area) const { return rectangleCorners[area]; }
     int editedArea() const { return currentArea; }
+
+    // Firmware update: where the file name comes from (a file dialog unless replaced),
+    // the reconnect period while the scanner restarts into its bootloader, and how long
+    // one step, or the bootloader's appearance, may take before the update is given up.
+    void setFirmwareFileProvider(std::function<QString()> provider)
+    {
+        firmwareFileProvider = std::move(provider);
+    }
+    void setReconnectInterval(int ms) { reconnectIntervalMs = ms; }
+    void setFirmwareStepTimeout(int ms) { firmwareStepTimeoutMs = ms; }
+    void setBootloaderTimeout(int ms) { bootloaderTimeoutMs = ms; }
+    bool isFirmwareUpdateRunning() const;
 
 signals:
     void sendRequestType(RequestType type, QString value);
@@ -178,6 +193,18 @@ private:
     void endZoneWrite();
     void onZoneWriteTimeout();
 
+    // Filter page.
+    void setupFilterPage();
+    void restoreFilterSnapshot();
+
+    // Firmware update: every step arms a watchdog that gives the update up when the
+    // scanner does not answer in time.
+    void logFirmware(const QString &line);
+    bool firmwareFileReadable(const QString &path);
+    void armFirmwareStep(const QString &failure, int ms);
+    void failFirmwareUpdate(const QString &failure);
+    void endFirmwareUpdate();
+
     Ui::MainWindow *form = nullptr;
     QVector<QWidget *> tabPages;
     QVector<QString> tabTitles;
@@ -237,4 +264,15 @@ private:
     // Counts opens and closes, so a timer started for one connection can tell whether
     // that connection is still the current one.
     int connectionSerial = 0;
+
+
+    // Firmware update state beyond the reconnect timer.
+    std::function<QString()> firmwareFileProvider;
+    QTimer *firmwareStepTimer = nullptr;
+    QString firmwareStepFailure;
+    bool firmwareUpdating = false;
+    bool updateBtnWasEnabled = false;
+    int reconnectIntervalMs = 5000;
+    int firmwareStepTimeoutMs = 5000;
+    int bootloaderTimeoutMs = 60000;
 };

@@ -1,8 +1,10 @@
 #include "mainwindow.h"
 
+#include "firmwaretransfer.h"
 #include "ui_mainwindow.h"
 
 #include <QDebug>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -138,52 +140,71 @@ void MainWindow::onRecvRequestResult(RequestType type, QString value)
     }
 }
 
+// Each answer of the scanner moves the update one step on and arms the watchdog of the
+// step that now waits for the scanner; a failure ends the update and frees the page.
 void MainWindow::handleFirmwareResult(RequestType type, const QString &value)
 {
-    QPlainTextEdit *log = form->firmwarePlainTextEdit;
     const int number = value.toInt();
     switch (type) {
     case REQUEST_DEVICE_MODE:
         qDebug() << "REQUEST_DEVICE_MODE" << value;
         if (number != 0) {
-            log->appendPlainText(tr("当前为bootloader模式"));
+            logFirmware(tr("当前为bootloader模式"));
             if (reconnectTimer->isActive())
                 reconnectTimer->stop();
             emit sendRequestType(REQUEST_FIRMWARE_BEGIN, QString());
+            armFirmwareStep(tr("开始固件更新无应答"), firmwareStepTimeoutMs);
         } else {
             emit sendRequestType(REQUEST_ENTER_BOOTLOADER, QString());
-            log->appendPlainText(tr("正在进入bootloader模式"));
-            if (!reconnectTimer->isActive())
-                reconnectTimer->start(5000);
+            logFirmware(tr("正在进入bootloader模式"));
+            if (!reconnectTimer->isActive()) {
+                reconnectTimer->start(reconnectIntervalMs);
+                // One deadline for the whole wait, however many ticks ask in between.
+                armFirmwareStep(tr("bootloader未在规定时间内出现"), bootloaderTimeoutMs);
+            }
         }
         break;
-    case REQUEST_FIRMWARE_BEGIN:
-        log->appendPlainText(tr("开始固件更新"));
-        emit firmwareWriteData(form->firmwareFileLineEdit->text());
+    case REQUEST_FIRMWARE_BEGIN: {
+        logFirmware(tr("开始固件更新"));
+        const QString file = form->firmwareFileLineEdit->text();
+        if (!firmwareFileReadable(file)) {
+            endFirmwareUpdate();
+            break;
+        }
+        emit firmwareWriteData(file);
+        armFirmwareStep(
+            tr("第%1/%2个数据块未被确认").arg(1).arg(firmwareChunkCount(QFileInfo(file).size())),
+            firmwareStepTimeoutMs);
         break;
+    }
     case REQUEST_FIRMWARE_END:
         if (number != 0) {
-            log->appendPlainText(tr("结束固件更新错误"));
+            logFirmware(tr("结束固件更新错误"));
+            endFirmwareUpdate();
         } else {
-            log->appendPlainText(tr("结束固件更新"));
+            logFirmware(tr("结束固件更新"));
             emit sendRequestType(REQUEST_FIRMWARE_VERIFY, QString());
+            armFirmwareStep(tr("md5校验无应答"), firmwareStepTimeoutMs);
         }
         break;
     case REQUEST_FIRMWARE_VERIFY:
         if (number == 1) {
-            log->appendPlainText(tr("md5校验成功"));
+            logFirmware(tr("md5校验成功"));
             emit sendRequestType(REQUEST_FIRMWARE_COMMIT, QString());
+            armFirmwareStep(tr("提交更新无应答"), firmwareStepTimeoutMs);
         } else {
-            log->appendPlainText(tr("md5校验失败"));
+            logFirmware(tr("md5校验失败"));
+            endFirmwareUpdate();
         }
         break;
     case REQUEST_FIRMWARE_COMMIT:
         if (number != 0) {
-            log->appendPlainText(tr("提交更新失败，更新失败"));
+            logFirmware(tr("提交更新失败，更新失败"));
         } else {
-            log->appendPlainText(tr("提交更新成功，更新成功"));
+            logFirmware(tr("提交更新成功，更新成功"));
             emit sendRequestType(REQUEST_RESTART, QString());
         }
+        endFirmwareUpdate();
         break;
     default:
         break;

@@ -131,6 +131,8 @@ void MainWindow::closePort()
 {
     ++connectionSerial;
     serialPort->close();
+    if (isFirmwareUpdateRunning())
+        failFirmwareUpdate(tr("串口已关闭"));
     if (workerThread) {
         // The worker may be on the call stack (a port error raised inside its readData),
         // so it is released once control is back in the event loop.
@@ -217,7 +219,12 @@ void MainWindow::onErrorOccurred(QSerialPort::SerialPortError error)
         // busy loop. Either way the port is unusable: close it once, from the event loop.
         if (serialPort->isOpen() && !portLost) {
             portLost = true;
-            QTimer::singleShot(0, this, &MainWindow::handlePortLost);
+            // A scanner restarting into its bootloader may drop off the line on purpose:
+            // the reconnect loop owns the port then and opens it again.
+            if (reconnectTimer->isActive())
+                QTimer::singleShot(0, this, [this]() { serialPort->close(); });
+            else
+                QTimer::singleShot(0, this, &MainWindow::handlePortLost);
         }
         break;
     case QSerialPort::UnknownError:

@@ -1,5 +1,6 @@
 #include "workerthread.h"
 
+#include "firmwaretransfer.h"
 #include "framecodec.h"
 #include "framecutter.h"
 #include "replydecoder.h"
@@ -9,6 +10,7 @@
 #include "zonestore.h"
 
 #include <QDebug>
+#include <QFile>
 #include <QPointer>
 #include <QSerialPort>
 #include <QSettings>
@@ -109,9 +111,37 @@ void WorkerThread::abortZoneWrite()
     zoneWriteChannel = 0;
 }
 
-void WorkerThread::onFirmwareWriteData(QString)
+void WorkerThread::onFirmwareWriteData(QString fileName)
 {
-    // Firmware chunks: filled in with the firmware transfer.
+    // Every request from the window starts over at chunk 0 with the file it names now: a
+    // transfer that stopped half-way is abandoned, never continued with an old image.
+    fullChunkCount = 0;
+    chunkIndex = 0;
+    lastChunkSize = 0;
+    lastChunkSent = false;
+    firmwareSending = false;
+    firmwareImage.clear();
+    QFile file(fileName);
+    if (fileName.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return;
+    firmwareImage = file.readAll();
+    file.close();
+    fullChunkCount = firmwareFullChunkCount(firmwareImage.size());
+    lastChunkSize = firmwareLastChunkSize(firmwareImage.size());
+    firmwareDigest = ::firmwareDigest(firmwareImage);
+    firmwareSending = true;
+    sendFirmwareChunk();
+}
+
+void WorkerThread::sendFirmwareChunk()
+{
+    if (chunkIndex >= fullChunkCount)
+        lastChunkSent = true;
+    writeFrame(REQUEST_FIRMWARE_DATA, firmwareChunk(firmwareImage, chunkIndex));
+    // Out at once rather than after the window has repainted its log: the bootloader
+    // waits for every chunk, so any delay here adds up over the whole image.
+    if (port && port->isOpen())
+        port->flush();
 }
 
 void WorkerThread::parseReplyFrame(const char *frame, int length)
@@ -240,6 +270,19 @@ void WorkerThread::zoneBlockAcknowledged()
 
 void WorkerThread::firmwareChunkAcknowledged()
 {
-    // Firmware update: reports progress and sends the next chunk; filled in with the
-    // firmware transfer.
+    if (!firmwareSending)
+        return;
+    emit writeFirmwareDataProgress(chunkIndex, fullChunkCount);
+    ++chunkIndex;
+    if (lastChunkSent) {
+        // Done; the digest stays for the verification that follows.
+        lastChunkSent = false;
+        firmwareSending = false;
+        fullChunkCount = 0;
+        chunkIndex = 0;
+        lastChunkSize = 0;
+        firmwareImage.clear();
+        return;
+    }
+    sendFirmwareChunk();
 }

@@ -63,6 +63,7 @@ private:
     void startZoneWrite();
     void zoneBlockAcknowledged();
     void firmwareChunkAcknowledged();
+    void sendFirmwareChunk();
 
     int fullChunkCount = 0;
     int chunkIndex = 0;
@@ -70,6 +71,9 @@ private:
     QByteArray firmwareImage;
     QByteArray firmwareDigest;
     bool lastChunkSent = false;
+    // Chunks are out and acknowledgements are expected; a stray acknowledgement while
+    // idle must not look like a finished transfer.
+    bool firmwareSending = false;
     QSerialPort *port = nullptr;
     int scanFrameCount = 0;
     QByteArray receiveBuffer;
