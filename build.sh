@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Build helper for AreaScan Studio.
 #   ./build.sh run    install what is missing, build, start the tool with its simulated scanner
+#                     in build/run (extra arguments go to the tool, e.g. --tab status)
 #   ./build.sh test   install what is missing, build, run every test
 #   ./build.sh build  install what is missing and build
 #   ./build.sh sanitize  the tests again, built with AddressSanitizer and UBSan (CI runs it)
@@ -37,7 +38,14 @@ build() {
 case "${1:-build}" in
     run)
         build
-        exec "$BUILD_DIR/src/app/areascan-studio" --demo --connect
+        # The tool reads and writes its INI files in its working directory: it gets a folder
+        # of its own in the build tree, seeded with the shipped factory settings, so the
+        # source tree stays clean and the demo's factory reset has its file.
+        studio="$(cd "$BUILD_DIR" && pwd)/src/app/areascan-studio"
+        mkdir -p "$BUILD_DIR/run"
+        cp -u resources/factorySettings.ini "$BUILD_DIR/run/"
+        cd "$BUILD_DIR/run"
+        exec "$studio" --demo --connect "${@:2}"
         ;;
     test)
         build

@@ -423,5 +423,21 @@
         <source>串口已关闭</source>
         <translation>the serial port was closed</translation>
     </message>
+    <message>
+        <source>无法保存区域配置文件%1：%2</source>
+        <translation>Cannot save the zone file %1: %2</translation>
+    </message>
+    <message>
+        <source>无法读取区域配置文件%1：%2</source>
+        <translation>Cannot read the zone file %1: %2</translation>
+    </message>
+    <message>
+        <source>无法写入区域存储config.ini：%1</source>
+        <translation>Cannot write the zone store config.ini: %1</translation>
+    </message>
+    <message>
+        <source>未找到或无法读取出厂设置文件factorySettings.ini，未恢复任何设置</source>
+        <translation>The factory settings file factorySettings.ini is missing or unreadable; nothing was restored</translation>
+    </message>
 </context>
 </TS>

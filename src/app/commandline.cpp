@@ -1,6 +1,50 @@
 #include "commandline.h"
 
 namespace {
+// The options every Qt application takes; QApplication removes them from the arguments.
+// Those in the first list take a value, as "-style fusion" or "-style=fusion".
+const char *const kQtValueOptions[] = {"platform",      "platformpluginpath",
+                                       "platformtheme", "plugin",
+                                       "qmljsdebugger", "qwindowgeometry",
+                                       "qwindowicon",   "qwindowtitle",
+                                       "style",         "stylesheet",
+                                       "session",       "geometry",
+                                       "title",         "display",
+                                       "name",          "visual",
+                                       "font",          "fn",
+                                       "background",    "bg",
+                                       "foreground",    "fg",
+                                       "button",        "btn",
+                                       "inputstyle",    "im",
+                                       "ncols",         "cmap"};
+const char *const kQtFlagOptions[] = {"reverse", "widgetcount", "nograb",
+                                      "dograb",  "sync",        "testability"};
+
+// The name of a Qt option ("-style", "--style", "-style=x"), or an empty text.
+QString qtOptionName(const QString &arg)
+{
+    if (!arg.startsWith(QLatin1Char('-')))
+        return QString();
+    QString name = arg.mid(arg.startsWith(QLatin1String("--")) ? 2 : 1);
+    name = name.left(name.indexOf(QLatin1Char('=')) < 0 ? name.size()
+                                                        : name.indexOf(QLatin1Char('=')));
+    for (const char *option : kQtValueOptions)
+        if (name == QLatin1String(option))
+            return name;
+    for (const char *option : kQtFlagOptions)
+        if (name == QLatin1String(option))
+            return name;
+    return QString();
+}
+
+bool qtOptionTakesValue(const QString &name)
+{
+    for (const char *option : kQtValueOptions)
+        if (name == QLatin1String(option))
+            return true;
+    return false;
+}
+
 int tabIndex(const QString &name)
 {
     const QStringList names{QStringLiteral("device"), QStringLiteral("zones"),
@@ -46,8 +90,14 @@ StudioOptions parseStudioOptions(const QStringList &arguments)
                     QStringLiteral("--tab needs device, zones or status, not '%1'").arg(name);
                 return options;
             }
-        } else if (arg == QLatin1String("-platform") || arg == QLatin1String("-style")) {
-            ++i; // Qt's own options, taken by QApplication
+        } else if (const QString qt = qtOptionName(arg); !qt.isEmpty()) {
+            if (qtOptionTakesValue(qt) && !arg.contains(QLatin1Char('='))) {
+                if (i + 1 >= arguments.size()) {
+                    options.error = QStringLiteral("-%1 needs a value").arg(qt);
+                    return options;
+                }
+                ++i;
+            }
         } else if (arg.startsWith(QLatin1Char('-'))) {
             options.error = QStringLiteral("unknown option %1").arg(arg);
             return options;
@@ -67,13 +117,16 @@ QString studioHelpText()
         "  --connect     open the selected port at start, as the Open button does\n"
         "  --demo        start the built-in simulated scanner and select its port\n"
         "  --tab PAGE    open this page at start: device, zones or status\n"
-        "  -h, --help    show this help\n");
+        "  -h, --help    show this help\n"
+        "Qt's own options (-style, -stylesheet, -reverse, -geometry, -platform and the\n"
+        "like) are accepted as in every Qt application.\n");
 }
 
 bool displayAvailable(const QStringList &arguments, const QStringList &environment)
 {
-    if (arguments.contains(QLatin1String("-platform")))
-        return true;
+    for (const QString &arg : arguments)
+        if (qtOptionName(arg) == QLatin1String("platform"))
+            return true;
     for (const QString &entry : environment) {
         const int eq = entry.indexOf(QLatin1Char('='));
         if (eq <= 0 || eq == entry.size() - 1)

@@ -1,4 +1,83 @@
+// Factory reset: the filter values and the zones of factorySettings.ini, sent through the
+// filter page's own controls and the zone page's normal upload.
 #include "mainwindow.h"
 
-// Restoring factory values comes with the factory reset.
-void MainWindow::onFactorySettingsBtn() {}
+#include "ui_mainwindow.h"
+#include "zonestore.h"
+
+#include <QFile>
+#include <QMessageBox>
+#include <QSettings>
+#include <QTimer>
+
+namespace {
+const char *const kFactoryFile = "factorySettings.ini";
+const char *const kZoneKeys[] = {"Points",         "regionType", "dependScale",
+                                 "detectableSize", "onDelay",    "offDelay"};
+} // namespace
+
+void MainWindow::onFactorySettingsBtn()
+{
+    // Without the file every filter value would go to 0 and the zones of all 64 channels
+    // would be cleared on the scanner: refuse before anything is sent.
+    QFile file{QString::fromLatin1(kFactoryFile)};
+    if (!file.open(QIODevice::ReadOnly)) {
+        QMessageBox::critical(this, tr("提示"),
+                              tr("未找到或无法读取出厂设置文件factorySettings.ini，未恢复任何设置"),
+                              QMessageBox::Ok);
+        return;
+    }
+    file.close();
+    if (QMessageBox::warning(this, tr("警告"), tr("您确定要恢复出厂设置吗?"),
+                             QMessageBox::Yes | QMessageBox::No,
+                             QMessageBox::NoButton) != QMessageBox::Yes)
+        return;
+
+    QSettings factory(QLatin1String(kFactoryFile), QSettings::IniFormat);
+    if (factory.status() != QSettings::NoError) {
+        QMessageBox::critical(this, tr("提示"),
+                              tr("未找到或无法读取出厂设置文件factorySettings.ini，未恢复任何设置"),
+                              QMessageBox::Ok);
+        return;
+    }
+    filterEnabled = factory.value(QStringLiteral("Filter/filterEnable")).toBool();
+    averageFilterEnabled = factory.value(QStringLiteral("Filter/averageFilter")).toBool();
+    filterStrength = factory.value(QStringLiteral("Filter/filterStrenth")).toString();
+    filterMinRange = factory.value(QStringLiteral("Filter/filterMinRange")).toString();
+    filterMaxRange = factory.value(QStringLiteral("Filter/filterMaxRange")).toString();
+    inputNormallyClosed = factory.value(QStringLiteral("Filter/inputNonc")).toBool();
+    outputNormallyClosed = factory.value(QStringLiteral("Filter/outPutNonc")).toBool();
+    maskIntensity = ushort(factory.value(QStringLiteral("Filter/maskIntensity")).toInt());
+    maskMinAngle = ushort(factory.value(QStringLiteral("Filter/maskMinAngle")).toInt());
+    maskMaxAngle = ushort(factory.value(QStringLiteral("Filter/maskMaxAngle")).toInt());
+
+    // The same schedule as the filter page's Cancel: a control already at its factory value
+    // does not change and sends nothing.
+    restoreFilterSnapshot();
+    QTimer::singleShot(700, this,
+                       [this]() { emit sendRequestType(REQUEST_SAVE_PARAMETERS, QString()); });
+
+    {
+        QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+        store.clear();
+        for (int channel = 0; channel < 64; ++channel)
+            for (int area = 0; area < 3; ++area)
+                for (const char *key : kZoneKeys) {
+                    const QString name = zoneKey(channel, area, QLatin1String(key));
+                    store.setValue(name, factory.value(name));
+                }
+        store.sync();
+    }
+    factory.sync();
+    factoryResetInProgress = true;
+
+    QTimer::singleShot(1000, this, [this]() {
+        // A link closed in the meantime cannot take the zones; the next upload is then the
+        // user's own again.
+        if (!serialPort->isOpen() || !form->uploadBtn->isEnabled()) {
+            factoryResetInProgress = false;
+            return;
+        }
+        form->uploadBtn->click();
+    });
+}

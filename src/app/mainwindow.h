@@ -78,6 +78,11 @@ public:
         firmwareFileProvider = std::move(provider);
     }
     void setReconnectInterval(int ms) { reconnectIntervalMs = ms; }
+    // Replaces the dialogs that ask for a zone file name (save true: the save dialog).
+    void setZoneFileProvider(std::function<QString(bool save)> provider)
+    {
+        zoneFileProvider = std::move(provider);
+    }
     void setFirmwareStepTimeout(int ms) { firmwareStepTimeoutMs = ms; }
     void setBootloaderTimeout(int ms) { bootloaderTimeoutMs = ms; }
     bool isFirmwareUpdateRunning() const;
@@ -192,6 +197,7 @@ private:
     bool storeFitsTheScanner();
     void endZoneWrite();
     void onZoneWriteTimeout();
+    QString askZoneFileName(bool save);
 
     // Filter page.
     void setupFilterPage();
@@ -265,9 +271,9 @@ private:
     // that connection is still the current one.
     int connectionSerial = 0;
 
-
     // Firmware update state beyond the reconnect timer.
     std::function<QString()> firmwareFileProvider;
+    std::function<QString(bool save)> zoneFileProvider;
     QTimer *firmwareStepTimer = nullptr;
     QString firmwareStepFailure;
     bool firmwareUpdating = false;

@@ -35,6 +35,16 @@ private slots:
         QTest::newRow("qt platform option passes")
             << QStringList{exe, "-platform", "offscreen", "--demo"} << QStringList{} << false
             << true << false << false;
+        // Qt's own options, with their values in either form, never swallow the tool's.
+        QTest::newRow("qt options")
+            << QStringList{exe,          "-style",  "fusion", "-stylesheet=my.qss", "-reverse",
+                           "--geometry", "800x600", "--demo", "-platform=offscreen"}
+            << QStringList{} << false << true << false << false;
+        QTest::newRow("qt option missing its value")
+            << QStringList{exe, "--demo", "-style"} << QStringList{} << false << false << false
+            << true;
+        QTest::newRow("unknown single dash")
+            << QStringList{exe, "-styles"} << QStringList{} << false << false << false << true;
     }
 
     void parsesOptions()
@@ -91,6 +101,7 @@ private slots:
         QVERIFY(displayAvailable(exe, {"WAYLAND_DISPLAY=wayland-0"}));
         QVERIFY(displayAvailable(exe, {"QT_QPA_PLATFORM=offscreen"}));
         QVERIFY(displayAvailable(exe + QStringList{"-platform", "offscreen"}, {}));
+        QVERIFY(displayAvailable(exe + QStringList{"--platform=offscreen"}, {}));
     }
 };
 

@@ -1,0 +1,376 @@
+#include "mainwindow.h"
+#include "modalcatcher.h"
+#include "pointstext.h"
+#include "simulatorhost.h"
+#include "testsupport.h"
+#include "ui_mainwindow.h"
+#include "workerthread.h"
+#include "zonestore.h"
+
+#include <QSettings>
+#include <QStandardItemModel>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <memory>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// A folder nothing can be written into, not even by root (tests may run as root, which
+// ignores permission bits): the immutable attribute where the file system has it.
+class LockedFolder
+{
+public:
+    explicit LockedFolder(const QString &path) : m_path(path)
+    {
+        ::chmod(QFile::encodeName(path).constData(), 0555);
+        if (::access(QFile::encodeName(path + "/probe").constData(), F_OK) != 0 && geteuid() != 0)
+            return;
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY);
+        int flags = 0;
+        m_immutable = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                      (flags |= FS_IMMUTABLE_FL, ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+        if (fd >= 0)
+            ::close(fd);
+    }
+    ~LockedFolder()
+    {
+        if (m_immutable) {
+            const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_DIRECTORY);
+            int flags = 0;
+            if (fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+                flags &= ~FS_IMMUTABLE_FL;
+                ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+            }
+            if (fd >= 0)
+                ::close(fd);
+        }
+        ::chmod(QFile::encodeName(m_path).constData(), 0755);
+    }
+    bool locked() const
+    {
+        QFile probe(m_path + "/probe");
+        const bool writable = probe.open(QIODevice::WriteOnly);
+        if (writable)
+            probe.remove();
+        return !writable;
+    }
+
+private:
+    QString m_path;
+    bool m_immutable = false;
+};
+
+// The window on its zone page, without a scanner.
+struct Editor
+{
+    TempWorkingDir dir;
+    ModalCatcher boxes;
+    MainWindow window;
+    Ui::MainWindow *ui = window.ui();
+    QString answer;
+
+    Editor()
+    {
+        ui->tabWidget->addTab(ui->areaTab, QString());
+        ui->tabWidget->setCurrentWidget(ui->areaTab);
+        ui->areasMonitoningGroupBox->setEnabled(true);
+        window.setZoneFileProvider([this](bool) { return answer; });
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+    }
+    void addVertex(int xMm, int yMm)
+    {
+        auto *model = qobject_cast<QStandardItemModel *>(ui->tableView->model());
+        const int row = model->rowCount() - 1;
+        for (int column = 0; column < 2; ++column) {
+            const QModelIndex index = model->index(row, column);
+            QTest::mouseClick(ui->tableView->viewport(), Qt::LeftButton, {},
+                              ui->tableView->visualRect(index).center());
+            model->setData(index, column == 0 ? xMm : yMm);
+        }
+    }
+    void drawTriangle(int channel)
+    {
+        ui->channels->setCurrentIndex(channel);
+        QTest::mouseClick(ui->polygonBtn, Qt::LeftButton);
+        addVertex(-1000, 2000);
+        addVertex(1000, 2000);
+        addVertex(0, 500);
+    }
+    void save(const QString &name)
+    {
+        answer = name;
+        QTest::mouseClick(ui->saveSettingsBtn, Qt::LeftButton);
+    }
+    void load(const QString &name)
+    {
+        answer = name;
+        QTest::mouseClick(ui->loadSettingsBtn, Qt::LeftButton);
+    }
+};
+
+const char kTriangle[] = "1000,2000,0,500,-1000,2000,";
+
+// Answers the factory reset's question.
+void answerReset(ModalCatcher &boxes, QMessageBox::StandardButton button)
+{
+    boxes.setHold([button](QMessageBox *box) {
+        if (box->text() != "Are you sure you want to restore factory Settings?")
+            return false;
+        box->button(button)->click();
+        return true;
+    });
+}
+
+QVector<ReceivedFrame> framesOf(const SimulatorHost &sim, quint16 type)
+{
+    QVector<ReceivedFrame> out;
+    const QVector<ReceivedFrame> all = sim.receivedFrames();
+    for (const ReceivedFrame &frame : all)
+        if (frame.type == type)
+            out.append(frame);
+    return out;
+}
+
+// A connected scanner whose zones were read, with the shipped factory file beside the tool.
+struct ResetRig
+{
+    TempWorkingDir dir;
+    ModalCatcher boxes;
+    SimulatorHost sim;
+    std::unique_ptr<MainWindow> window;
+    Ui::MainWindow *ui = nullptr;
+
+    bool start(const DeviceState &state, bool factoryFile = true)
+    {
+        if (factoryFile && !QFile::copy(QStringLiteral(FACTORY_FILE), "factorySettings.ini"))
+            return false;
+        SimOptions options;
+        options.paced = false;
+        sim.setState(state);
+        if (!sim.start(options))
+            return false;
+        window = std::make_unique<MainWindow>();
+        ui = window->ui();
+        window->addExtraPort(sim.devicePath());
+        window->openSelectedPort();
+        return waitUntil(
+            [this]() {
+                return window->isEnabled() && ui->factorySettingsBtn->isEnabled() &&
+                       framesOf(sim, REQUEST_READ_AREA).size() == 65;
+            },
+            10000);
+    }
+};
+
+// The scanner as the shipped factory file leaves it, but with other zones.
+DeviceState atFactoryFilterValues()
+{
+    DeviceState s;
+    s.filterEnabled = true;
+    s.averageFilter = false;
+    s.filterStrength = 35;
+    s.filterMinRange = 100;
+    s.filterMaxRange = 20000;
+    s.inputNormallyClosed = false;
+    s.outputNormallyClosed = false;
+    s.maskIntensity = 0;
+    s.maskMinAngle = 0;
+    s.maskMaxAngle = 539;
+    return s;
+}
+
+} // namespace
+
+class TestZoneFiles : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void savingCopiesTheStoreWithTheLatestEdits()
+    {
+        Editor e;
+        e.drawTriangle(5);
+        e.save("zones.ini");
+        QSettings saved("zones.ini", QSettings::IniFormat);
+        QCOMPARE(saved.value("Channel5/Area0/Points").toString(), QString(kTriangle));
+        QCOMPARE(bytesOf("zones.ini"), bytesOf(zoneStoreFileName()));
+
+        // Over an existing file: replaced as a whole.
+        writeFile("old.ini", "[Channel0]\nArea0\\Points=\"1,2,\"\nextra=1\n");
+        e.save("old.ini");
+        QCOMPARE(bytesOf("old.ini"), bytesOf(zoneStoreFileName()));
+        QVERIFY(e.boxes.boxes().isEmpty());
+    }
+
+    void aSaveThatCannotBeWrittenKeepsTheOldFile()
+    {
+        Editor e;
+        QVERIFY(QDir().mkdir("locked"));
+        writeFile("locked/zones.ini", "the user's old zones");
+        LockedFolder folder(e.dir.filePath("locked"));
+        if (!folder.locked())
+            QSKIP("no way to make a folder unwritable here");
+        e.drawTriangle(2);
+        e.save("locked/zones.ini");
+        QCOMPARE(bytesOf("locked/zones.ini"), QByteArray("the user's old zones"));
+        QCOMPARE(e.boxes.count(), 1);
+        QVERIFY(e.boxes.boxes().first().text.startsWith("Cannot save the zone file"));
+    }
+
+    void loadingReplacesTheStoreAndShowsChannelZero()
+    {
+        Editor e;
+        e.drawTriangle(0);
+        e.save("set.ini");
+        e.drawTriangle(7); // channel 0 is saved on the way; these edits are never saved
+        QCOMPARE(e.window.editedChannel(), 7);
+        {
+            QSettings set("set.ini", QSettings::IniFormat);
+            set.setValue("Channel7/Area1/regionType", 3);
+        }
+        const QByteArray file = bytesOf("set.ini");
+        const QString line =
+            QStringLiteral("true ;wrtie: true ;size: %1 ;write size: %1").arg(file.size());
+        QTest::ignoreMessage(QtDebugMsg, qPrintable(line));
+        e.load("set.ini");
+        QCOMPARE(bytesOf(zoneStoreFileName()), file);
+        QCOMPARE(e.window.editedChannel(), 0);
+        QCOMPARE(e.ui->channels->currentIndex(), 0);
+        QCOMPARE(e.window.areaRecord(0).points.size(), 3);
+        // Channel 7 holds what the file says, not the edits made before the load.
+        e.ui->channels->setCurrentIndex(7);
+        QVERIFY(e.window.areaRecord(0).points.isEmpty());
+        QCOMPARE(int(e.window.areaRecord(1).regionType), 3);
+
+        // An empty file is an empty zone set.
+        writeFile("empty.ini", QByteArray());
+        QTest::ignoreMessage(QtDebugMsg, "true ;wrtie: true ;size: 0 ;write size: 0");
+        e.load("empty.ini");
+        QCOMPARE(bytesOf(zoneStoreFileName()), QByteArray());
+        for (int k = 0; k < 3; ++k)
+            QVERIFY(e.window.areaRecord(k).points.isEmpty());
+        QVERIFY(e.boxes.boxes().isEmpty());
+    }
+
+    void anUnreadableFileChangesNothing_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("missing") << "nowhere/zones.ini";
+        QTest::newRow("a folder") << ".";
+    }
+    void anUnreadableFileChangesNothing()
+    {
+        QFETCH(QString, name);
+        Editor e;
+        e.drawTriangle(4);
+        e.ui->channels->setCurrentIndex(3);
+        e.ui->channels->setCurrentIndex(4);
+        const QByteArray store = bytesOf(zoneStoreFileName());
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression(";wrtie: false"));
+        e.load(name);
+        QCOMPARE(bytesOf(zoneStoreFileName()), store);
+        QCOMPARE(e.window.editedChannel(), 4);
+        QCOMPARE(e.window.areaRecord(0).points.size(), 3);
+        QCOMPARE(e.boxes.count(), 1);
+        QVERIFY(e.boxes.boxes().first().text.startsWith("Cannot read the zone file"));
+    }
+
+    void factoryResetRestoresFiltersAndZones()
+    {
+        ResetRig rig;
+        DeviceState scanner = atFactoryFilterValues();
+        scanner.filterStrength = 20;
+        QVERIFY(rig.start(scanner));
+        rig.sim.clearLog();
+        QSettings factory("factorySettings.ini", QSettings::IniFormat);
+        factory.setValue("Channel9/Area1/hysteresis", 40); // never copied
+        factory.sync();
+
+        answerReset(rig.boxes, QMessageBox::Yes);
+        QTest::mouseClick(rig.ui->factorySettingsBtn, Qt::LeftButton);
+        rig.boxes.setHold(nullptr);
+
+        // The store holds the six zone keys of every area and nothing else.
+        {
+            QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+            QCOMPARE(store.allKeys().size(), 64 * 3 * 6);
+            QVERIFY(!store.contains("Channel9/Area1/hysteresis"));
+        }
+        QVERIFY(waitUntil([&]() { return rig.ui->filterStrenthSlider->value() == 35; }, 1000));
+        QVERIFY(waitUntil([&]() { return !rig.ui->resetFactoryProgressBar->isHidden(); }, 3000));
+        QVERIFY(rig.ui->progressBar->isHidden());
+        QVERIFY(waitUntil(
+            [&]() {
+                return rig.window->isEnabled() && rig.ui->resetFactoryProgressBar->isHidden();
+            },
+            10000));
+
+        // Only the value that differed was sent, then the save and the zones.
+        QStringList sent;
+        for (const ReceivedFrame &frame : rig.sim.receivedFrames())
+            if (frame.type != REQUEST_WRITE_AREA && frame.type != REQUEST_READ_AREA)
+                sent << QString::number(frame.type, 16);
+        QCOMPARE(sent, QStringList({"16", "55", "3355"}));
+        QCOMPARE(framesOf(rig.sim, REQUEST_SET_FILTER_STRENGTH).first().payload,
+                 QByteArray("\x23"));
+        QCOMPARE(framesOf(rig.sim, REQUEST_WRITE_AREA).size(), 64);
+        const DeviceState after = rig.sim.state();
+        for (int channel = 0; channel < 64; ++channel)
+            for (int k = 0; k < 3; ++k)
+                QCOMPARE(pointsText(after.zone(channel, k).points),
+                         factory.value(zoneKey(channel, k, QLatin1String("Points"))).toString());
+        QCOMPARE(after.filterStrength, quint8(35));
+        // The edited channel is read back from the scanner; no box for the saved parameters.
+        QVERIFY(waitUntil([&]() { return framesOf(rig.sim, REQUEST_READ_AREA).size() == 1; }));
+        QVERIFY(rig.boxes.boxes().isEmpty());
+    }
+
+    void factoryResetNeedsYesAndItsFile_data()
+    {
+        QTest::addColumn<bool>("factoryFile");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("answered No") << true << QString();
+        QTest::newRow("no factory file")
+            << false
+            << "The factory settings file factorySettings.ini is missing or unreadable; nothing "
+               "was restored";
+    }
+    void factoryResetNeedsYesAndItsFile()
+    {
+        QFETCH(bool, factoryFile);
+        QFETCH(QString, message);
+        ResetRig rig;
+        QVERIFY(rig.start(DeviceState(), factoryFile));
+        rig.sim.clearLog();
+        const QByteArray store = bytesOf(zoneStoreFileName());
+        answerReset(rig.boxes, QMessageBox::No);
+        QTest::mouseClick(rig.ui->factorySettingsBtn, Qt::LeftButton);
+        QTest::qWait(1300);
+        QVERIFY(rig.sim.receivedFrames().isEmpty());
+        QCOMPARE(bytesOf(zoneStoreFileName()), store);
+        QCOMPARE(rig.boxes.sawText(message), !message.isEmpty());
+        QVERIFY(rig.window->isEnabled());
+    }
+};
+
+QTEST_MAIN(TestZoneFiles)
+#include "tst_zonefiles.moc"
