@@ -184,16 +184,23 @@ void WorkerThread::parseReplyFrame(const char *frame, int length)
         storeZoneBlock(reply.payload, reply.payloadSize);
         return;
     case ResultRoute::ZoneBegin:
-        if (reply.status == 0)
-            startZoneWrite();
-        return;
     case ResultRoute::ZoneWrite:
-        if (reply.status == 0)
+        if (reply.status != 0) {
+            if (zoneWriteRunning)
+                emit sendTransferRefused(type, reply.status);
+        } else if (reply.route == ResultRoute::ZoneBegin) {
+            startZoneWrite();
+        } else {
             zoneBlockAcknowledged();
+        }
         return;
     case ResultRoute::FirmwareChunk:
-        if (reply.status == 0)
+        if (reply.status != 0) {
+            if (firmwareSending)
+                emit sendTransferRefused(type, reply.status);
+        } else {
             firmwareChunkAcknowledged();
+        }
         return;
     }
 }

@@ -43,6 +43,10 @@ signals:
     void sendReadCurArea(int index);
     void sendWriteCurArea(int index);
     void writeFirmwareDataProgress(int index, int total);
+    // A running zone write (its begin request or a block) or firmware transfer was answered
+    // with a non-zero status. The transfer stops there, as it always has; this only lets a
+    // caller say so at once instead of waiting for an acknowledgement that never comes.
+    void sendTransferRefused(RequestType type, int status);
 
 public slots:
     void onRequestType(RequestType type, QString value);

@@ -138,6 +138,12 @@ void TestWorker::init()
             [this](int i) { m_results << QStringLiteral("write area %1").arg(i); });
     connect(m_worker, &WorkerThread::writeFirmwareDataProgress, this,
             [this](int i, int n) { m_results << QStringLiteral("firmware %1 %2").arg(i).arg(n); });
+    connect(m_worker, &WorkerThread::sendTransferRefused, this, [this](RequestType t, int status) {
+        m_results << QStringLiteral("refused %1 %2 at %3")
+                         .arg(int(t), 0, 16)
+                         .arg(status)
+                         .arg(m_worker->nextZoneWriteChannel());
+    });
     m_worker->start();
     QVERIFY(m_worker->wait(5000));
 }
@@ -325,11 +331,13 @@ void TestWorker::repliesReachTheirSignals()
 
 void TestWorker::repliesWithoutResultStaySilent()
 {
-    // Zone acknowledgements outside a zone write belong to no write and start nothing.
+    // Transfer acknowledgements and refusals outside a transfer belong to none and start
+    // nothing.
     feed(reply(0x0005, 0, hex("01")) + reply(0x0007, 0) + reply(0x000C, 0) +
          reply(REQUEST_SET_FILTER_STRENGTH, 0) + reply(REQUEST_SET_PARAM_5509, 0) +
          reply(REQUEST_RESTART, 0) + reply(REQUEST_BEGIN_AREA_WRITE, 0) +
          reply(REQUEST_WRITE_AREA, 0) + reply(REQUEST_FIRMWARE_DATA, 0) +
+         reply(REQUEST_WRITE_AREA, 1) + reply(REQUEST_FIRMWARE_DATA, 1) +
          damaged(reply(REQUEST_GET_FREQUENCY, 0, hex("0F"))) +
          reply(REQUEST_SERIAL_NUMBER, 0, QByteArray("AB")));
     settle();
@@ -423,11 +431,22 @@ void TestWorker::zoneWriteSendsEveryChannelOfTheStore()
     expectSilence();
     QCOMPARE(m_worker->nextZoneWriteChannel(), 1);
     m_worker->abortZoneWrite();
-    feed(reply(REQUEST_WRITE_AREA, 0) + reply(REQUEST_BEGIN_AREA_WRITE, 0));
+    // Once given up, neither acknowledgements nor refusals belong to any write.
+    feed(reply(REQUEST_WRITE_AREA, 0) + reply(REQUEST_BEGIN_AREA_WRITE, 0) +
+         reply(REQUEST_WRITE_AREA, 2));
     settle();
     expectSilence();
-    QCOMPARE(results(), QStringList{"write area 0"});
+    QCOMPARE(results(), (QStringList{"write area 0", "refused 3301 1 at 1"}));
     QCOMPARE(m_worker->nextZoneWriteChannel(), 0);
+
+    // A refused begin request is reported as such: the write never starts.
+    m_results.clear();
+    m_worker->onRequestType(REQUEST_BEGIN_AREA_WRITE, QString());
+    take(10);
+    feed(reply(REQUEST_BEGIN_AREA_WRITE, 3));
+    settle();
+    expectSilence();
+    QCOMPARE(results(), QStringList{"refused 3355 3 at 0"});
 }
 
 void TestWorker::everyFrameOfOneReadIsDecoded()

@@ -1,0 +1,185 @@
+#include "cliargs.h"
+
+#include <QDir>
+
+namespace {
+
+struct CommandName
+{
+    const char *name;
+    CliCommand command;
+    int minOperands;
+    int maxOperands; // -1: no limit
+    const char *operandName;
+};
+
+const CommandName kCommands[] = {
+    {"info", CliCommand::Info, 0, 0, ""},
+    {"read-zones", CliCommand::ReadZones, 1, 1, "FILE"},
+    {"write-zones", CliCommand::WriteZones, 1, 1, "FILE"},
+    {"verify", CliCommand::Verify, 1, 1, "FILE"},
+    {"set", CliCommand::Set, 1, -1, "NAME=VALUE"},
+    {"firmware", CliCommand::Firmware, 1, 1, "FILE"},
+};
+
+const CommandName *findCommand(const QString &name)
+{
+    for (const CommandName &c : kCommands) {
+        if (name == QLatin1String(c.name))
+            return &c;
+    }
+    return nullptr;
+}
+
+// A whole positive number, nothing else around it.
+bool positiveNumber(const QString &text, int *value)
+{
+    bool ok = false;
+    const int number = text.toInt(&ok);
+    if (!ok || number <= 0 || text.trimmed() != text)
+        return false;
+    *value = number;
+    return true;
+}
+
+} // namespace
+
+CliOptions parseCliOptions(const QStringList &arguments)
+{
+    CliOptions options;
+    QStringList positional;
+    bool portGiven = false;
+    auto fail = [&](const QString &error) {
+        options.error = error;
+        return options;
+    };
+
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString &arg = arguments.at(i);
+        if (arg == QLatin1String("--")) {
+            positional += arguments.mid(i + 1);
+            break;
+        }
+        if (!arg.startsWith(QLatin1Char('-')) || arg == QLatin1String("-")) {
+            positional.append(arg);
+            continue;
+        }
+        // --name=value or --name value for the options that take one.
+        const int eq = arg.indexOf(QLatin1Char('='));
+        const QString name = eq > 0 ? arg.left(eq) : arg;
+        const bool takesValue = name == QLatin1String("--port") ||
+                                name == QLatin1String("--baud") ||
+                                name == QLatin1String("--timeout");
+        QString value;
+        if (takesValue) {
+            if (eq > 0)
+                value = arg.mid(eq + 1);
+            else if (i + 1 < arguments.size())
+                value = arguments.at(++i);
+            if (value.isEmpty())
+                return fail(QStringLiteral("%1 needs a value").arg(name));
+        } else if (eq > 0) {
+            return fail(QStringLiteral("%1 takes no value").arg(name));
+        }
+
+        if (name == QLatin1String("--port")) {
+            if (portGiven)
+                return fail(QStringLiteral("--port may be given only once"));
+            portGiven = true;
+            options.port = value;
+        } else if (name == QLatin1String("--baud")) {
+            if (!positiveNumber(value, &options.baud))
+                return fail(
+                    QStringLiteral("--baud needs a positive whole number, not '%1'").arg(value));
+        } else if (name == QLatin1String("--timeout")) {
+            if (!positiveNumber(value, &options.timeoutMs))
+                return fail(
+                    QStringLiteral("--timeout needs a positive number of milliseconds, not '%1'")
+                        .arg(value));
+        } else if (name == QLatin1String("--demo")) {
+            options.demo = true;
+        } else if (name == QLatin1String("--json")) {
+            options.json = true;
+        } else if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
+            options.help = true;
+        } else if (name == QLatin1String("--version")) {
+            options.version = true;
+        } else {
+            return fail(QStringLiteral("unknown option %1").arg(name));
+        }
+    }
+    if (options.help || options.version)
+        return options;
+
+    if (positional.isEmpty())
+        return fail(QStringLiteral("no command given"));
+    const CommandName *command = findCommand(positional.first());
+    if (!command)
+        return fail(QStringLiteral("unknown command '%1'").arg(positional.first()));
+    options.command = command->command;
+    options.operands = positional.mid(1);
+    const int count = options.operands.size();
+    if (count < command->minOperands)
+        return fail(QStringLiteral("%1 needs %2")
+                        .arg(QLatin1String(command->name), QLatin1String(command->operandName)));
+    if (command->maxOperands >= 0 && count > command->maxOperands)
+        return fail(
+            command->maxOperands == 0
+                ? QStringLiteral("%1 takes no arguments").arg(QLatin1String(command->name))
+                : QStringLiteral("%1 takes one %2")
+                      .arg(QLatin1String(command->name), QLatin1String(command->operandName)));
+    for (const QString &operand : qAsConst(options.operands)) {
+        if (operand.isEmpty())
+            return fail(
+                QStringLiteral("%1 was given an empty argument").arg(QLatin1String(command->name)));
+    }
+
+    if (options.demo && portGiven)
+        return fail(QStringLiteral("--demo and --port cannot be used together"));
+    if (!options.demo && !portGiven)
+        return fail(QStringLiteral("name the scanner's port with --port PATH (or use --demo)"));
+    return options;
+}
+
+QString cliHelpText()
+{
+    return QStringLiteral(
+        "Usage: areascan-cli (--port PATH | --demo) [options] COMMAND [ARGUMENTS]\n"
+        "Read, write and verify a 2D laser area scanner's zones, settings and firmware.\n"
+        "\n"
+        "Commands:\n"
+        "  info                  identity and settings of the scanner\n"
+        "  read-zones FILE       all 64 zone channels into FILE (a zone file as the\n"
+        "                        window saves it)\n"
+        "  write-zones FILE      all 64 channels of FILE to the scanner, then read back and\n"
+        "                        compared channel by channel\n"
+        "  verify FILE           only the read-back comparison with FILE\n"
+        "  set NAME=VALUE ...    filter settings, saved on the scanner and read back;\n"
+        "                        names: filter-enable, average-filter, input-nc,\n"
+        "                        output-nc (on/off), filter-strength (0-100),\n"
+        "                        filter-min-range, filter-max-range (0-65535 mm),\n"
+        "                        mask-intensity (0-4095), mask-min-angle,\n"
+        "                        mask-max-angle (0-269.5 degrees in steps of 0.5)\n"
+        "  firmware FILE         update the firmware from FILE, then print the new version\n"
+        "\n"
+        "Options:\n"
+        "  --port PATH           the scanner's serial device (pseudo-terminals included)\n"
+        "  --baud N              line speed (default 921600)\n"
+        "  --demo                use the built-in simulated scanner instead of a port\n"
+        "  --timeout MS          longest wait for each answer of the scanner (default\n"
+        "                        5000); its restarts during a firmware update may take\n"
+        "                        ten times as long\n"
+        "  --json                print info and the firmware version as one JSON object\n"
+        "  -h, --help            show this help\n"
+        "  --version             show the version\n"
+        "\n"
+        "Exit status: 0 success, 1 the scanner failed, refused, did not answer in time or\n"
+        "did not verify, 2 bad arguments or an unusable input file (nothing was sent).\n");
+}
+
+QString resolvePortPath(const QString &port, const QString &startDirectory)
+{
+    if (!port.contains(QLatin1Char('/')) || QDir::isAbsolutePath(port))
+        return port;
+    return QDir::cleanPath(QDir(startDirectory).absoluteFilePath(port));
+}

@@ -1,0 +1,109 @@
+#include "clirun.h"
+
+#include "devicelink.h"
+#include "simulatorhost.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <unistd.h>
+
+Progress::Progress() : m_enabled(::isatty(STDERR_FILENO) == 1) {}
+
+void Progress::show(const char *label, int done, int total)
+{
+    if (!m_enabled)
+        return;
+    // Carriage return and erase-to-end-of-line: the line is rewritten in place.
+    std::fprintf(stderr, "\r%s %d/%d\x1b[K", label, done, total);
+    std::fflush(stderr);
+    m_shown = true;
+}
+
+void Progress::finish()
+{
+    if (!m_shown)
+        return;
+    std::fputc('\n', stderr);
+    m_shown = false;
+}
+
+CliRun::CliRun(const CliOptions &options) : m_options(options), m_startDir(QDir::currentPath()) {}
+
+CliRun::~CliRun()
+{
+    m_progress.finish();
+    // The port closes before the simulated scanner behind it stops, and the run is back
+    // in its start directory before its private one is removed.
+    m_link.reset();
+    m_simulator.reset();
+    QDir::setCurrent(m_startDir);
+    m_workDir.reset();
+}
+
+QString CliRun::userPath(const QString &path) const
+{
+    return QDir::cleanPath(QDir(m_startDir).absoluteFilePath(path));
+}
+
+bool CliRun::enterWorkDir()
+{
+    if (m_workDir)
+        return true;
+    m_workDir = std::make_unique<QTemporaryDir>(QDir::temp().filePath("areascan-cli-XXXXXX"));
+    if (!m_workDir->isValid() || !QDir::setCurrent(m_workDir->path())) {
+        report(QStringLiteral("cannot make a working directory: %1").arg(m_workDir->errorString()));
+        m_workDir.reset();
+        return false;
+    }
+    return true;
+}
+
+bool CliRun::connect()
+{
+    if (!enterWorkDir())
+        return false;
+    m_portName = resolvePortPath(m_options.port, m_startDir);
+    if (m_options.demo) {
+        m_simulator = std::make_unique<SimulatorHost>();
+        QString error;
+        if (!m_simulator->start(SimOptions(), &error)) {
+            report(QStringLiteral("cannot start the simulated scanner: %1").arg(error));
+            return false;
+        }
+        m_portName = m_simulator->devicePath();
+    }
+    m_link = std::make_unique<DeviceLink>(m_options.timeoutMs);
+    QString error;
+    if (!m_link->open(m_portName, m_options.baud, &error)) {
+        deviceFailure(error);
+        return false;
+    }
+    return true;
+}
+
+void CliRun::report(const QString &line)
+{
+    m_progress.finish();
+    std::fprintf(stderr, "areascan-cli: %s\n", line.toUtf8().constData());
+    std::fflush(stderr);
+}
+
+int CliRun::usageError(const QString &message)
+{
+    report(message);
+    return ExitUsage;
+}
+
+int CliRun::deviceFailure(const QString &message)
+{
+    report(m_portName.isEmpty() ? message : QStringLiteral("%1: %2").arg(m_portName, message));
+    return ExitDeviceFailure;
+}
+
+void printOut(const QString &text)
+{
+    std::fputs(text.toUtf8().constData(), stdout);
+    std::fflush(stdout);
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "cliargs.h"
+
+#include <QString>
+
+#include <memory>
+
+class DeviceLink;
+class QTemporaryDir;
+class SimulatorHost;
+
+// A progress line on standard error, only when that is a terminal: a script's log gets
+// nothing but the errors.
+class Progress
+{
+public:
+    Progress();
+    ~Progress() { finish(); }
+    void show(const char *label, int done, int total);
+    // Ends the line, so that what follows starts on a fresh one.
+    void finish();
+
+private:
+    bool m_enabled = false;
+    bool m_shown = false;
+};
+
+// One run of the companion: its options, the directory it was started in, its private
+// working directory and its link to the scanner. The worker keeps its zone store as
+// config.ini in the current directory, so the run moves into a temporary directory of
+// its own before it opens the link: a config.ini of the user's is never touched.
+class CliRun
+{
+public:
+    explicit CliRun(const CliOptions &options);
+    ~CliRun();
+    CliRun(const CliRun &) = delete;
+    CliRun &operator=(const CliRun &) = delete;
+
+    const CliOptions &options() const { return m_options; }
+    // A path the user named, made absolute against the start directory.
+    QString userPath(const QString &path) const;
+
+    // Leaves the start directory for the private one (once). False after reporting why.
+    bool enterWorkDir();
+    // Enters the private directory if not yet done, starts the simulated scanner for
+    // --demo, opens the port and probes it. False after reporting why.
+    bool connect();
+    DeviceLink &link() { return *m_link; }
+    Progress &progress() { return m_progress; }
+
+    // One line on standard error; each returns the exit status to end with.
+    int usageError(const QString &message);
+    int deviceFailure(const QString &message); // names the port first
+
+private:
+    void report(const QString &line);
+
+    CliOptions m_options;
+    QString m_startDir;
+    QString m_portName;
+    std::unique_ptr<QTemporaryDir> m_workDir;
+    std::unique_ptr<SimulatorHost> m_simulator;
+    std::unique_ptr<DeviceLink> m_link;
+    Progress m_progress;
+};
+
+// Prints text on standard output as it is (UTF-8).
+void printOut(const QString &text);

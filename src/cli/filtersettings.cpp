@@ -1,0 +1,174 @@
+#include "filtersettings.h"
+
+#include <QSet>
+
+#include <cmath>
+
+const QVector<FilterSetting> &filterSettings()
+{
+    static const QVector<FilterSetting> settings = {
+        {"filter-enable", REQUEST_SET_FILTER_ENABLE, REQUEST_GET_FILTER_ENABLE, FilterSetting::Flag,
+         1},
+        {"filter-strength", REQUEST_SET_FILTER_STRENGTH, REQUEST_GET_FILTER_STRENGTH,
+         FilterSetting::Number, 100},
+        {"filter-min-range", REQUEST_SET_FILTER_MIN_RANGE, REQUEST_GET_FILTER_MIN_RANGE,
+         FilterSetting::Number, 65535},
+        {"filter-max-range", REQUEST_SET_FILTER_MAX_RANGE, REQUEST_GET_FILTER_MAX_RANGE,
+         FilterSetting::Number, 65535},
+        {"average-filter", REQUEST_SET_AVERAGE_FILTER, REQUEST_GET_AVERAGE_FILTER,
+         FilterSetting::Flag, 1},
+        {"input-nc", REQUEST_SET_INPUT_NONC, REQUEST_GET_INPUT_NONC, FilterSetting::Flag, 1},
+        {"output-nc", REQUEST_SET_OUTPUT_NONC, REQUEST_GET_OUTPUT_NONC, FilterSetting::Flag, 1},
+        {"mask-intensity", REQUEST_SET_MASK_INTENSITY, REQUEST_GET_MASK_INTENSITY,
+         FilterSetting::Number, 4095},
+        {"mask-min-angle", REQUEST_SET_MASK_MIN_ANGLE, REQUEST_GET_MASK_MIN_ANGLE,
+         FilterSetting::HalfDegrees, 539},
+        {"mask-max-angle", REQUEST_SET_MASK_MAX_ANGLE, REQUEST_GET_MASK_MAX_ANGLE,
+         FilterSetting::HalfDegrees, 539},
+    };
+    return settings;
+}
+
+const FilterSetting *findFilterSetting(const QString &name)
+{
+    for (const FilterSetting &s : filterSettings()) {
+        if (name == QLatin1String(s.name))
+            return &s;
+    }
+    return nullptr;
+}
+
+namespace {
+
+bool parseFlag(const QString &text, int *wire)
+{
+    const QString t = text.toLower();
+    if (t == QLatin1String("1") || t == QLatin1String("on") || t == QLatin1String("true") ||
+        t == QLatin1String("yes")) {
+        *wire = 1;
+        return true;
+    }
+    if (t == QLatin1String("0") || t == QLatin1String("off") || t == QLatin1String("false") ||
+        t == QLatin1String("no")) {
+        *wire = 0;
+        return true;
+    }
+    return false;
+}
+
+QString rangeText(const FilterSetting &s)
+{
+    switch (s.kind) {
+    case FilterSetting::Flag:
+        return QStringLiteral("on or off");
+    case FilterSetting::Number:
+        return QStringLiteral("a whole number from 0 to %1").arg(s.maximum);
+    case FilterSetting::HalfDegrees:
+        return QStringLiteral("0 to %1 degrees in steps of 0.5")
+            .arg(QString::number(s.maximum * 0.5, 'f', 1));
+    }
+    return QString();
+}
+
+bool parseValue(const FilterSetting &s, const QString &text, int *wire)
+{
+    if (text.trimmed() != text || text.isEmpty())
+        return false;
+    bool ok = false;
+    switch (s.kind) {
+    case FilterSetting::Flag:
+        return parseFlag(text, wire);
+    case FilterSetting::Number: {
+        const qlonglong n = text.toLongLong(&ok);
+        if (!ok || n < 0 || n > s.maximum)
+            return false;
+        *wire = int(n);
+        return true;
+    }
+    case FilterSetting::HalfDegrees: {
+        const double degrees = text.toDouble(&ok);
+        if (!ok || !std::isfinite(degrees))
+            return false;
+        const double halves = degrees * 2;
+        // The scanner counts half degrees: a value between two steps would be rounded
+        // silently, so it is refused instead.
+        if (std::fabs(halves - std::round(halves)) > 1e-9)
+            return false;
+        const long n = std::lround(halves);
+        if (n < 0 || n > s.maximum)
+            return false;
+        *wire = int(n);
+        return true;
+    }
+    }
+    return false;
+}
+
+} // namespace
+
+bool parseSettingAssignments(const QStringList &assignments, QVector<SettingValue> *values,
+                             QString *error)
+{
+    values->clear();
+    QSet<const FilterSetting *> seen;
+    for (const QString &assignment : assignments) {
+        const int eq = assignment.indexOf(QLatin1Char('='));
+        if (eq <= 0) {
+            *error = QStringLiteral("'%1' is not NAME=VALUE").arg(assignment);
+            return false;
+        }
+        const QString name = assignment.left(eq);
+        const QString text = assignment.mid(eq + 1);
+        const FilterSetting *s = findFilterSetting(name);
+        if (!s) {
+            *error = QStringLiteral("unknown setting '%1'").arg(name);
+            return false;
+        }
+        if (seen.contains(s)) {
+            *error = QStringLiteral("%1 is given more than once").arg(name);
+            return false;
+        }
+        seen.insert(s);
+        SettingValue value;
+        value.setting = s;
+        if (!parseValue(*s, text, &value.wire)) {
+            *error =
+                QStringLiteral("%1=%2 is out of range: %1 takes %3").arg(name, text, rangeText(*s));
+            return false;
+        }
+        values->append(value);
+    }
+    return true;
+}
+
+int settingFromReply(const FilterSetting &setting, const QString &reply)
+{
+    const int n = reply.toInt();
+    return setting.kind == FilterSetting::Flag ? (n != 0 ? 1 : 0) : n;
+}
+
+QString settingText(const FilterSetting &setting, int wire)
+{
+    switch (setting.kind) {
+    case FilterSetting::Flag:
+        return wire != 0 ? QStringLiteral("on") : QStringLiteral("off");
+    case FilterSetting::Number:
+        return QString::number(wire);
+    case FilterSetting::HalfDegrees:
+        return QString::number(wire * 0.5, 'f', 1);
+    }
+    return QString();
+}
+
+QJsonValue settingJson(const FilterSetting &setting, int wire)
+{
+    switch (setting.kind) {
+    case FilterSetting::Flag:
+        return wire != 0;
+    case FilterSetting::Number:
+        return wire;
+    case FilterSetting::HalfDegrees:
+        return wire * 0.5;
+    }
+    return QJsonValue();
+}

@@ -1,0 +1,62 @@
+#include "cliargs.h"
+#include "clirun.h"
+#include "commands.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace {
+
+// The link's diagnostics (a line per zone block, and the like) are for the window's
+// debug log; here they would bury the one line a script should see. Warnings stay.
+void messageHandler(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtDebugMsg || type == QtInfoMsg)
+        return;
+    std::fprintf(stderr, "areascan-cli: warning: %s\n", message.toUtf8().constData());
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("areascan-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(AREASCAN_VERSION));
+    qInstallMessageHandler(messageHandler);
+
+    const CliOptions options = parseCliOptions(QCoreApplication::arguments());
+    if (options.help) {
+        std::fputs(cliHelpText().toUtf8().constData(), stdout);
+        return ExitSuccess;
+    }
+    if (options.version) {
+        std::printf("areascan-cli %s\n", AREASCAN_VERSION);
+        return ExitSuccess;
+    }
+    if (!options.error.isEmpty()) {
+        std::fprintf(stderr, "areascan-cli: %s\nTry 'areascan-cli --help'.\n",
+                     options.error.toUtf8().constData());
+        return ExitUsage;
+    }
+
+    CliRun run(options);
+    switch (options.command) {
+    case CliCommand::Info:
+        return runInfo(run);
+    case CliCommand::ReadZones:
+        return runReadZones(run);
+    case CliCommand::WriteZones:
+        return runWriteZones(run);
+    case CliCommand::Verify:
+        return runVerify(run);
+    case CliCommand::Set:
+        return runSet(run);
+    case CliCommand::Firmware:
+        return runFirmware(run);
+    case CliCommand::None:
+        break;
+    }
+    return ExitUsage;
+}

@@ -1,0 +1,520 @@
+// areascan-cli run as a process against the simulated scanner in this process; every
+// test works in a temporary directory of its own.
+#include "requesttype.h"
+#include "simulatedscanner.h"
+#include "simulatorhost.h"
+#include "testsupport.h"
+#include "zoneblock.h"
+#include "zonestore.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSettings>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+struct CliResult
+{
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+CliResult runCli(const QString &dir, const QStringList &args)
+{
+    QProcess process;
+    process.setWorkingDirectory(dir);
+    process.start(QStringLiteral(AREASCAN_CLI), args);
+    CliResult result;
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        result.err = QStringLiteral("(still running after 60 s)");
+        return result;
+    }
+    if (process.exitStatus() == QProcess::NormalExit)
+        result.code = process.exitCode();
+    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    result.err = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Every area different: each parameter, shape type and vertex list depends on the
+// channel and the area, one area holds the full 540 vertices, coordinates reach far
+// into both signs.
+ZoneAreaRecord sampleArea(int channel, int area)
+{
+    ZoneAreaRecord a;
+    a.regionType = quint8((channel + area) % 4);
+    a.onDelay = quint8((channel * 3 + area) % 51);
+    a.offDelay = quint8((channel + 2 * area) % 51);
+    a.hysteresis = quint8((channel + area) % 101);
+    a.detectableSize = quint8((channel + area) % 11);
+    a.dependScale = quint16(channel * 1000 + area * 7);
+    const int n = channel == 17 && area == 2 ? kMaxZonePoints : (channel * 3 + area) % 9;
+    for (int i = 0; i < n; ++i)
+        a.points.append(
+            QPoint(-20000 + channel * 300 + i * 50, (i % 2 ? -1 : 1) * (1000 + i * 37 + area)));
+    return a;
+}
+
+void writeZoneFile(const QString &path, const std::function<ZoneAreaRecord(int, int)> &area)
+{
+    QSettings store(path, QSettings::IniFormat);
+    for (int channel = 0; channel < kZoneChannelCount; ++channel) {
+        ZoneChannelRecord record;
+        for (int k = 0; k < kAreasPerChannel; ++k)
+            record[k] = area(channel, k);
+        writeStoredChannel(store, channel, record);
+    }
+    store.sync();
+}
+
+ZoneArea simArea(const ZoneAreaRecord &a)
+{
+    ZoneArea z;
+    z.onDelay = a.onDelay;
+    z.offDelay = a.offDelay;
+    z.hysteresis = a.hysteresis;
+    z.detectableSize = a.detectableSize;
+    z.regionType = a.regionType;
+    z.dependScale = a.dependScale;
+    z.points = a.points;
+    return z;
+}
+
+QByteArray firmwareImage(int size)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char(i * 7 + i / 512 * 13);
+    bytes.replace(100, 15, "VERSION=V9.9.9 ");
+    return bytes;
+}
+
+QVector<quint16> frameTypes(const SimulatorHost &sim)
+{
+    QVector<quint16> types;
+    for (const ReceivedFrame &f : sim.receivedFrames())
+        types.append(f.type);
+    return types;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(SimOptions)
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void infoReportsTheScanner();
+    void zonesRoundTripThroughTheScanner();
+    void refusedBlockNamesItsChannel();
+    void unusableInputSendsNothing_data();
+    void unusableInputSendsNothing();
+    void deviceFailuresEndWithStatusOne_data();
+    void deviceFailuresEndWithStatusOne();
+    void setSavesAndReadsBack();
+    void firmwareUpdates_data();
+    void firmwareUpdates();
+    void firmwareFailures_data();
+    void firmwareFailures();
+
+private:
+    bool startSim(const SimOptions &options = SimOptions());
+    CliResult cli(QStringList args);
+
+    std::unique_ptr<TempWorkingDir> m_dir;
+    std::unique_ptr<SimulatorHost> m_sim;
+};
+
+void TestCli::init()
+{
+    m_dir = std::make_unique<TempWorkingDir>();
+    m_sim = std::make_unique<SimulatorHost>();
+}
+
+void TestCli::cleanup()
+{
+    m_sim.reset();
+    m_dir.reset();
+}
+
+bool TestCli::startSim(const SimOptions &options)
+{
+    SimOptions o = options;
+    o.paced = false;
+    QString error;
+    const bool ok = m_sim->start(o, &error);
+    if (!ok)
+        qWarning() << error;
+    return ok;
+}
+
+// Runs the tool on the simulator's port, unless the arguments name a port themselves.
+CliResult TestCli::cli(QStringList args)
+{
+    if (!args.contains("--port"))
+        args = QStringList{"--port", m_sim->devicePath()} + args;
+    return runCli(m_dir->path(), args);
+}
+
+void TestCli::infoReportsTheScanner()
+{
+    QVERIFY(writeBytes(m_dir->filePath("settings.ini"),
+                       "[ProductInformation]\ndeviceModel=KP-21D\nmanufacturer=Veltrona\n"));
+    // A store of the user's that happens to lie here is none of the tool's business.
+    QVERIFY(writeBytes(m_dir->filePath("config.ini"), "mine"));
+    m_sim->updateState([](DeviceState &s) {
+        s.filterStrength = 42;
+        s.maskMinAngle = 181;
+        s.inputNormallyClosed = true;
+        s.currentArea[0] = 3;
+        s.currentArea[1] = 12;
+    });
+    QVERIFY(startSim());
+
+    const CliResult json = cli({"--json", "info"});
+    QCOMPARE(json.code, 0);
+    QCOMPARE(json.err, QString());
+    QJsonParseError error;
+    const QJsonObject o = QJsonDocument::fromJson(json.out.toUtf8(), &error).object();
+    QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(json.out));
+    QCOMPARE(o.value("model").toString(), QString("KP-21D"));
+    QCOMPARE(o.value("serial").toString(), QString("KP2100417"));
+    QCOMPARE(o.value("filter-strength").toInt(), 42);
+    QCOMPARE(o.value("mask-min-angle").toDouble(), 90.5);
+    QCOMPARE(o.value("input-nc").toBool(), true);
+    QCOMPARE(o.value("current-channel").toInt(), 12);
+    QCOMPARE(o.size(), 19);
+
+    const CliResult text = cli({"info"});
+    QCOMPARE(text.code, 0);
+    const QStringList lines = text.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 19);
+    QVERIFY(lines.contains("mask-min-angle    90.5"));
+    QVERIFY(lines.contains("model             KP-21D"));
+
+    QCOMPARE(fileBytes(m_dir->filePath("config.ini")), QByteArray("mine"));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files),
+             (QStringList{"config.ini", "settings.ini"}));
+}
+
+void TestCli::zonesRoundTripThroughTheScanner()
+{
+    QVERIFY(writeBytes(m_dir->filePath("config.ini"), "mine"));
+    writeZoneFile(m_dir->filePath("zones.ini"), sampleArea);
+    QVERIFY(startSim());
+
+    const CliResult written = cli({"write-zones", "zones.ini"});
+    QCOMPARE(written.code, 0);
+    // Not a terminal: nothing but errors, and there were none.
+    QCOMPARE(written.err, QString());
+    QCOMPARE(written.out, QString());
+    const DeviceState state = m_sim->state();
+    for (int channel = 0; channel < kZoneChannelCount; ++channel) {
+        for (int k = 0; k < kAreasPerChannel; ++k)
+            QVERIFY2(state.zone(channel, k) == simArea(sampleArea(channel, k)),
+                     qPrintable(QStringLiteral("channel %1 area %2").arg(channel).arg(k)));
+    }
+    // Written, then read back in full: 64 blocks each way.
+    QCOMPARE(frameTypes(*m_sim).count(REQUEST_WRITE_AREA), 64);
+    QCOMPARE(frameTypes(*m_sim).count(REQUEST_READ_AREA), 64);
+
+    const CliResult read = cli({"read-zones", "back.ini"});
+    QCOMPARE(read.code, 0);
+    QCOMPARE(read.err, QString());
+    QSettings sent(m_dir->filePath("zones.ini"), QSettings::IniFormat);
+    QSettings back(m_dir->filePath("back.ini"), QSettings::IniFormat);
+    static const char *const keys[] = {"regionType", "dependScale", "detectableSize",
+                                       "hysteresis", "onDelay",     "offDelay"};
+    for (int channel = 0; channel < kZoneChannelCount; ++channel) {
+        for (int k = 0; k < kAreasPerChannel; ++k) {
+            const QString points = zoneKey(channel, k, QLatin1String("Points"));
+            QCOMPARE(storedPointsText(back.value(points)), storedPointsText(sent.value(points)));
+            for (const char *key : keys) {
+                const QString name = zoneKey(channel, k, QLatin1String(key));
+                QCOMPARE(back.value(name).toInt(), sent.value(name).toInt());
+            }
+        }
+    }
+
+    QCOMPARE(cli({"verify", "zones.ini"}).code, 0);
+    m_sim->updateState([](DeviceState &s) {
+        s.zone(9, 1).onDelay = 50;
+        s.zone(41, 2).points.append(QPoint(1, 1));
+    });
+    const CliResult verified = cli({"verify", "zones.ini"});
+    QCOMPARE(verified.code, 1);
+    QVERIFY2(verified.err.contains("channels 9, 41 on the scanner differ from zones.ini"),
+             qPrintable(verified.err));
+
+    QCOMPARE(fileBytes(m_dir->filePath("config.ini")), QByteArray("mine"));
+}
+
+void TestCli::refusedBlockNamesItsChannel()
+{
+    writeZoneFile(m_dir->filePath("zones.ini"), sampleArea);
+    QVERIFY(startSim());
+    // The scanner takes channels 0 to 4 and refuses everything from channel 5 on.
+    SimulatorHost *sim = m_sim.get();
+    connect(
+        sim->scanner(), &SimulatedScanner::frameReceived, sim->scanner(),
+        [sim](quint16 type, const QByteArray &payload) {
+            if (type == REQUEST_WRITE_AREA && !payload.isEmpty() && payload.at(0) == 4)
+                sim->updateOptions(
+                    [](SimOptions &o) { o.statusOverrides[REQUEST_WRITE_AREA] = 1; });
+        },
+        Qt::DirectConnection);
+
+    const CliResult r = cli({"write-zones", "zones.ini"});
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains("the scanner refused zone channel 5 (status 1)"), qPrintable(r.err));
+    QCOMPARE(r.err.count('\n'), 1);
+    // Refused at once, without a read-back of a write that failed.
+    QCOMPARE(frameTypes(*m_sim).count(REQUEST_WRITE_AREA), 6);
+    QCOMPARE(frameTypes(*m_sim).count(REQUEST_READ_AREA), 0);
+}
+
+void TestCli::unusableInputSendsNothing_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("541 points")
+        << QStringList{"write-zones", "zones.ini"}
+        << "zones.ini: channel 17, alarm area has 541 points; the scanner holds at most 540";
+    QTest::newRow("coordinate beyond 16 bits") << QStringList{"verify", "far.ini"}
+                                               << "far.ini: channel 0, attention area has a "
+                                                  "coordinate outside -32768 to 32767 mm";
+    QTest::newRow("no such file") << QStringList{"write-zones", "missing.ini"}
+                                  << "cannot read missing.ini";
+    QTest::newRow("not INI") << QStringList{"write-zones", "broken.ini"}
+                             << "broken.ini is not a zone file: it cannot be read as INI";
+    QTest::newRow("no channels") << QStringList{"write-zones", "other.ini"}
+                                 << "other.ini is not a zone file: it holds no zone channels";
+    QTest::newRow("setting out of range")
+        << QStringList{"set", "mask-min-angle=90", "filter-strength=101"}
+        << "filter-strength=101 is out of range: filter-strength takes a whole number from 0 to "
+           "100; nothing was sent";
+    QTest::newRow("empty firmware") << QStringList{"firmware", "empty.bin"} << "empty.bin is empty";
+    QTest::newRow("output into a directory")
+        << QStringList{"read-zones", "sub"} << "cannot write sub";
+}
+
+void TestCli::unusableInputSendsNothing()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, message);
+    writeZoneFile(m_dir->filePath("zones.ini"), [](int channel, int area) {
+        ZoneAreaRecord a = sampleArea(channel, area);
+        if (channel == 17 && area == 2)
+            a.points.append(QPoint(0, 0));
+        return a;
+    });
+    writeZoneFile(m_dir->filePath("far.ini"), sampleArea);
+    {
+        QSettings far(m_dir->filePath("far.ini"), QSettings::IniFormat);
+        far.setValue("Channel0/Area0/Points", "100,40000,");
+    }
+    QVERIFY(QDir(m_dir->path()).mkdir("sub"));
+    QVERIFY(writeBytes(m_dir->filePath("broken.ini"), "[Channel0\nArea0\\Points=1,2,\n"));
+    QVERIFY(writeBytes(m_dir->filePath("other.ini"), "[General]\nvolume=3\n"));
+    QVERIFY(writeBytes(m_dir->filePath("empty.bin"), ""));
+    QVERIFY(startSim());
+    m_sim->clearLog();
+
+    const CliResult r = cli(args);
+    QCOMPARE(r.code, 2);
+    QVERIFY2(r.err.startsWith("areascan-cli: ") && r.err.contains(message), qPrintable(r.err));
+    // Not even the connection probe went out.
+    QCOMPARE(m_sim->receivedFrames().size(), 0);
+    QVERIFY(!QFile::exists(m_dir->filePath("config.ini")));
+}
+
+void TestCli::deviceFailuresEndWithStatusOne_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<SimOptions>("options");
+    QTest::addColumn<QString>("message");
+
+    SimOptions silent;
+    silent.silent = true;
+    QTest::newRow("silent scanner")
+        << QStringList{"info"} << silent << "no answer within 300 ms to the connection probe";
+    SimOptions noBlocks;
+    noBlocks.dropTypes.insert(REQUEST_READ_AREA);
+    QTest::newRow("zone read unanswered")
+        << QStringList{"read-zones", "out.ini"} << noBlocks
+        << "no answer within 300 ms to the read of zone channel 0";
+    SimOptions noBegin;
+    noBegin.statusOverrides.insert(REQUEST_BEGIN_AREA_WRITE, 2);
+    QTest::newRow("zone write refused at the start")
+        << QStringList{"write-zones", "zones.ini"} << noBegin
+        << "the scanner refused to start the zone write (status 2)";
+    SimOptions noSave;
+    noSave.statusOverrides.insert(REQUEST_SAVE_PARAMETERS, 4);
+    QTest::newRow("save refused") << QStringList{"set", "filter-strength=80"} << noSave
+                                  << "the scanner refused to save the parameters (status 4)";
+    SimOptions unchanged;
+    unchanged.statusOverrides.insert(REQUEST_SET_FILTER_STRENGTH, 1);
+    QTest::newRow("setting not taken")
+        << QStringList{"set", "filter-enable=off", "filter-strength=80"} << unchanged
+        << "after saving, filter-strength reads 35, not 80";
+    QTest::newRow("no such port") << QStringList{"--port", "/nonexistent/tty", "info"}
+                                  << SimOptions() << "/nonexistent/tty: cannot open the port";
+}
+
+void TestCli::deviceFailuresEndWithStatusOne()
+{
+    QFETCH(QStringList, args);
+    QFETCH(SimOptions, options);
+    QFETCH(QString, message);
+    writeZoneFile(m_dir->filePath("zones.ini"), sampleArea);
+    QVERIFY(startSim(options));
+
+    const CliResult r = cli(QStringList{"--timeout", "300"} + args);
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    QCOMPARE(r.err.count('\n'), 1);
+    QCOMPARE(r.out, QString());
+    // A read that failed leaves no half-written file behind.
+    QVERIFY(!QFile::exists(m_dir->filePath("out.ini")));
+}
+
+void TestCli::setSavesAndReadsBack()
+{
+    QVERIFY(startSim());
+    const CliResult r =
+        cli({"set", "filter-strength=80", "mask-min-angle=90.5", "filter-enable=off"});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.err, QString());
+    const DeviceState state = m_sim->state();
+    QCOMPARE(int(state.filterStrength), 80);
+    QCOMPARE(int(state.maskMinAngle), 181);
+    QCOMPARE(state.filterEnabled, false);
+
+    // Each setting goes out and is taken before the next; the save follows them, and the
+    // values are read again after it.
+    const QVector<quint16> types = frameTypes(*m_sim);
+    const int save = types.indexOf(REQUEST_SAVE_PARAMETERS);
+    QVERIFY(save > 0);
+    QCOMPARE(types.mid(1, save - 1),
+             (QVector<quint16>{REQUEST_SET_FILTER_STRENGTH, REQUEST_GET_FILTER_STRENGTH,
+                               REQUEST_SET_MASK_MIN_ANGLE, REQUEST_GET_MASK_MIN_ANGLE,
+                               REQUEST_SET_FILTER_ENABLE, REQUEST_GET_FILTER_ENABLE}));
+    QCOMPARE(types.mid(save + 1),
+             (QVector<quint16>{REQUEST_GET_FILTER_STRENGTH, REQUEST_GET_MASK_MIN_ANGLE,
+                               REQUEST_GET_FILTER_ENABLE}));
+}
+
+void TestCli::firmwareUpdates_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("hangUp");
+    QTest::addColumn<bool>("inBootloader");
+    QTest::newRow("1000 bytes") << 1000 << false << false;
+    QTest::newRow("100 KiB") << 100 * 1024 << false << false;
+    // The scanner drops off the line at each restart and comes back on a new terminal
+    // behind the same name.
+    QTest::newRow("100 KiB, line dropped at restarts") << 100 * 1024 << true << false;
+    // Left in its bootloader by an update that stopped: it is not asked to enter it again.
+    QTest::newRow("already in the bootloader") << 1000 << false << true;
+}
+
+void TestCli::firmwareUpdates()
+{
+    QFETCH(int, size);
+    QFETCH(bool, hangUp);
+    QFETCH(bool, inBootloader);
+    const QByteArray image = firmwareImage(size);
+    QVERIFY(writeBytes(m_dir->filePath("new.bin"), image));
+    SimOptions options;
+    options.restartMs = 100;
+    QString port;
+    if (hangUp) {
+        options.hangUpOnRestart = true;
+        options.linkPath = m_dir->filePath("scanner");
+        port = options.linkPath;
+    }
+    if (inBootloader)
+        m_sim->updateState([](DeviceState &s) { s.deviceMode = 1; });
+    QVERIFY(startSim(options));
+    if (port.isEmpty())
+        port = m_sim->devicePath();
+
+    const CliResult r = cli({"--port", port, "firmware", "new.bin"});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.out, QString("firmware  V9.9.9\n"));
+    const DeviceState state = m_sim->state();
+    QCOMPARE(state.firmwareCommits, 1);
+    QCOMPARE(state.committedFirmwareMd5, QCryptographicHash::hash(image, QCryptographicHash::Md5));
+    QCOMPARE(state.deviceMode, quint8(0));
+    QCOMPARE(frameTypes(*m_sim).count(REQUEST_FIRMWARE_DATA), size / 512 + 1);
+    QCOMPARE(frameTypes(*m_sim).count(REQUEST_ENTER_BOOTLOADER), inBootloader ? 0 : 1);
+}
+
+void TestCli::firmwareFailures_data()
+{
+    QTest::addColumn<SimOptions>("options");
+    QTest::addColumn<QString>("message");
+    SimOptions refused;
+    refused.refuseFirmwareChunk = 3;
+    QTest::newRow("chunk refused")
+        << refused << "the scanner refused firmware chunk 4/21 (status 1)";
+    SimOptions dropped;
+    dropped.dropFirmwareChunk = 7;
+    QTest::newRow("chunk unanswered")
+        << dropped << "no acknowledgement within 300 ms for firmware chunk 8/21";
+    SimOptions badDigest;
+    badDigest.failFirmwareVerify = true;
+    QTest::newRow("MD5 mismatch") << badDigest
+                                  << "the scanner's MD5 check of the image failed (result 0)";
+    SimOptions noRestart;
+    noRestart.restartMs = 60000;
+    QTest::newRow("bootloader never answers")
+        << noRestart << "the scanner did not come back in its bootloader within 3000 ms";
+}
+
+void TestCli::firmwareFailures()
+{
+    QFETCH(SimOptions, options);
+    QFETCH(QString, message);
+    QVERIFY(writeBytes(m_dir->filePath("new.bin"), firmwareImage(10 * 1024)));
+    if (options.restartMs == SimOptions().restartMs)
+        options.restartMs = 100;
+    QVERIFY(startSim(options));
+
+    const CliResult r = cli({"--timeout", "300", "firmware", "new.bin"});
+    QCOMPARE(r.code, 1);
+    QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    QCOMPARE(r.err.count('\n'), 1);
+    QCOMPARE(m_sim->state().firmwareCommits, 0);
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
