@@ -108,6 +108,16 @@ void MainWindow::openPort()
                 &WorkerThread::onFirmwareWriteData);
         connect(workerThread, &WorkerThread::writeFirmwareDataProgress, this,
                 &MainWindow::onWriteFirmwareDataProgress);
+        // A refused block or chunk stops its transfer: say so at once rather than after the
+        // time-out of a step that will never be acknowledged.
+        connect(workerThread, &WorkerThread::sendTransferRefused, this, [this](RequestType type) {
+            if (type == REQUEST_FIRMWARE_DATA) {
+                if (firmwareUpdating)
+                    failFirmwareUpdate(firmwareStepFailure);
+            } else if (zoneWriteTimer->isActive()) {
+                onZoneWriteTimeout();
+            }
+        });
         workerThread->start(QThread::InheritPriority);
     }
 

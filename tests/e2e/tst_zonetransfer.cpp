@@ -247,6 +247,8 @@ private slots:
         if (refuseFrom < 0) {
             rig.sim.setSilent(true);
         } else {
+            // A refusal is reported when it comes, not when a step times out.
+            rig.window->setZoneWriteTimeout(60000);
             refusal = connect(rig.window->worker(), &WorkerThread::sendWriteCurArea, this,
                     [&rig, refuseFrom](int index) {
                         if (index == refuseFrom - 1)
