@@ -5,6 +5,7 @@
 // figures only; it never fails on speed.
 //   bench_firmware [KiB]
 
+#include "eventwait.h"
 #include "firmwaretransfer.h"
 #include "mainwindow.h"
 #include "simulatorhost.h"
@@ -24,23 +25,6 @@
 
 namespace {
 constexpr double kWireBytesPerSecond = 92160.0; // 921600 baud, 10 bits per byte
-
-// Lets the event loop run (without spinning, so the simulator's thread keeps its core)
-// until done() holds or ms have passed.
-bool waitFor(const std::function<bool()> &done, int ms)
-{
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&]() {
-        if (done())
-            loop.quit();
-    });
-    poll.start(10);
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    if (!done())
-        loop.exec();
-    return done();
-}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -101,7 +85,7 @@ int main(int argc, char *argv[])
                 return !window.isReadingAreas() && window.isEnabled();
         return false;
     };
-    if (!window.worker() || !waitFor(readOutOver, 5000)) {
+    if (!window.worker() || !waitUntil(readOutOver, 5000)) {
         std::fprintf(stderr, "bench_firmware: the window did not connect\n");
         return 1;
     }
@@ -114,14 +98,14 @@ int main(int argc, char *argv[])
     // Only the last line is looked at: reading the whole log on every turn would cost more
     // than the update itself.
     const QTextDocument *log = ui->firmwarePlainTextEdit->document();
-    waitFor([&]() { return !window.isFirmwareUpdateRunning(); }, 120000);
+    waitUntil([&]() { return !window.isFirmwareUpdateRunning(); }, 120000);
     if (log->lastBlock().text() != done) {
         std::fprintf(stderr, "bench_firmware: the update did not finish:\n%s\n",
                      qPrintable(ui->firmwarePlainTextEdit->toPlainText()));
         return 1;
     }
 
-    waitFor(
+    waitUntil(
         [&]() {
             const QVector<ReceivedFrame> frames = sim.receivedFrames();
             return !frames.isEmpty() && frames.last().type == REQUEST_RESTART;

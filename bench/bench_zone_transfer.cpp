@@ -5,6 +5,7 @@
 // By default the scanner streams scans but holds them while it serves its zone memory;
 // --shared-line keeps the scans flowing beside the blocks, --no-stream sends none.
 
+#include "eventwait.h"
 #include "mainwindow.h"
 #include "simulatorhost.h"
 #include "ui_mainwindow.h"
@@ -51,25 +52,6 @@ DeviceState zoneSet(int n)
     return state;
 }
 
-// Runs the event loop until done() holds; it sleeps in the loop rather than polling, so
-// the simulator's thread has the machine to itself.
-bool waitFor(const std::function<bool()> &done, int timeoutMs)
-{
-    if (done())
-        return true;
-    QEventLoop loop;
-    QTimer poll;
-    poll.setInterval(1);
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&]() {
-        if (done())
-            loop.quit();
-    });
-    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
-    poll.start();
-    loop.exec();
-    return done();
-}
-
 struct Figures
 {
     double read = 0, write = 0;
@@ -107,7 +89,7 @@ bool run(int points, const SimOptions &options, Figures *out)
     QElapsedTimer clock;
     clock.start();
     worker.onReadArea(0);
-    if (!waitFor([&] { return stored == 64; }, 60000)) {
+    if (!waitUntil([&] { return stored == 64; }, 60000)) {
         std::fprintf(stderr, "the full read stopped at %d channels\n", stored);
         return false;
     }
@@ -116,7 +98,7 @@ bool run(int points, const SimOptions &options, Figures *out)
 
     clock.restart();
     worker.onRequestType(REQUEST_BEGIN_AREA_WRITE, QString());
-    if (!waitFor([&] { return written == 63; }, 60000)) {
+    if (!waitUntil([&] { return written == 63; }, 60000)) {
         std::fprintf(stderr, "the full write stopped after channel %d\n", written);
         return false;
     }
@@ -154,21 +136,21 @@ bool runWindow(int points, const SimOptions &options, Figures *out)
                 out.append(f);
         return out;
     };
-    if (!waitFor([&] { return !frames(REQUEST_READ_AREAS_DONE).isEmpty() && window.isEnabled(); },
-                 60000)) {
+    if (!waitUntil([&] { return !frames(REQUEST_READ_AREAS_DONE).isEmpty() && window.isEnabled(); },
+                   60000)) {
         std::fprintf(stderr, "the window's full read did not end\n");
         return false;
     }
     out->read =
         (frames(REQUEST_READ_AREAS_DONE).first().msecs - frames(REQUEST_READ_AREA).first().msecs) /
         1000.0;
-    waitFor([] { return false; }, 300); // the follow-up read of the current channel
+    waitUntil([] { return false; }, 300); // the follow-up read of the current channel
     out->storeBytes = QFileInfo(zoneStoreFileName()).size();
 
     QElapsedTimer clock;
     clock.start();
     window.ui()->uploadBtn->click();
-    if (!waitFor([&] { return window.isEnabled(); }, 60000)) {
+    if (!waitUntil([&] { return window.isEnabled(); }, 60000)) {
         std::fprintf(stderr, "the window's upload did not end\n");
         return false;
     }

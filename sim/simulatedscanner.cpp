@@ -63,19 +63,8 @@ QString errnoText(const char *what)
 // What a bootloader understands; everything else goes unanswered while it runs.
 bool bootloaderAnswers(quint16 type)
 {
-    switch (type) {
-    case REQUEST_CONNECT:
-    case REQUEST_DEVICE_MODE:
-    case REQUEST_RESTART:
-    case REQUEST_FIRMWARE_BEGIN:
-    case REQUEST_FIRMWARE_DATA:
-    case REQUEST_FIRMWARE_END:
-    case REQUEST_FIRMWARE_VERIFY:
-    case REQUEST_FIRMWARE_COMMIT:
-        return true;
-    default:
-        return false;
-    }
+    return type == REQUEST_CONNECT || type == REQUEST_DEVICE_MODE || type == REQUEST_RESTART ||
+           simbootloader::isFirmwareRequest(type);
 }
 
 } // namespace

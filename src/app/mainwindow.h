@@ -191,7 +191,7 @@ private:
     void loadChannelFromConfig(int channel);
     void reloadChannel(int channel);
     void saveEditedChannel();
-    QString storedPointsOf(int area) const;
+    QVector<QPoint> storedPointsOf(int area) const;
     void showStateAreas(int channel);
     QString areaName(int area) const;
     bool storeFitsTheScanner();

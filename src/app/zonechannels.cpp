@@ -16,18 +16,10 @@
 using namespace ZoneGeometry;
 
 namespace {
-const QLatin1String kPoints("Points");
-const QLatin1String kRegionType("regionType");
-const QLatin1String kDependScale("dependScale");
-const QLatin1String kDetectableSize("detectableSize");
-const QLatin1String kHysteresis("hysteresis");
-const QLatin1String kOnDelay("onDelay");
-const QLatin1String kOffDelay("offDelay");
 
 // Stored millimetres (device frame, y forward) as scene units (10 mm, y down).
-QVector<QPointF> storedToScene(const QVariant &value)
+QVector<QPointF> storedToScene(QVector<QPointF> points)
 {
-    QVector<QPointF> points = parsePointsText(storedPointsText(value));
     for (QPointF &p : points)
         p = QPointF(p.x() / 10, -p.y() / 10);
     return points;
@@ -46,7 +38,7 @@ void MainWindow::initConfigFile()
     store.sync();
 }
 
-QString MainWindow::storedPointsOf(int area) const
+QVector<QPoint> MainWindow::storedPointsOf(int area) const
 {
     const AreaSettings &a = areaSettings[area];
     QVector<QPoint> stored;
@@ -70,22 +62,24 @@ QString MainWindow::storedPointsOf(int area) const
             stored.append(sceneToStored(p));
         break;
     }
-    return pointsText(stored);
+    return stored;
 }
 
 void MainWindow::saveChannelToConfig(int channel)
 {
-    QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+    ZoneChannelRecord areas;
     for (int k = 0; k < 3; ++k) {
         const AreaSettings &a = areaSettings[k];
-        store.setValue(zoneKey(channel, k, kPoints), storedPointsOf(k));
-        store.setValue(zoneKey(channel, k, kRegionType), int(a.regionType));
-        store.setValue(zoneKey(channel, k, kDependScale), int(a.dependScale));
-        store.setValue(zoneKey(channel, k, kDetectableSize), int(a.detectableSize));
-        store.setValue(zoneKey(channel, k, kHysteresis), int(a.hysteresis));
-        store.setValue(zoneKey(channel, k, kOnDelay), int(a.onDelay));
-        store.setValue(zoneKey(channel, k, kOffDelay), int(a.offDelay));
+        areas[k].onDelay = a.onDelay;
+        areas[k].offDelay = a.offDelay;
+        areas[k].hysteresis = a.hysteresis;
+        areas[k].detectableSize = a.detectableSize;
+        areas[k].regionType = a.regionType;
+        areas[k].dependScale = a.dependScale;
+        areas[k].points = storedPointsOf(k);
     }
+    QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+    writeStoredChannel(store, channel, areas);
     store.sync();
 }
 
@@ -94,17 +88,15 @@ void MainWindow::loadChannelFromConfig(int channel)
     QSettings store(zoneStoreFileName(), QSettings::IniFormat);
     for (int k = 0; k < 3; ++k) {
         zoneItems[k]->setPath(QPainterPath());
+        const ZoneAreaRecord stored = readStoredParameters(store, channel, k);
         AreaSettings &a = areaSettings[k];
-        auto number = [&](QLatin1String name) {
-            return store.value(zoneKey(channel, k, name)).toInt();
-        };
-        a.regionType = quint8(number(kRegionType));
-        a.dependScale = quint16(number(kDependScale));
-        a.detectableSize = quint8(number(kDetectableSize));
-        a.hysteresis = quint8(number(kHysteresis));
-        a.onDelay = quint8(number(kOnDelay));
-        a.offDelay = quint8(number(kOffDelay));
-        a.points = storedToScene(store.value(zoneKey(channel, k, kPoints)));
+        a.regionType = stored.regionType;
+        a.dependScale = stored.dependScale;
+        a.detectableSize = stored.detectableSize;
+        a.hysteresis = stored.hysteresis;
+        a.onDelay = stored.onDelay;
+        a.offDelay = stored.offDelay;
+        a.points = storedToScene(readStoredPoints(store, channel, k));
     }
     store.sync();
     // The area selector keeps the area the user picked; only its parameters are shown.
@@ -132,8 +124,8 @@ void MainWindow::showStateAreas(int channel)
     stateAreasChannel = channel;
     QSettings store(zoneStoreFileName(), QSettings::IniFormat);
     for (int k = 0; k < 3; ++k) {
-        const int type = store.value(zoneKey(channel, k, kRegionType)).toInt();
-        const QVector<QPointF> points = storedToScene(store.value(zoneKey(channel, k, kPoints)));
+        const int type = store.value(zoneKey(channel, k, QLatin1String("regionType"))).toInt();
+        const QVector<QPointF> points = storedToScene(readStoredPoints(store, channel, k));
         QGraphicsPathItem *item = stateZoneItems[k];
         switch (type) {
         case NoRegion:

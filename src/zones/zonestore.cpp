@@ -41,22 +41,32 @@ void resetZoneStore(QSettings &store)
     }
 }
 
+ZoneAreaRecord readStoredParameters(QSettings &store, int channel, int area)
+{
+    auto number = [&](QLatin1String name) {
+        return store.value(zoneKey(channel, area, name)).toInt();
+    };
+    ZoneAreaRecord a;
+    a.regionType = quint8(number(kRegionType));
+    a.dependScale = quint16(number(kDependScale));
+    a.onDelay = quint8(number(kOnDelay));
+    a.offDelay = quint8(number(kOffDelay));
+    a.hysteresis = quint8(number(kHysteresis));
+    a.detectableSize = quint8(number(kDetectableSize));
+    return a;
+}
+
+QVector<QPointF> readStoredPoints(QSettings &store, int channel, int area)
+{
+    return parsePointsText(storedPointsText(store.value(zoneKey(channel, area, kPoints))));
+}
+
 ZoneChannelRecord readStoredChannel(QSettings &store, int channel)
 {
     ZoneChannelRecord areas;
     for (int k = 0; k < kAreasPerChannel; ++k) {
-        ZoneAreaRecord &a = areas[k];
-        auto number = [&](QLatin1String name) {
-            return store.value(zoneKey(channel, k, name)).toInt();
-        };
-        a.regionType = quint8(number(kRegionType));
-        a.dependScale = quint16(number(kDependScale));
-        a.onDelay = quint8(number(kOnDelay));
-        a.offDelay = quint8(number(kOffDelay));
-        a.hysteresis = quint8(number(kHysteresis));
-        a.detectableSize = quint8(number(kDetectableSize));
-        a.points = wirePoints(
-            parsePointsText(storedPointsText(store.value(zoneKey(channel, k, kPoints)))));
+        areas[k] = readStoredParameters(store, channel, k);
+        areas[k].points = wirePoints(readStoredPoints(store, channel, k));
     }
     return areas;
 }
@@ -79,8 +89,7 @@ UnsendableArea findUnsendableArea(QSettings &store)
 {
     for (int channel = 0; channel < kZoneChannelCount; ++channel) {
         for (int k = 0; k < kAreasPerChannel; ++k) {
-            const QVector<QPointF> points =
-                parsePointsText(storedPointsText(store.value(zoneKey(channel, k, kPoints))));
+            const QVector<QPointF> points = readStoredPoints(store, channel, k);
             UnsendableArea found;
             found.channel = channel;
             found.area = k;

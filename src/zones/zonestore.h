@@ -28,6 +28,12 @@ QString storedPointsText(const QVariant &value);
 // parameters 0. Hysteresis is left as it is.
 void resetZoneStore(QSettings &store);
 
+// The six numbers of an area, cut to their field widths (8 bits, 16 for dependScale); the
+// record's points stay empty. Missing keys read as 0.
+ZoneAreaRecord readStoredParameters(QSettings &store, int channel, int area);
+// The vertices of an area in millimetres as written, fractions included.
+QVector<QPointF> readStoredPoints(QSettings &store, int channel, int area);
+
 // A channel as the scanner gets it: the integer keys cut to their field widths, the
 // vertices cut toward zero and kept to 16 bits. Missing keys read as 0 or no vertices.
 ZoneChannelRecord readStoredChannel(QSettings &store, int channel);

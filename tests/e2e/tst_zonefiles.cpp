@@ -5,10 +5,10 @@
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 #include "workerthread.h"
+#include "zonepagedriver.h"
 #include "zonestore.h"
 
 #include <QSettings>
-#include <QStandardItemModel>
 #include <QtTest>
 
 #include <fcntl.h>
@@ -96,17 +96,7 @@ struct Editor
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
     }
-    void addVertex(int xMm, int yMm)
-    {
-        auto *model = qobject_cast<QStandardItemModel *>(ui->tableView->model());
-        const int row = model->rowCount() - 1;
-        for (int column = 0; column < 2; ++column) {
-            const QModelIndex index = model->index(row, column);
-            QTest::mouseClick(ui->tableView->viewport(), Qt::LeftButton, {},
-                              ui->tableView->visualRect(index).center());
-            model->setData(index, column == 0 ? xMm : yMm);
-        }
-    }
+    void addVertex(int xMm, int yMm) { typeVertex(ui, xMm, yMm); }
     void drawTriangle(int channel)
     {
         ui->channels->setCurrentIndex(channel);
@@ -138,16 +128,6 @@ void answerReset(ModalCatcher &boxes, QMessageBox::StandardButton button)
         box->button(button)->click();
         return true;
     });
-}
-
-QVector<ReceivedFrame> framesOf(const SimulatorHost &sim, quint16 type)
-{
-    QVector<ReceivedFrame> out;
-    const QVector<ReceivedFrame> all = sim.receivedFrames();
-    for (const ReceivedFrame &frame : all)
-        if (frame.type == type)
-            out.append(frame);
-    return out;
 }
 
 // A connected scanner whose zones were read, with the shipped factory file beside the tool.

@@ -6,25 +6,15 @@
 #include "ui_mainwindow.h"
 #include "workerthread.h"
 #include "zoneblock.h"
+#include "zonepagedriver.h"
 #include "zonestore.h"
 
 #include <QGraphicsPathItem>
 #include <QSettings>
-#include <QStandardItemModel>
 #include <QtTest>
 #include <memory>
 
 namespace {
-
-QVector<ReceivedFrame> framesOf(const SimulatorHost &sim, quint16 type)
-{
-    QVector<ReceivedFrame> out;
-    const QVector<ReceivedFrame> all = sim.receivedFrames();
-    for (const ReceivedFrame &frame : all)
-        if (frame.type == type)
-            out.append(frame);
-    return out;
-}
 
 QVector<QPointF> sceneOf(const QVector<QPoint> &millimetres)
 {
@@ -115,17 +105,7 @@ struct Rig
             },
             10000);
     }
-    void addVertex(int xMm, int yMm)
-    {
-        auto *model = qobject_cast<QStandardItemModel *>(ui->tableView->model());
-        const int row = model->rowCount() - 1;
-        for (int column = 0; column < 2; ++column) {
-            const QModelIndex index = model->index(row, column);
-            QTest::mouseClick(ui->tableView->viewport(), Qt::LeftButton, {},
-                              ui->tableView->visualRect(index).center());
-            model->setData(index, column == 0 ? xMm : yMm);
-        }
-    }
+    void addVertex(int xMm, int yMm) { typeVertex(ui, xMm, yMm); }
     QString stored(int channel, int area, const char *key) const
     {
         QSettings store(zoneStoreFileName(), QSettings::IniFormat);
@@ -250,11 +230,12 @@ private slots:
             // A refusal is reported when it comes, not when a step times out.
             rig.window->setZoneWriteTimeout(60000);
             refusal = connect(rig.window->worker(), &WorkerThread::sendWriteCurArea, this,
-                    [&rig, refuseFrom](int index) {
-                        if (index == refuseFrom - 1)
-                            rig.sim.updateOptions(
-                                [](SimOptions &o) { o.statusOverrides[REQUEST_WRITE_AREA] = 1; });
-                    });
+                              [&rig, refuseFrom](int index) {
+                                  if (index == refuseFrom - 1)
+                                      rig.sim.updateOptions([](SimOptions &o) {
+                                          o.statusOverrides[REQUEST_WRITE_AREA] = 1;
+                                      });
+                              });
         }
         QTest::mouseClick(rig.ui->uploadBtn, Qt::LeftButton);
         QVERIFY(!rig.window->isEnabled());
