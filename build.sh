@@ -41,6 +41,11 @@ case "${1:-build}" in
         # The tool reads and writes its INI files in its working directory: it gets a folder
         # of its own in the build tree, seeded with the shipped factory settings, so the
         # source tree stays clean and the demo's factory reset has its file.
+        if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]; then
+            echo "areascan-studio: no display found (DISPLAY is not set); run it under a" \
+                "virtual display instead: xvfb-run -a $0 run" >&2
+            exit 1
+        fi
         studio="$(cd "$BUILD_DIR" && pwd)/src/app/areascan-studio"
         mkdir -p "$BUILD_DIR/run"
         cp -u resources/factorySettings.ini "$BUILD_DIR/run/"
