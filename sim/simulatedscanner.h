@@ -112,8 +112,8 @@ private:
     double m_txLast = 0;     // seconds on m_clock when m_wireBudget was last topped up
     double m_rxBudget = 0;   // the same for the line towards the scanner
     double m_rxLast = 0;
-    double m_scansDue = 0;   // scan frames owed to the stream
-    int m_sectorIndex = 0;   // 0..5 within the current scan
+    double m_scansDue = 0; // scan frames owed to the stream
+    int m_sectorIndex = 0; // 0..5 within the current scan
     // The active channel's zones as last built, and which of them each sector's points
     // entered (output bits), so the outputs follow the whole scan.
     ZoneArea m_watchedAreas[kZoneAreas];
