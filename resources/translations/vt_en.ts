@@ -439,5 +439,9 @@
         <source>未找到或无法读取出厂设置文件factorySettings.ini，未恢复任何设置</source>
         <translation>The factory settings file factorySettings.ini is missing or unreadable; nothing was restored</translation>
     </message>
+    <message>
+        <source>无法写入区域存储config.ini，第%1区域组的修改只保留在编辑器中</source>
+        <translation>Cannot write the zone store config.ini: the edits of channel %1 are only in the editor</translation>
+    </message>
 </context>
 </TS>

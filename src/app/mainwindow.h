@@ -187,7 +187,7 @@ private:
 
     // Zone store and transfers.
     void initConfigFile();
-    void saveChannelToConfig(int channel);
+    bool saveChannelToConfig(int channel);
     void loadChannelFromConfig(int channel);
     void reloadChannel(int channel);
     void saveEditedChannel();

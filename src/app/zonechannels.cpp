@@ -9,6 +9,7 @@
 #include "zonestore.h"
 
 #include <QGraphicsPathItem>
+#include <QMessageBox>
 #include <QSettings>
 
 #include <cmath>
@@ -65,7 +66,10 @@ QVector<QPoint> MainWindow::storedPointsOf(int area) const
     return stored;
 }
 
-void MainWindow::saveChannelToConfig(int channel)
+// False, after telling the user, when the store could not be written: the edits are then
+// only in the editor, and whatever was about to read the store must not go on as if they
+// were saved.
+bool MainWindow::saveChannelToConfig(int channel)
 {
     ZoneChannelRecord areas;
     for (int k = 0; k < 3; ++k) {
@@ -81,6 +85,13 @@ void MainWindow::saveChannelToConfig(int channel)
     QSettings store(zoneStoreFileName(), QSettings::IniFormat);
     writeStoredChannel(store, channel, areas);
     store.sync();
+    if (store.status() == QSettings::NoError)
+        return true;
+    QMessageBox::critical(
+        this, tr("提示"),
+        tr("无法写入区域存储config.ini，第%1区域组的修改只保留在编辑器中").arg(channel),
+        QMessageBox::Ok);
+    return false;
 }
 
 void MainWindow::loadChannelFromConfig(int channel)

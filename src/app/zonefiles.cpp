@@ -28,8 +28,8 @@ void MainWindow::onSaveSettingsBtn()
     const QString name = askZoneFileName(true);
     if (name.isEmpty())
         return;
-    if (currentChannel < 64)
-        saveChannelToConfig(currentChannel);
+    if (currentChannel < 64 && !saveChannelToConfig(currentChannel))
+        return; // a file without the latest edits is not what the user asked for
 
     // The new file is written completely beside the old one and only then takes its
     // place, so a full disk or a read-only folder leaves the user's old file as it was.

@@ -8,6 +8,7 @@
 
 #include <QMessageBox>
 #include <QSettings>
+#include <QSignalBlocker>
 #include <QTimer>
 
 void MainWindow::onChannelCurrentIndexChanged(int index)
@@ -16,8 +17,12 @@ void MainWindow::onChannelCurrentIndexChanged(int index)
         return;
     // 64 means the editor holds no channel of the store (a zone set was just loaded or
     // read): nothing of it may be written over the store.
-    if (currentChannel < 64)
-        saveChannelToConfig(currentChannel);
+    if (currentChannel < 64 && !saveChannelToConfig(currentChannel)) {
+        // Loading another channel would drop the edits that only the editor holds now.
+        const QSignalBlocker quiet(form->channels);
+        form->channels->setCurrentIndex(currentChannel);
+        return;
+    }
     currentChannel = index;
     reloadChannel(index);
     backwardDeleteIndex = 2;
@@ -64,8 +69,10 @@ bool MainWindow::storeFitsTheScanner()
 
 void MainWindow::onUploadBtn()
 {
-    if (!factoryResetInProgress)
-        saveChannelToConfig(currentChannel);
+    // The upload sends the store: without the edited channel in it, it would report as
+    // uploaded what never left the editor.
+    if (!factoryResetInProgress && currentChannel < 64 && !saveChannelToConfig(currentChannel))
+        return;
     // A zone the scanner cannot hold would be cut or wrapped on the wire: check every
     // channel before the first byte goes out.
     if (!storeFitsTheScanner()) {

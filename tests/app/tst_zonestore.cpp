@@ -1,3 +1,4 @@
+#include "lockedpath.h"
 #include "mainwindow.h"
 #include "modalcatcher.h"
 #include "pathitem.h"
@@ -104,6 +105,38 @@ private slots:
         QCOMPARE(store.value("Channel3/Area2/regionType").toInt(), 0);
         QCOMPARE(store.value("Channel3/Area2/onDelay").toInt(), 0);
         QVERIFY(boxes.boxes().isEmpty());
+    }
+
+    // A store that cannot be written keeps the edits in the editor: the channel stays, the
+    // user is told, and nothing reports them as saved.
+    void editsStayWhenTheStoreCannotBeWritten()
+    {
+        TempWorkingDir dir;
+        ModalCatcher boxes;
+        MainWindow window;
+        window.ui()->areasMonitoningGroupBox->setEnabled(true);
+        window.ui()->channels->setCurrentIndex(2);
+        QTest::mouseClick(window.ui()->arcBtn, Qt::LeftButton);
+        QCOMPARE(window.areaRecord(0).points.size(), 2);
+        {
+            LockedPath store(dir.filePath(zoneStoreFileName()));
+            if (!store.locked())
+                QSKIP("no way to make a file unwritable here");
+            window.ui()->channels->setCurrentIndex(5);
+            QCOMPARE(window.editedChannel(), 2);
+            QCOMPARE(window.ui()->channels->currentIndex(), 2);
+            QCOMPARE(int(window.areaRecord(0).regionType), int(ArcRegion));
+            QTest::mouseClick(window.ui()->uploadBtn, Qt::LeftButton);
+            QCOMPARE(boxes.count(), 2);
+            QCOMPARE(boxes.boxes().first().text,
+                     QStringLiteral("Cannot write the zone store config.ini: the edits of "
+                                    "channel 2 are only in the editor"));
+            QVERIFY(window.ui()->progressBar->isHidden());
+        }
+        // Once the store takes writes again, the edits reach it.
+        window.ui()->channels->setCurrentIndex(5);
+        QSettings stored(zoneStoreFileName(), QSettings::IniFormat);
+        QCOMPARE(stored.value("Channel2/Area0/regionType").toInt(), int(ArcRegion));
     }
 
     // The running-status view draws the channel the scanner's inputs select, from the store,

@@ -1,3 +1,4 @@
+#include "lockedpath.h"
 #include "mainwindow.h"
 #include "modalcatcher.h"
 #include "pointstext.h"
@@ -11,12 +12,7 @@
 #include <QSettings>
 #include <QtTest>
 
-#include <fcntl.h>
-#include <linux/fs.h>
 #include <memory>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -32,51 +28,6 @@ void writeFile(const QString &path, const QByteArray &bytes)
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(bytes);
 }
-
-// A folder nothing can be written into, not even by root (tests may run as root, which
-// ignores permission bits): the immutable attribute where the file system has it.
-class LockedFolder
-{
-public:
-    explicit LockedFolder(const QString &path) : m_path(path)
-    {
-        ::chmod(QFile::encodeName(path).constData(), 0555);
-        if (::access(QFile::encodeName(path + "/probe").constData(), F_OK) != 0 && geteuid() != 0)
-            return;
-        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY);
-        int flags = 0;
-        m_immutable = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
-                      (flags |= FS_IMMUTABLE_FL, ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
-        if (fd >= 0)
-            ::close(fd);
-    }
-    ~LockedFolder()
-    {
-        if (m_immutable) {
-            const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_DIRECTORY);
-            int flags = 0;
-            if (fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
-                flags &= ~FS_IMMUTABLE_FL;
-                ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
-            }
-            if (fd >= 0)
-                ::close(fd);
-        }
-        ::chmod(QFile::encodeName(m_path).constData(), 0755);
-    }
-    bool locked() const
-    {
-        QFile probe(m_path + "/probe");
-        const bool writable = probe.open(QIODevice::WriteOnly);
-        if (writable)
-            probe.remove();
-        return !writable;
-    }
-
-private:
-    QString m_path;
-    bool m_immutable = false;
-};
 
 // The window on its zone page, without a scanner.
 struct Editor
@@ -206,7 +157,7 @@ private slots:
         Editor e;
         QVERIFY(QDir().mkdir("locked"));
         writeFile("locked/zones.ini", "the user's old zones");
-        LockedFolder folder(e.dir.filePath("locked"));
+        LockedPath folder(e.dir.filePath("locked"));
         if (!folder.locked())
             QSKIP("no way to make a folder unwritable here");
         e.drawTriangle(2);
