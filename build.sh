@@ -27,10 +27,15 @@ install_missing() {
     fi
 }
 
+# A compiler cache, where one is installed, makes rebuilds in several trees cheap.
+launcher() {
+    if command -v ccache >/dev/null 2>&1; then echo "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"; fi
+}
+
 build() {
     install_missing
     if [ ! -f "$BUILD_DIR/build.ninja" ]; then
-        cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+        cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(launcher)
     fi
     cmake --build "$BUILD_DIR"
 }
@@ -64,7 +69,7 @@ case "${1:-build}" in
         install_missing
         if [ ! -f build-asan/build.ninja ]; then
             cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DAREASCAN_SANITIZE=ON \
-                -DAREASCAN_BUILD_BENCH=OFF
+                -DAREASCAN_BUILD_BENCH=OFF $(launcher)
         fi
         cmake --build build-asan
         cd build-asan
