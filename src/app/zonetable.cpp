@@ -148,6 +148,7 @@ void MainWindow::onRectangleItemPos(QPointF pos)
     default:
         break;
     }
+    markAreaEdited(currentArea, ShapeEdited);
     rebuildOutline(k);
 }
 
@@ -217,6 +218,7 @@ void MainWindow::onModelItemChanged(QStandardItem *item)
     default:
         break;
     }
+    markAreaEdited(currentArea, ShapeEdited);
     // The cell shows what the vertex holds: truncated, and clamped where it had to be.
     if (e < area.points.size())
         setRowCells(e, area.points[e]);
