@@ -121,15 +121,10 @@ void MainWindow::onRectangleItemPos(QPointF pos)
         return;
     }
 
-    if (k < area.points.size())
-        area.points[k] = v;
-    else
-        area.points.append(v);
-
     switch (type) {
     case ArcRegion: {
-        refreshRow(k);
         area.points = syncArcRadius(area.points, k, v);
+        refreshRow(k);
         const int other = k == 0 ? 1 : 0;
         if (other < area.points.size()) {
             placeHandle(other, area.points[other]);
@@ -138,14 +133,18 @@ void MainWindow::onRectangleItemPos(QPointF pos)
         break;
     }
     case RectangleRegion:
-        refreshRow(k);
+        // The coupling reads the corners as they were before this move.
         area.points = coupleRectangle(area.points, k, v);
         placeShapeHandles(4);
-        break;
-    case PolygonRegion:
-        updatePolygonRow(k, v);
+        refreshRow(k);
         break;
     default:
+        if (k < area.points.size())
+            area.points[k] = v;
+        else
+            area.points.append(v);
+        if (type == PolygonRegion)
+            updatePolygonRow(k, v);
         break;
     }
     markAreaEdited(currentArea, ShapeEdited);

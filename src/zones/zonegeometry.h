@@ -80,9 +80,12 @@ struct RectangleZone
 // Bounding rectangle of the vertices, joined to the scanner from the side facing it.
 RectangleZone buildRectangleZone(const QVector<QPointF> &vertices);
 
-// Sets rectangle vertex k to v and keeps the four vertices a rectangle: 0 and 1 share x,
-// 1 and 2 share y, 2 and 3 share x, 3 and 0 share y. Lists of fewer than four vertices,
-// or k outside 0..3, are returned with only vertex k set (when it exists).
+// Sets rectangle vertex k to v and keeps the four vertices a rectangle, whatever order
+// its corners are in: the corner opposite k (the farthest one) stays, and of the other
+// two the one that shared x with k takes v's x, the other v's y. Where the corners do not
+// tell (a rectangle without area), 0 and 1 share x, 1 and 2 y, 2 and 3 x, 3 and 0 y, as in
+// a new rectangle. Lists of fewer than four vertices, or k outside 0..3, are returned with
+// only vertex k set (when it exists).
 QVector<QPointF> coupleRectangle(QVector<QPointF> vertices, int k, const QPointF &v);
 
 // Metric grid over +-10 m in the grid item's own coordinates (the item sits at

@@ -6,7 +6,9 @@
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 #include "zonegeometry.h"
+#include "zonestore.h"
 
+#include <QSettings>
 #include <QSpinBox>
 #include <QStandardItemModel>
 #include <QtTest>
@@ -101,6 +103,33 @@ struct Editor
                                  [](RectangleItem *h) { return h->isVisible(); }));
     }
 };
+// Points in one fixed order, so that lists of corners compare whatever their order.
+QVector<QPointF> sortedCorners(QVector<QPointF> corners)
+{
+    std::sort(corners.begin(), corners.end(), [](const QPointF &a, const QPointF &b) {
+        return a.x() < b.x() || (a.x() == b.x() && a.y() < b.y());
+    });
+    return corners;
+}
+
+// Corner k of the edited rectangle went to `to`: the area is the rectangle between it and
+// the corner opposite, and the rows, handles and outline show it.
+void checkCornerMoved(Editor &e, const QVector<QPointF> &before, int k, const QPointF &to)
+{
+    QPointF across;
+    for (const QPointF &p : before)
+        if (p.x() != before[k].x() && p.y() != before[k].y())
+            across = p;
+    const QVector<QPointF> after = e.window.areaRecord(0).points;
+    QCOMPARE(after.value(k), to);
+    QCOMPARE(sortedCorners(after),
+             sortedCorners({to, across, QPointF(to.x(), across.y()), QPointF(across.x(), to.y())}));
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(e.rows()[i], QStringLiteral("%1:%2").arg(i + 1).arg(e.rowOf(after[i])));
+        QCOMPARE(e.vertexOf(i), after[i]);
+    }
+    QVERIFY(e.outlines[0]->path().contains(QRectF(to, across).center()));
+}
 } // namespace
 
 class TestZoneEditor : public QObject
@@ -342,6 +371,43 @@ private slots:
         e.ui->areas->setCurrentIndex(0);
         QCOMPARE(e.model->rowCount(), 540);
         QVERIFY(!e.rows().join(' ').contains('+'));
+    }
+
+    // A stored rectangle, whatever the order of its corners, stays a rectangle when one
+    // corner is typed or dragged: that corner goes where it is put, the opposite one stays.
+    void storedRectanglesStayRectangles_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("left and below") << "-1000,-200,-3000,-200,-3000,1500,-1000,1500,";
+        QTest::newRow("right and below") << "1000,1500,3000,1500,3000,-200,1000,-200,";
+        QTest::newRow("in front") << "-1000,1000,-1000,3000,2000,3000,2000,1000,";
+        QTest::newRow("corners crosswise") << "-1000,1000,2000,3000,-1000,3000,2000,1000,";
+    }
+
+    void storedRectanglesStayRectangles()
+    {
+        QFETCH(QString, stored);
+        Editor e;
+        {
+            QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+            store.setValue("Channel3/Area0/regionType", int(RectangleRegion));
+            store.setValue("Channel3/Area0/Points", stored);
+        }
+        e.ui->channels->setCurrentIndex(3);
+        QCOMPARE(e.window.areaRecord(0).points.size(), 4);
+
+        for (int k = 0; k < 4; ++k) {
+            const QVector<QPointF> before = e.window.areaRecord(0).points;
+            const QPoint mm = sceneToMm(before[k]) + QPoint(300, 200);
+            e.setCell(k, 0, mm.x());
+            e.setCell(k, 1, mm.y());
+            checkCornerMoved(e, before, k, ZoneGeometry::mmToScene(mm.x(), mm.y()));
+            if (QTest::currentTestFailed())
+                return;
+        }
+        const QVector<QPointF> before = e.window.areaRecord(0).points;
+        e.drag(e.vertexOf(1), e.vertexOf(1) + QPointF(-40, 30));
+        checkCornerMoved(e, before, 1, e.vertexOf(1));
     }
 };
 
