@@ -120,5 +120,11 @@ void MainWindow::backwardDelete()
     areaSettings[a].points.clear();
     areaSettings[a].regionType = PolygonRegion;
     markAreaEdited(a, ShapeEdited);
+    // The edited area is now an empty polygon: its rows and handles must say so, or what
+    // is typed into a row left from before would be shown but never stored.
+    if (a == currentArea) {
+        placeHandles();
+        fillTable();
+    }
     --backwardDeleteIndex;
 }

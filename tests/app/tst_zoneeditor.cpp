@@ -373,6 +373,37 @@ private slots:
         QVERIFY(!e.rows().join(' ').contains('+'));
     }
 
+    // A backward delete of the edited area leaves the table with nothing but the add row,
+    // and what is typed there is a vertex of the area and reaches the store.
+    void backwardDeleteOfTheEditedAreaEmptiesItsTable()
+    {
+        Editor e;
+        e.ui->areas->setCurrentIndex(2);
+        e.press(e.ui->arcBtn);
+        e.setCell(0, 1, 2000);
+        e.press(e.ui->backwardDeleteBtn); // area 2, the edited one
+        QCOMPARE(e.rows(), QStringList{"+:0,0"});
+        QVERIFY(e.window.areaRecord(2).points.isEmpty());
+        QVERIFY(e.ui->polygonBtn->isChecked());
+        QCOMPARE(e.visibleHandles(), 540);
+
+        e.addVertex(1500, 2500);
+        e.addVertex(-1500, 2500);
+        QCOMPARE(e.rows(), (QStringList{"1:1500,2500", "2:-1500,2500", "+:0,0"}));
+        QCOMPARE(e.window.areaRecord(2).points, (QVector<QPointF>{{150, -250}, {-150, -250}}));
+        e.ui->areas->setCurrentIndex(0);
+        QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+        QCOMPARE(store.value("Channel0/Area2/Points").toString(),
+                 QStringLiteral("1500,2500,-1500,2500,"));
+        QCOMPARE(store.value("Channel0/Area2/regionType").toInt(), int(PolygonRegion));
+
+        // Clearing another area leaves the edited area's rows as they are.
+        e.addVertex(1000, 1000);
+        const QStringList rows = e.rows();
+        e.press(e.ui->backwardDeleteBtn); // area 1
+        QCOMPARE(e.rows(), rows);
+    }
+
     // A stored rectangle, whatever the order of its corners, stays a rectangle when one
     // corner is typed or dragged: that corner goes where it is put, the opposite one stays.
     void storedRectanglesStayRectangles_data()
