@@ -182,7 +182,8 @@ private:
     void refreshRow(int row);
     void setRowCells(int row, const QPointF &vertex);
     bool isAddRow(int row) const;
-    bool readCellMm(int row, int column, int *mm) const;
+    bool readCellMm(int row, int column, int *mm, QString *refusal) const;
+    void refuseCellEdit(int row, const QString &reason);
     void markAreaEdited(int area, int what);
     void updatePolygonRow(int k, const QPointF &vertex);
     void checkShapeButton(int regionType);
@@ -256,6 +257,8 @@ private:
     };
     QVector<int> areaEdits = QVector<int>(3, 0);
     static constexpr int kNoMovedVertex = -1;
+    // The reason for the last refused cell edit while the status bar still shows it.
+    QString cellRefusal;
     int currentChannel = 0;
     int currentArea = 0;  // the edited area
     int selectedArea = 0; // the area the user last picked (selector or outline click)

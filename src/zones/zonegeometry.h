@@ -14,15 +14,10 @@ namespace ZoneGeometry {
 // also what one zone block of the scanner holds.
 constexpr int kHandleCount = 540;
 
-// A handle's top-left corner stays within this square, so its centre (the vertex) lies
-// within [-995, 1005] scene units on each axis.
+// A handle's top-left corner stays within this square, so its centre lies within
+// [-995, 1005] scene units on each axis. A vertex may lie farther out (typed, or from a
+// store); its handle then sits at the edge of the square.
 constexpr qreal kHandleLimit = 1000.0;
-
-// Millimetre ranges a typed coordinate is clamped to: where a dragged handle's centre can go.
-constexpr int kMinX = -9950;
-constexpr int kMaxX = 10050;
-constexpr int kMinY = -10050;
-constexpr int kMaxY = 9950;
 
 // Whole millimetres of a scene coordinate, truncated toward zero.
 int sceneXToMm(qreal x);

@@ -11,6 +11,7 @@
 #include <QSettings>
 #include <QSpinBox>
 #include <QStandardItemModel>
+#include <QStatusBar>
 #include <QtTest>
 
 using ZoneGeometry::sceneToMm;
@@ -203,27 +204,49 @@ private slots:
         QCOMPARE(e.rows().first(), QStringLiteral("1:%1").arg(e.rowOf(e.vertexOf(0))));
     }
 
-    void typedCellsAreCheckedAndClamped_data()
+    void typedCellsKeepWhatTheScannerCanStore_data()
     {
         QTest::addColumn<int>("column");
         QTest::addColumn<QVariant>("typed");
         QTest::addColumn<QPointF>("vertex");
         QTest::addColumn<QString>("row");
+        QTest::addColumn<QPointF>("handle");
+        QTest::addColumn<QString>("status");
         const QPointF before(100, -50);
-        QTest::newRow("text") << 0 << QVariant("abc") << before << "1000,500";
-        QTest::newRow("not finite") << 0 << QVariant("inf") << before << "1000,500";
-        QTest::newRow("fraction") << 0 << QVariant("12.5") << QPointF(1.2, -50) << "12,500";
-        QTest::newRow("beyond x") << 0 << QVariant(40000) << QPointF(1005, -50) << "10050,500";
-        QTest::newRow("beyond -y")
-            << 1 << QVariant("-40000") << QPointF(100, 1005) << "1000,-10050";
+        const QPointF onIt(95, -55);
+        const QString notANumber = "\"%1\" is not a number of millimetres; the vertex was not "
+                                   "changed";
+        const QString tooFar = "%1 mm lies outside the -32768 to 32767 mm the scanner can "
+                               "store; the vertex was not changed";
+        QTest::newRow("text") << 0 << QVariant("abc") << before << "1000,500" << onIt
+                              << notANumber.arg("abc");
+        QTest::newRow("not finite")
+            << 0 << QVariant("inf") << before << "1000,500" << onIt << notANumber.arg("inf");
+        QTest::newRow("fraction") << 0 << QVariant("12.5") << QPointF(1.2, -50) << "12,500"
+                                  << QPointF(-3.8, -55) << QString();
+        // Beyond the handles' reach but within the field of view's clipped edge: kept.
+        QTest::newRow("15 m right") << 0 << QVariant(15000) << QPointF(1500, -50) << "15000,500"
+                                    << QPointF(1000, -55) << QString();
+        QTest::newRow("10 m left") << 0 << QVariant("-10000") << QPointF(-1000, -50) << "-10000,500"
+                                   << QPointF(-1000, -55) << QString();
+        QTest::newRow("largest") << 1 << QVariant(32767) << QPointF(100, -3276.7) << "1000,32767"
+                                 << QPointF(95, -1000) << QString();
+        QTest::newRow("smallest") << 1 << QVariant(-32768) << QPointF(100, 3276.8) << "1000,-32768"
+                                  << QPointF(95, 1000) << QString();
+        QTest::newRow("beyond 16 bits")
+            << 0 << QVariant(32768) << before << "1000,500" << onIt << tooFar.arg(32768);
+        QTest::newRow("beyond 16 bits below")
+            << 1 << QVariant("-40000") << before << "1000,500" << onIt << tooFar.arg(-40000);
     }
 
-    void typedCellsAreCheckedAndClamped()
+    void typedCellsKeepWhatTheScannerCanStore()
     {
         QFETCH(int, column);
         QFETCH(QVariant, typed);
         QFETCH(QPointF, vertex);
         QFETCH(QString, row);
+        QFETCH(QPointF, handle);
+        QFETCH(QString, status);
         Editor e;
         e.press(e.ui->polygonBtn);
         e.addVertex(1000, 500);
@@ -231,7 +254,30 @@ private slots:
         e.setCell(0, column, typed);
         QCOMPARE(e.window.areaRecord(0).points, QVector<QPointF>{vertex});
         QCOMPARE(e.rows().first(), "1:" + row);
-        QCOMPARE(e.vertexOf(0), vertex);
+        QCOMPARE(e.handles[0]->pos(), handle);
+        QCOMPARE(e.window.statusBar()->currentMessage(), status);
+        e.ui->areas->setCurrentIndex(1);
+        QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+        QCOMPARE(store.value("Channel0/Area0/Points").toString(), row + ',');
+    }
+
+    // An arc edit that would pull the other vertex out of what the scanner can store is
+    // refused as a whole.
+    void arcPartnerStaysStorable()
+    {
+        Editor e;
+        e.press(e.ui->arcBtn);
+        e.setCell(0, 1, 3000);
+        QCOMPARE(e.rows(), (QStringList{"1:0,3000", "2:3000,0"}));
+        e.setCell(0, 0, 32767);
+        QCOMPARE(e.rows(), (QStringList{"1:0,3000", "2:3000,0"}));
+        QCOMPARE(e.window.areaRecord(0).points, (QVector<QPointF>{{0, -300}, {300, 0}}));
+        QCOMPARE(e.window.statusBar()->currentMessage(),
+                 QStringLiteral("The arc's other vertex would lie outside -32768 to 32767 mm; "
+                                "the vertex was not changed"));
+        e.setCell(0, 0, 30000);
+        QCOMPARE(e.rows(), (QStringList{"1:30000,3000", "2:30149,0"}));
+        QVERIFY(e.window.statusBar()->currentMessage().isEmpty());
     }
 
     void arcAndRectangleStayCoupled()
