@@ -104,6 +104,7 @@ struct Editor
                                  [](RectangleItem *h) { return h->isVisible(); }));
     }
 };
+
 // Points in one fixed order, so that lists of corners compare whatever their order.
 QVector<QPointF> sortedCorners(QVector<QPointF> corners)
 {
@@ -186,7 +187,14 @@ private slots:
         e->ui->tableView->edit(cell);
         QVERIFY(e->ui->tableView->indexWidget(cell));
         QTest::keyClicks(e->ui->tableView->indexWidget(cell), "7");
-        e.reset(); // the editor commits while the window's children are torn down
+        // The commit comes while the window's children are torn down, after the window's
+        // own members are gone: a window still listening then works on freed records.
+        QObject probe;
+        QStringList committed;
+        connect(e->model, &QStandardItemModel::itemChanged, &probe,
+                [&committed](QStandardItem *item) { committed << item->text(); });
+        e.reset();
+        QCOMPARE(committed, QStringList{"7"});
     }
 
     void draggedHandleStopsAtTheSquareEdge()
