@@ -372,6 +372,18 @@
         <translation>Channel %1, %2 has a coordinate outside -32768 to 32767 mm; no zones were uploaded</translation>
     </message>
     <message>
+        <source>“%1”不是毫米数，顶点未改变</source>
+        <translation>&quot;%1&quot; is not a number of millimetres; the vertex was not changed</translation>
+    </message>
+    <message>
+        <source>%1毫米超出扫描仪可保存的-32768至32767毫米，顶点未改变</source>
+        <translation>%1 mm lies outside the -32768 to 32767 mm the scanner can store; the vertex was not changed</translation>
+    </message>
+    <message>
+        <source>圆弧的另一个顶点将超出-32768至32767毫米，顶点未改变</source>
+        <translation>The arc&apos;s other vertex would lie outside -32768 to 32767 mm; the vertex was not changed</translation>
+    </message>
+    <message>
         <source>区域上传在第%1区域组处停止：扫描仪未确认该区域组</source>
         <translation>Uploading the zones stopped at channel %1: the scanner did not acknowledge it</translation>
     </message>

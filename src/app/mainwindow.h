@@ -67,7 +67,8 @@ public:
     // area the user last picked with its handles and table rows.
     void rebuildChannelShapes();
     const AreaSettings &areaRecord(int area) const { return areaSettings[area]; }
-    QVector<QPointF> rectangleCornerList(int area) const { return rectangleCorners[area]; }
+    // The corners the store receives for the area when it is a rectangle.
+    QVector<QPointF> rectangleCornerList(int area) const;
     int editedArea() const { return currentArea; }
 
     // Firmware update: where the file name comes from (a file dialog unless replaced),
@@ -168,6 +169,8 @@ private:
     // Zone editor: scene, outlines, handles, point table.
     void setupZoneScene();
     void disconnectZoneEditor();
+    // movedVertex: the vertex the user just moved, or kNoMovedVertex for a redraw of the
+    // record as it is (showing a channel or an area), which moves nothing.
     void rebuildOutline(int movedVertex);
     void startNewShape();
     void placeHandles();
@@ -179,7 +182,9 @@ private:
     void refreshRow(int row);
     void setRowCells(int row, const QPointF &vertex);
     bool isAddRow(int row) const;
-    bool readCellMm(int row, int column, int *mm) const;
+    bool readCellMm(int row, int column, int *mm, QString *refusal) const;
+    void refuseCellEdit(int row, const QString &reason);
+    void markAreaEdited(int area, int what);
     void updatePolygonRow(int k, const QPointF &vertex);
     void checkShapeButton(int regionType);
     void showAreaSelectors();
@@ -190,7 +195,6 @@ private:
     bool saveChannelToConfig(int channel);
     void loadChannelFromConfig(int channel);
     void reloadChannel(int channel);
-    void saveEditedChannel();
     QVector<QPoint> storedPointsOf(int area) const;
     void showStateAreas(int channel);
     QString areaName(int area) const;
@@ -244,8 +248,17 @@ private:
     QStandardItemModel *pointModel = nullptr;
     bool factoryResetInProgress = false;
     QVector<AreaSettings> areaSettings = QVector<AreaSettings>(3);
-    // Per area, the corners of its last rectangle build: what the store keeps for rectangles.
-    QVector<QVector<QPointF>> rectangleCorners = QVector<QVector<QPointF>>(3, QVector<QPointF>(4));
+    // What the user changed in each area since the channel was read from the store: only
+    // that is written back, so a channel that was only looked at keeps its bytes.
+    enum AreaEdit
+    {
+        ParametersEdited = 1, // a selector: the six numbers are written, Points stays
+        ShapeEdited = 2,      // a vertex, a new shape or a delete: the whole area
+    };
+    QVector<int> areaEdits = QVector<int>(3, 0);
+    static constexpr int kNoMovedVertex = -1;
+    // The reason for the last refused cell edit while the status bar still shows it.
+    QString cellRefusal;
     int currentChannel = 0;
     int currentArea = 0;  // the edited area
     int selectedArea = 0; // the area the user last picked (selector or outline click)
@@ -255,8 +268,6 @@ private:
     QVector<PathItem *> zoneItems;
     QGraphicsPathItem *gridItem = nullptr;
     QGraphicsEllipseItem *fieldOfViewItem = nullptr;
-    // Set while a loaded channel's shapes are rebuilt: the store keeps what was loaded.
-    bool storeSavesHeld = false;
     int stateAreasChannel = 0; // the channel whose zones the running-status view shows
 
     // Serial panel extras: ports the system list does not show, and the guard that

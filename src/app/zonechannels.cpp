@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QSettings>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace ZoneGeometry;
@@ -55,7 +56,9 @@ QVector<QPoint> MainWindow::storedPointsOf(int area) const
         break;
     }
     case RectangleRegion:
-        for (const QPointF &p : rectangleCorners[area])
+        // The corners as the outline leaves them, from the vertices as they are now: a new
+        // rectangle has all four on the scanner.
+        for (const QPointF &p : buildRectangleZone(a.points).corners)
             stored.append(sceneToStored(p));
         break;
     default:
@@ -66,27 +69,38 @@ QVector<QPoint> MainWindow::storedPointsOf(int area) const
     return stored;
 }
 
-// False, after telling the user, when the store could not be written: the edits are then
-// only in the editor, and whatever was about to read the store must not go on as if they
-// were saved.
+// Writes what the user changed in the channel's areas; an area only looked at keeps its
+// keys as they were read, byte for byte. False, after telling the user, when the store
+// could not be written: the edits are then only in the editor, and whatever was about to
+// read the store must not go on as if they were saved.
 bool MainWindow::saveChannelToConfig(int channel)
 {
-    ZoneChannelRecord areas;
-    for (int k = 0; k < 3; ++k) {
-        const AreaSettings &a = areaSettings[k];
-        areas[k].onDelay = a.onDelay;
-        areas[k].offDelay = a.offDelay;
-        areas[k].hysteresis = a.hysteresis;
-        areas[k].detectableSize = a.detectableSize;
-        areas[k].regionType = a.regionType;
-        areas[k].dependScale = a.dependScale;
-        areas[k].points = storedPointsOf(k);
-    }
-    QSettings store(zoneStoreFileName(), QSettings::IniFormat);
-    writeStoredChannel(store, channel, areas);
-    store.sync();
-    if (store.status() == QSettings::NoError)
+    if (std::all_of(areaEdits.cbegin(), areaEdits.cend(), [](int edits) { return edits == 0; }))
         return true;
+    QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+    for (int k = 0; k < 3; ++k) {
+        if (!areaEdits[k])
+            continue;
+        const AreaSettings &a = areaSettings[k];
+        ZoneAreaRecord record;
+        record.onDelay = a.onDelay;
+        record.offDelay = a.offDelay;
+        record.hysteresis = a.hysteresis;
+        record.detectableSize = a.detectableSize;
+        record.regionType = a.regionType;
+        record.dependScale = a.dependScale;
+        if (areaEdits[k] & ShapeEdited) {
+            record.points = storedPointsOf(k);
+            writeStoredArea(store, channel, k, record);
+        } else {
+            writeStoredParameters(store, channel, k, record);
+        }
+    }
+    store.sync();
+    if (store.status() == QSettings::NoError) {
+        areaEdits.fill(0);
+        return true;
+    }
     QMessageBox::critical(
         this, tr("提示"),
         tr("无法写入区域存储config.ini，第%1区域组的修改只保留在编辑器中").arg(channel),
@@ -97,6 +111,7 @@ bool MainWindow::saveChannelToConfig(int channel)
 void MainWindow::loadChannelFromConfig(int channel)
 {
     QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+    areaEdits.fill(0); // the records hold what the store holds
     for (int k = 0; k < 3; ++k) {
         zoneItems[k]->setPath(QPainterPath());
         const ZoneAreaRecord stored = readStoredParameters(store, channel, k);
@@ -117,17 +132,7 @@ void MainWindow::loadChannelFromConfig(int channel)
 void MainWindow::reloadChannel(int channel)
 {
     loadChannelFromConfig(channel);
-    // Nothing may reach the store until all three shapes are rebuilt: a rectangle's
-    // stored corners come from its build, and the store must keep what was loaded.
-    storeSavesHeld = true;
     rebuildChannelShapes();
-    storeSavesHeld = false;
-}
-
-void MainWindow::saveEditedChannel()
-{
-    if (!storeSavesHeld)
-        saveChannelToConfig(currentChannel);
 }
 
 void MainWindow::showStateAreas(int channel)

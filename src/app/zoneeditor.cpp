@@ -110,6 +110,10 @@ void MainWindow::setHandlesVisible(bool visible)
         handle->setVisible(visible);
 }
 
+// Draws the edited area's outline from its record. Only the user's own move (movedVertex
+// set) may change the record: a polygon's dependScale then goes to 0, and the caller has
+// already pulled an arc's partner or coupled a rectangle's corners. A redraw changes
+// nothing, so a channel that is only looked at keeps what was read.
 void MainWindow::rebuildOutline(int movedVertex)
 {
     AreaSettings &area = areaSettings[currentArea];
@@ -117,37 +121,33 @@ void MainWindow::rebuildOutline(int movedVertex)
     switch (area.regionType) {
     case NoRegion:
         outline->setPath(QPainterPath());
-        area = AreaSettings();
-        saveEditedChannel();
         break;
     case PolygonRegion:
         form->polygonBtn->setChecked(true);
-        area.dependScale = 0;
+        if (movedVertex != kNoMovedVertex)
+            area.dependScale = 0;
         if (!area.points.isEmpty())
             outline->setPath(polygonZonePath(area.points));
         break;
-    case ArcRegion: {
+    case ArcRegion:
         form->arcBtn->setChecked(true);
-        const ArcZone arc = buildArcZone(area.points, movedVertex);
-        if (arc.pulledVertex >= 0) {
-            area.points[arc.pulledVertex] = arc.vertices[arc.pulledVertex];
-            placeHandle(arc.pulledVertex, area.points[arc.pulledVertex]);
-        }
-        for (int i = 0; i < area.points.size(); ++i)
-            refreshRow(i);
-        outline->setPath(arc.path);
+        // The radius of the vertex the user moved; as read, that of vertex 0.
+        outline->setPath(movedVertex == kNoMovedVertex
+                             ? arcZonePath(area.points)
+                             : buildArcZone(area.points, movedVertex).path);
         break;
-    }
-    case RectangleRegion: {
+    case RectangleRegion:
         form->rectangleBtn->setChecked(true);
-        const RectangleZone rectangle = buildRectangleZone(area.points);
-        rectangleCorners[currentArea] = rectangle.corners;
-        outline->setPath(rectangle.path);
+        outline->setPath(buildRectangleZone(area.points).path);
         break;
-    }
     default:
         break;
     }
+}
+
+QVector<QPointF> MainWindow::rectangleCornerList(int area) const
+{
+    return buildRectangleZone(areaSettings[area].points).corners;
 }
 
 void MainWindow::startNewShape()
@@ -198,14 +198,14 @@ void MainWindow::placeHandles()
     default:
         break;
     }
-    rebuildOutline(0);
+    rebuildOutline(kNoMovedVertex);
 }
 
 void MainWindow::rebuildChannelShapes()
 {
     for (int k = 0; k < 3; ++k) {
         currentArea = k;
-        rebuildOutline(0);
+        rebuildOutline(kNoMovedVertex);
     }
     currentArea = selectedArea;
     placeHandles();

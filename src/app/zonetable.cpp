@@ -2,11 +2,14 @@
 #include "mainwindow.h"
 
 #include "pathitem.h"
+#include "pointstext.h"
 #include "rectangleitem.h"
 #include "ui_mainwindow.h"
 #include "zonegeometry.h"
 
 #include <QStandardItemModel>
+#include <QStatusBar>
+#include <QTimer>
 
 #include <cmath>
 
@@ -121,15 +124,10 @@ void MainWindow::onRectangleItemPos(QPointF pos)
         return;
     }
 
-    if (k < area.points.size())
-        area.points[k] = v;
-    else
-        area.points.append(v);
-
     switch (type) {
     case ArcRegion: {
-        refreshRow(k);
         area.points = syncArcRadius(area.points, k, v);
+        refreshRow(k);
         const int other = k == 0 ? 1 : 0;
         if (other < area.points.size()) {
             placeHandle(other, area.points[other]);
@@ -138,30 +136,62 @@ void MainWindow::onRectangleItemPos(QPointF pos)
         break;
     }
     case RectangleRegion:
-        refreshRow(k);
+        // The coupling reads the corners as they were before this move.
         area.points = coupleRectangle(area.points, k, v);
         placeShapeHandles(4);
-        break;
-    case PolygonRegion:
-        updatePolygonRow(k, v);
+        refreshRow(k);
         break;
     default:
+        if (k < area.points.size())
+            area.points[k] = v;
+        else
+            area.points.append(v);
+        if (type == PolygonRegion)
+            updatePolygonRow(k, v);
         break;
     }
+    markAreaEdited(currentArea, ShapeEdited);
     rebuildOutline(k);
 }
 
-// A cell's value in whole millimetres. Text that is no finite number is refused; a
-// fraction is truncated toward zero like every millimetre value.
-bool MainWindow::readCellMm(int row, int column, int *mm) const
+// A cell's value in whole millimetres: a finite number, a fraction cut toward zero, and
+// within what the scanner stores. Anything else is refused with the reason why.
+bool MainWindow::readCellMm(int row, int column, int *mm, QString *refusal) const
 {
-    const QVariant value = pointModel->data(pointModel->index(row, column), Qt::EditRole);
+    const QString text =
+        pointModel->data(pointModel->index(row, column), Qt::EditRole).toString().trimmed();
     bool ok = false;
-    const double number = value.toString().trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(number))
+    const double number = text.toDouble(&ok);
+    if (!ok || !std::isfinite(number)) {
+        *refusal = tr("“%1”不是毫米数，顶点未改变").arg(text);
         return false;
-    *mm = int(qBound(-1e9, std::trunc(number), 1e9));
+    }
+    if (!fitsWire(number)) {
+        *refusal = tr("%1毫米超出扫描仪可保存的-32768至32767毫米，顶点未改变").arg(text);
+        return false;
+    }
+    *mm = int(std::trunc(number));
     return true;
+}
+
+// The row shows the record again; a row the record has no vertex for is not kept.
+void MainWindow::refuseCellEdit(int row, const QString &reason)
+{
+    const AreaSettings &area = areaSettings[currentArea];
+    const int type = area.regionType;
+    const bool shape = type == PolygonRegion || type == ArcRegion || type == RectangleRegion;
+    if (shape && row < area.points.size()) {
+        setRowCells(row, area.points[row]);
+    } else if (type == PolygonRegion && isAddRow(row)) {
+        setRowCells(row, QPointF(0, 0));
+    } else {
+        // Refilled once this edit is over: the model must not be cleared while it reports it.
+        QTimer::singleShot(0, this, [this]() { fillTable(); });
+    }
+    if (!reason.isEmpty()) {
+        cellRefusal = reason;
+        statusBar()->showMessage(reason, 15000);
+    }
 }
 
 void MainWindow::onModelItemChanged(QStandardItem *item)
@@ -175,29 +205,45 @@ void MainWindow::onModelItemChanged(QStandardItem *item)
 
     int x = 0;
     int y = 0;
-    if (!readCellMm(e, 0, &x) || !readCellMm(e, 1, &y)) {
-        setRowCells(e, e < area.points.size() ? area.points[e] : QPointF(0, 0));
+    QString refusal;
+    if (!readCellMm(e, 0, &x, &refusal) || !readCellMm(e, 1, &y, &refusal)) {
+        refuseCellEdit(e, refusal);
         return;
     }
-    // Only where a dragged handle can go, which also keeps the value within 16 bits.
-    const QPointF v = mmToScene(qBound(kMinX, x, kMaxX), qBound(kMinY, y, kMaxY));
+    // Kept as typed, even beyond the handles' reach: the zone is clipped to the field of
+    // view, and a clamped vertex would move its clipped edge.
+    const QPointF v = mmToScene(x, y);
 
     switch (type) {
-    case ArcRegion:
-        if (e > 1 || e >= area.points.size())
+    case ArcRegion: {
+        if (e > 1 || e >= area.points.size()) {
+            refuseCellEdit(e, QString());
             return;
-        area.points = syncArcRadius(area.points, e, v);
+        }
+        const QVector<QPointF> synced = syncArcRadius(area.points, e, v);
+        for (const QPointF &p : synced) {
+            if (!fitsWire(p.x() * 10) || !fitsWire(-p.y() * 10)) {
+                refuseCellEdit(e, tr("圆弧的另一个顶点将超出-32768至32767毫米，顶点未改变"));
+                return;
+            }
+        }
+        area.points = synced;
         placeShapeHandles(2);
         break;
+    }
     case RectangleRegion:
-        if (e > 3 || e >= area.points.size())
+        if (e > 3 || e >= area.points.size()) {
+            refuseCellEdit(e, QString());
             return;
+        }
         area.points = coupleRectangle(area.points, e, v);
         placeShapeHandles(4);
         break;
     case PolygonRegion:
-        if (e > area.points.size())
+        if (e > area.points.size() || (e == area.points.size() && !isAddRow(e))) {
+            refuseCellEdit(e, QString());
             return;
+        }
         if (isAddRow(e)) {
             pointModel->setVerticalHeaderItem(
                 e, new QStandardItem(QString::number(pointModel->rowCount())));
@@ -215,9 +261,15 @@ void MainWindow::onModelItemChanged(QStandardItem *item)
         placeHandle(e, v);
         break;
     default:
-        break;
+        // The single row of a single-value type shows dependScale; it is not edited here.
+        refuseCellEdit(e, QString());
+        return;
     }
-    // The cell shows what the vertex holds: truncated, and clamped where it had to be.
+    markAreaEdited(currentArea, ShapeEdited);
+    if (!cellRefusal.isEmpty() && statusBar()->currentMessage() == cellRefusal)
+        statusBar()->clearMessage();
+    cellRefusal.clear();
+    // The cell shows what the vertex holds: whole millimetres.
     if (e < area.points.size())
         setRowCells(e, area.points[e]);
     rebuildOutline(e);

@@ -55,15 +55,26 @@ void MainWindow::onParametorChange(int index)
         return;
     const QString name = sender()->objectName();
     AreaSettings &area = areaSettings[currentArea];
-    const quint8 value = quint8(index);
+    quint8 *field = nullptr;
     if (name == QLatin1String("onDelayComboBox"))
-        area.onDelay = value;
+        field = &area.onDelay;
     else if (name == QLatin1String("offDelayComboBox"))
-        area.offDelay = value;
+        field = &area.offDelay;
     else if (name == QLatin1String("hysteresisComboBox"))
-        area.hysteresis = value;
+        field = &area.hysteresis;
     else if (name == QLatin1String("detectableSizeComboBox"))
-        area.detectableSize = value;
+        field = &area.detectableSize;
+    // Showing an area sets every selector to its stored index: that is no edit.
+    if (!field || *field == quint8(index))
+        return;
+    *field = quint8(index);
+    markAreaEdited(currentArea, ParametersEdited);
+}
+
+void MainWindow::markAreaEdited(int area, int what)
+{
+    if (area >= 0 && area < areaEdits.size())
+        areaEdits[area] |= what;
 }
 
 void MainWindow::onShapeBtn()
@@ -81,6 +92,7 @@ void MainWindow::onShapeBtn()
     else
         return;
     areaSettings[currentArea].regionType = code;
+    markAreaEdited(currentArea, ShapeEdited);
     startNewShape();
     fillTable();
 }
@@ -107,5 +119,12 @@ void MainWindow::backwardDelete()
         handle->setPos(-handleOffsetX, -handleOffsetY);
     areaSettings[a].points.clear();
     areaSettings[a].regionType = PolygonRegion;
+    markAreaEdited(a, ShapeEdited);
+    // The edited area is now an empty polygon: its rows and handles must say so, or what
+    // is typed into a row left from before would be shown but never stored.
+    if (a == currentArea) {
+        placeHandles();
+        fillTable();
+    }
     --backwardDeleteIndex;
 }

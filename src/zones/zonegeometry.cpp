@@ -213,14 +213,41 @@ QVector<QPointF> coupleRectangle(QVector<QPointF> vertices, int k, const QPointF
 {
     if (k < 0 || k >= vertices.size())
         return vertices;
-    vertices[k] = v;
-    if (vertices.size() < 4 || k > 3)
+    if (vertices.size() < 4 || k > 3) {
+        vertices[k] = v;
         return vertices;
-    // Partner sharing x, partner sharing y.
+    }
+    const QPointF corner = vertices[k];
+    auto distance = [&corner](const QPointF &p) {
+        return std::hypot(p.x() - corner.x(), p.y() - corner.y());
+    };
+    // The diagonal is the longest line between two corners; on a tie, the corner two on.
+    int opposite = (k + 2) % 4;
+    for (int i = 0; i < 4; ++i)
+        if (i != k && distance(vertices[i]) > distance(vertices[opposite]))
+            opposite = i;
+
     static const int sharesX[4] = {1, 0, 3, 2};
-    static const int sharesY[4] = {3, 2, 1, 0};
-    vertices[sharesX[k]].setX(v.x());
-    vertices[sharesY[k]].setY(v.y());
+    int xPartner = -1;
+    int yPartner = -1;
+    for (int i = 0; i < 4; ++i) {
+        if (i == k || i == opposite)
+            continue;
+        (xPartner < 0 ? xPartner : yPartner) = i;
+    }
+    if (yPartner == sharesX[k])
+        std::swap(xPartner, yPartner);
+    const qreal asNumbered = std::abs(vertices[xPartner].x() - corner.x()) +
+                             std::abs(vertices[yPartner].y() - corner.y());
+    const qreal swapped = std::abs(vertices[yPartner].x() - corner.x()) +
+                          std::abs(vertices[xPartner].y() - corner.y());
+    if (swapped < asNumbered)
+        std::swap(xPartner, yPartner);
+
+    const QPointF across = vertices[opposite];
+    vertices[k] = v;
+    vertices[xPartner] = QPointF(v.x(), across.y());
+    vertices[yPartner] = QPointF(across.x(), v.y());
     return vertices;
 }
 

@@ -14,15 +14,10 @@ namespace ZoneGeometry {
 // also what one zone block of the scanner holds.
 constexpr int kHandleCount = 540;
 
-// A handle's top-left corner stays within this square, so its centre (the vertex) lies
-// within [-995, 1005] scene units on each axis.
+// A handle's top-left corner stays within this square, so its centre lies within
+// [-995, 1005] scene units on each axis. A vertex may lie farther out (typed, or from a
+// store); its handle then sits at the edge of the square.
 constexpr qreal kHandleLimit = 1000.0;
-
-// Millimetre ranges a typed coordinate is clamped to: where a dragged handle's centre can go.
-constexpr int kMinX = -9950;
-constexpr int kMaxX = 10050;
-constexpr int kMinY = -10050;
-constexpr int kMaxY = 9950;
 
 // Whole millimetres of a scene coordinate, truncated toward zero.
 int sceneXToMm(qreal x);
@@ -80,9 +75,12 @@ struct RectangleZone
 // Bounding rectangle of the vertices, joined to the scanner from the side facing it.
 RectangleZone buildRectangleZone(const QVector<QPointF> &vertices);
 
-// Sets rectangle vertex k to v and keeps the four vertices a rectangle: 0 and 1 share x,
-// 1 and 2 share y, 2 and 3 share x, 3 and 0 share y. Lists of fewer than four vertices,
-// or k outside 0..3, are returned with only vertex k set (when it exists).
+// Sets rectangle vertex k to v and keeps the four vertices a rectangle, whatever order
+// its corners are in: the corner opposite k (the farthest one) stays, and of the other
+// two the one that shared x with k takes v's x, the other v's y. Where the corners do not
+// tell (a rectangle without area), 0 and 1 share x, 1 and 2 y, 2 and 3 x, 3 and 0 y, as in
+// a new rectangle. Lists of fewer than four vertices, or k outside 0..3, are returned with
+// only vertex k set (when it exists).
 QVector<QPointF> coupleRectangle(QVector<QPointF> vertices, int k, const QPointF &v);
 
 // Metric grid over +-10 m in the grid item's own coordinates (the item sits at

@@ -73,16 +73,24 @@ ZoneChannelRecord readStoredChannel(QSettings &store, int channel)
 
 void writeStoredChannel(QSettings &store, int channel, const ZoneChannelRecord &areas)
 {
-    for (int k = 0; k < kAreasPerChannel; ++k) {
-        const ZoneAreaRecord &a = areas[k];
-        store.setValue(zoneKey(channel, k, kPoints), pointsText(a.points));
-        store.setValue(zoneKey(channel, k, kRegionType), int(a.regionType));
-        store.setValue(zoneKey(channel, k, kDependScale), int(a.dependScale));
-        store.setValue(zoneKey(channel, k, kDetectableSize), int(a.detectableSize));
-        store.setValue(zoneKey(channel, k, kOnDelay), int(a.onDelay));
-        store.setValue(zoneKey(channel, k, kOffDelay), int(a.offDelay));
-        store.setValue(zoneKey(channel, k, kHysteresis), int(a.hysteresis));
-    }
+    for (int k = 0; k < kAreasPerChannel; ++k)
+        writeStoredArea(store, channel, k, areas[k]);
+}
+
+void writeStoredArea(QSettings &store, int channel, int area, const ZoneAreaRecord &record)
+{
+    store.setValue(zoneKey(channel, area, kPoints), pointsText(record.points));
+    writeStoredParameters(store, channel, area, record);
+}
+
+void writeStoredParameters(QSettings &store, int channel, int area, const ZoneAreaRecord &record)
+{
+    store.setValue(zoneKey(channel, area, kRegionType), int(record.regionType));
+    store.setValue(zoneKey(channel, area, kDependScale), int(record.dependScale));
+    store.setValue(zoneKey(channel, area, kDetectableSize), int(record.detectableSize));
+    store.setValue(zoneKey(channel, area, kOnDelay), int(record.onDelay));
+    store.setValue(zoneKey(channel, area, kOffDelay), int(record.offDelay));
+    store.setValue(zoneKey(channel, area, kHysteresis), int(record.hysteresis));
 }
 
 UnsendableArea findUnsendableArea(QSettings &store)

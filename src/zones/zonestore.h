@@ -40,6 +40,9 @@ ZoneChannelRecord readStoredChannel(QSettings &store, int channel);
 
 // What the scanner sent for a channel, written over the channel's keys.
 void writeStoredChannel(QSettings &store, int channel, const ZoneChannelRecord &areas);
+// One area's keys: all seven, or only its six numbers (the Points text stays as it is).
+void writeStoredArea(QSettings &store, int channel, int area, const ZoneAreaRecord &record);
+void writeStoredParameters(QSettings &store, int channel, int area, const ZoneAreaRecord &record);
 
 // An area that cannot travel to the scanner as it is stored.
 struct UnsendableArea

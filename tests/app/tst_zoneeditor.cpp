@@ -6,9 +6,12 @@
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 #include "zonegeometry.h"
+#include "zonestore.h"
 
+#include <QSettings>
 #include <QSpinBox>
 #include <QStandardItemModel>
+#include <QStatusBar>
 #include <QtTest>
 
 using ZoneGeometry::sceneToMm;
@@ -101,6 +104,34 @@ struct Editor
                                  [](RectangleItem *h) { return h->isVisible(); }));
     }
 };
+
+// Points in one fixed order, so that lists of corners compare whatever their order.
+QVector<QPointF> sortedCorners(QVector<QPointF> corners)
+{
+    std::sort(corners.begin(), corners.end(), [](const QPointF &a, const QPointF &b) {
+        return a.x() < b.x() || (a.x() == b.x() && a.y() < b.y());
+    });
+    return corners;
+}
+
+// Corner k of the edited rectangle went to `to`: the area is the rectangle between it and
+// the corner opposite, and the rows, handles and outline show it.
+void checkCornerMoved(Editor &e, const QVector<QPointF> &before, int k, const QPointF &to)
+{
+    QPointF across;
+    for (const QPointF &p : before)
+        if (p.x() != before[k].x() && p.y() != before[k].y())
+            across = p;
+    const QVector<QPointF> after = e.window.areaRecord(0).points;
+    QCOMPARE(after.value(k), to);
+    QCOMPARE(sortedCorners(after),
+             sortedCorners({to, across, QPointF(to.x(), across.y()), QPointF(across.x(), to.y())}));
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(e.rows()[i], QStringLiteral("%1:%2").arg(i + 1).arg(e.rowOf(after[i])));
+        QCOMPARE(e.vertexOf(i), after[i]);
+    }
+    QVERIFY(e.outlines[0]->path().contains(QRectF(to, across).center()));
+}
 } // namespace
 
 class TestZoneEditor : public QObject
@@ -156,7 +187,14 @@ private slots:
         e->ui->tableView->edit(cell);
         QVERIFY(e->ui->tableView->indexWidget(cell));
         QTest::keyClicks(e->ui->tableView->indexWidget(cell), "7");
-        e.reset(); // the editor commits while the window's children are torn down
+        // The commit comes while the window's children are torn down, after the window's
+        // own members are gone: a window still listening then works on freed records.
+        QObject probe;
+        QStringList committed;
+        connect(e->model, &QStandardItemModel::itemChanged, &probe,
+                [&committed](QStandardItem *item) { committed << item->text(); });
+        e.reset();
+        QCOMPARE(committed, QStringList{"7"});
     }
 
     void draggedHandleStopsAtTheSquareEdge()
@@ -174,27 +212,49 @@ private slots:
         QCOMPARE(e.rows().first(), QStringLiteral("1:%1").arg(e.rowOf(e.vertexOf(0))));
     }
 
-    void typedCellsAreCheckedAndClamped_data()
+    void typedCellsKeepWhatTheScannerCanStore_data()
     {
         QTest::addColumn<int>("column");
         QTest::addColumn<QVariant>("typed");
         QTest::addColumn<QPointF>("vertex");
         QTest::addColumn<QString>("row");
+        QTest::addColumn<QPointF>("handle");
+        QTest::addColumn<QString>("status");
         const QPointF before(100, -50);
-        QTest::newRow("text") << 0 << QVariant("abc") << before << "1000,500";
-        QTest::newRow("not finite") << 0 << QVariant("inf") << before << "1000,500";
-        QTest::newRow("fraction") << 0 << QVariant("12.5") << QPointF(1.2, -50) << "12,500";
-        QTest::newRow("beyond x") << 0 << QVariant(40000) << QPointF(1005, -50) << "10050,500";
-        QTest::newRow("beyond -y")
-            << 1 << QVariant("-40000") << QPointF(100, 1005) << "1000,-10050";
+        const QPointF onIt(95, -55);
+        const QString notANumber = "\"%1\" is not a number of millimetres; the vertex was not "
+                                   "changed";
+        const QString tooFar = "%1 mm lies outside the -32768 to 32767 mm the scanner can "
+                               "store; the vertex was not changed";
+        QTest::newRow("text") << 0 << QVariant("abc") << before << "1000,500" << onIt
+                              << notANumber.arg("abc");
+        QTest::newRow("not finite")
+            << 0 << QVariant("inf") << before << "1000,500" << onIt << notANumber.arg("inf");
+        QTest::newRow("fraction") << 0 << QVariant("12.5") << QPointF(1.2, -50) << "12,500"
+                                  << QPointF(-3.8, -55) << QString();
+        // Beyond the handles' reach but within the field of view's clipped edge: kept.
+        QTest::newRow("15 m right") << 0 << QVariant(15000) << QPointF(1500, -50) << "15000,500"
+                                    << QPointF(1000, -55) << QString();
+        QTest::newRow("10 m left") << 0 << QVariant("-10000") << QPointF(-1000, -50) << "-10000,500"
+                                   << QPointF(-1000, -55) << QString();
+        QTest::newRow("largest") << 1 << QVariant(32767) << QPointF(100, -3276.7) << "1000,32767"
+                                 << QPointF(95, -1000) << QString();
+        QTest::newRow("smallest") << 1 << QVariant(-32768) << QPointF(100, 3276.8) << "1000,-32768"
+                                  << QPointF(95, 1000) << QString();
+        QTest::newRow("beyond 16 bits")
+            << 0 << QVariant(32768) << before << "1000,500" << onIt << tooFar.arg(32768);
+        QTest::newRow("beyond 16 bits below")
+            << 1 << QVariant("-40000") << before << "1000,500" << onIt << tooFar.arg(-40000);
     }
 
-    void typedCellsAreCheckedAndClamped()
+    void typedCellsKeepWhatTheScannerCanStore()
     {
         QFETCH(int, column);
         QFETCH(QVariant, typed);
         QFETCH(QPointF, vertex);
         QFETCH(QString, row);
+        QFETCH(QPointF, handle);
+        QFETCH(QString, status);
         Editor e;
         e.press(e.ui->polygonBtn);
         e.addVertex(1000, 500);
@@ -202,7 +262,30 @@ private slots:
         e.setCell(0, column, typed);
         QCOMPARE(e.window.areaRecord(0).points, QVector<QPointF>{vertex});
         QCOMPARE(e.rows().first(), "1:" + row);
-        QCOMPARE(e.vertexOf(0), vertex);
+        QCOMPARE(e.handles[0]->pos(), handle);
+        QCOMPARE(e.window.statusBar()->currentMessage(), status);
+        e.ui->areas->setCurrentIndex(1);
+        QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+        QCOMPARE(store.value("Channel0/Area0/Points").toString(), row + ',');
+    }
+
+    // An arc edit that would pull the other vertex out of what the scanner can store is
+    // refused as a whole.
+    void arcPartnerStaysStorable()
+    {
+        Editor e;
+        e.press(e.ui->arcBtn);
+        e.setCell(0, 1, 3000);
+        QCOMPARE(e.rows(), (QStringList{"1:0,3000", "2:3000,0"}));
+        e.setCell(0, 0, 32767);
+        QCOMPARE(e.rows(), (QStringList{"1:0,3000", "2:3000,0"}));
+        QCOMPARE(e.window.areaRecord(0).points, (QVector<QPointF>{{0, -300}, {300, 0}}));
+        QCOMPARE(e.window.statusBar()->currentMessage(),
+                 QStringLiteral("The arc's other vertex would lie outside -32768 to 32767 mm; "
+                                "the vertex was not changed"));
+        e.setCell(0, 0, 30000);
+        QCOMPARE(e.rows(), (QStringList{"1:30000,3000", "2:30149,0"}));
+        QVERIFY(e.window.statusBar()->currentMessage().isEmpty());
     }
 
     void arcAndRectangleStayCoupled()
@@ -342,6 +425,74 @@ private slots:
         e.ui->areas->setCurrentIndex(0);
         QCOMPARE(e.model->rowCount(), 540);
         QVERIFY(!e.rows().join(' ').contains('+'));
+    }
+
+    // A backward delete of the edited area leaves the table with nothing but the add row,
+    // and what is typed there is a vertex of the area and reaches the store.
+    void backwardDeleteOfTheEditedAreaEmptiesItsTable()
+    {
+        Editor e;
+        e.ui->areas->setCurrentIndex(2);
+        e.press(e.ui->arcBtn);
+        e.setCell(0, 1, 2000);
+        e.press(e.ui->backwardDeleteBtn); // area 2, the edited one
+        QCOMPARE(e.rows(), QStringList{"+:0,0"});
+        QVERIFY(e.window.areaRecord(2).points.isEmpty());
+        QVERIFY(e.ui->polygonBtn->isChecked());
+        QCOMPARE(e.visibleHandles(), 540);
+
+        e.addVertex(1500, 2500);
+        e.addVertex(-1500, 2500);
+        QCOMPARE(e.rows(), (QStringList{"1:1500,2500", "2:-1500,2500", "+:0,0"}));
+        QCOMPARE(e.window.areaRecord(2).points, (QVector<QPointF>{{150, -250}, {-150, -250}}));
+        e.ui->areas->setCurrentIndex(0);
+        QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+        QCOMPARE(store.value("Channel0/Area2/Points").toString(),
+                 QStringLiteral("1500,2500,-1500,2500,"));
+        QCOMPARE(store.value("Channel0/Area2/regionType").toInt(), int(PolygonRegion));
+
+        // Clearing another area leaves the edited area's rows as they are.
+        e.addVertex(1000, 1000);
+        const QStringList rows = e.rows();
+        e.press(e.ui->backwardDeleteBtn); // area 1
+        QCOMPARE(e.rows(), rows);
+    }
+
+    // A stored rectangle, whatever the order of its corners, stays a rectangle when one
+    // corner is typed or dragged: that corner goes where it is put, the opposite one stays.
+    void storedRectanglesStayRectangles_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("left and below") << "-1000,-200,-3000,-200,-3000,1500,-1000,1500,";
+        QTest::newRow("right and below") << "1000,1500,3000,1500,3000,-200,1000,-200,";
+        QTest::newRow("in front") << "-1000,1000,-1000,3000,2000,3000,2000,1000,";
+        QTest::newRow("corners crosswise") << "-1000,1000,2000,3000,-1000,3000,2000,1000,";
+    }
+
+    void storedRectanglesStayRectangles()
+    {
+        QFETCH(QString, stored);
+        Editor e;
+        {
+            QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+            store.setValue("Channel3/Area0/regionType", int(RectangleRegion));
+            store.setValue("Channel3/Area0/Points", stored);
+        }
+        e.ui->channels->setCurrentIndex(3);
+        QCOMPARE(e.window.areaRecord(0).points.size(), 4);
+
+        for (int k = 0; k < 4; ++k) {
+            const QVector<QPointF> before = e.window.areaRecord(0).points;
+            const QPoint mm = sceneToMm(before[k]) + QPoint(300, 200);
+            e.setCell(k, 0, mm.x());
+            e.setCell(k, 1, mm.y());
+            checkCornerMoved(e, before, k, ZoneGeometry::mmToScene(mm.x(), mm.y()));
+            if (QTest::currentTestFailed())
+                return;
+        }
+        const QVector<QPointF> before = e.window.areaRecord(0).points;
+        e.drag(e.vertexOf(1), e.vertexOf(1) + QPointF(-40, 30));
+        checkCornerMoved(e, before, 1, e.vertexOf(1));
     }
 };
 

@@ -67,8 +67,8 @@ private slots:
         }
     }
 
-    // Loading a channel rebuilds its shapes without writing anything; the store only
-    // changes when the user leaves the channel, and then keeps what the editor cannot draw.
+    // Loading a channel rebuilds its shapes without writing anything, and leaving a channel
+    // the user did not edit leaves its keys as they were, what the editor cannot draw included.
     void loadingWritesNothingAndLeavingKeepsWhatTheEditorCannotDraw()
     {
         TempWorkingDir dir;
@@ -101,9 +101,10 @@ private slots:
         QCOMPARE(store.value("Channel3/Area1/regionType").toInt(), 7);
         QCOMPARE(store.value("Channel3/Area1/dependScale").toInt(), 1234);
         QCOMPARE(store.value("Channel3/Area1/Points").toString(), QStringLiteral("10,20,"));
-        // An area without a zone keeps no parameters once the editor has had it.
+        // An area without a zone keeps the parameters it was read with.
         QCOMPARE(store.value("Channel3/Area2/regionType").toInt(), 0);
-        QCOMPARE(store.value("Channel3/Area2/onDelay").toInt(), 0);
+        QCOMPARE(store.value("Channel3/Area2/onDelay").toInt(), 5);
+        QCOMPARE(storedChannel(3), before);
         QVERIFY(boxes.boxes().isEmpty());
     }
 

@@ -82,15 +82,18 @@ struct Rig
         window->show();
         return QTest::qWaitForWindowExposed(window.get());
     }
-    // Connects and waits for the full read and the follow-up read of the current channel.
+    // Connects and waits until the full read and the follow-up read of the current channel
+    // have both reached the store and the editor.
     bool connectAndRead()
     {
         window->openSelectedPort();
+        if (!window->worker())
+            return false;
+        QSignalSpy channelsRead(window->worker(), &WorkerThread::sendReadCurArea);
         return waitUntil(
-            [this]() {
+            [&]() {
                 return window->isEnabled() && !window->isReadingAreas() &&
-                       framesOf(sim, REQUEST_READ_AREA).size() == 65 &&
-                       ui->areasMonitoningGroupBox->isEnabled();
+                       channelsRead.count() == 65 && ui->areasMonitoningGroupBox->isEnabled();
             },
             10000);
     }
@@ -106,12 +109,50 @@ struct Rig
             10000);
     }
     void addVertex(int xMm, int yMm) { typeVertex(ui, xMm, yMm); }
+    void setCell(int row, int column, int mm) { typeCell(ui, row, column, mm); }
     QString stored(int channel, int area, const char *key) const
     {
         QSettings store(zoneStoreFileName(), QSettings::IniFormat);
         return store.value(zoneKey(channel, area, QLatin1String(key))).toString();
     }
 };
+
+QByteArray storeBytes()
+{
+    QFile file(zoneStoreFileName());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Zones as a scanner may hold them, none of them in the form the editor would write:
+// an arc whose second vertex lies off the first one's radius, an arc whose partner a
+// rebuild would move by a millimetre, a polygon out of angular order, a rectangle with
+// its corners in the left-below order, an area without a zone that keeps parameters.
+DeviceState zonesTheEditorWouldRewrite()
+{
+    DeviceState state; // the scanner's current channel is 7
+    ZoneArea &arc = state.zone(7, 0);
+    arc.regionType = ArcRegion;
+    arc.points = {{1000, 0}, {0, 3000}};
+    arc.onDelay = 4;
+    ZoneArea &polygon = state.zone(7, 1);
+    polygon.regionType = PolygonRegion;
+    polygon.points = {{-2000, 1000}, {2000, 1000}, {0, 3000}};
+    polygon.dependScale = 17;
+    ZoneArea &rectangle = state.zone(7, 2);
+    rectangle.regionType = RectangleRegion;
+    rectangle.points = {{-1000, -200}, {-3000, -200}, {-3000, 1500}, {-1000, 1500}};
+    ZoneArea &nearArc = state.zone(12, 0);
+    nearArc.regionType = ArcRegion;
+    nearArc.points = {{0, 5000}, {-3000, 4000}};
+    ZoneArea &none = state.zone(12, 1);
+    none.regionType = NoRegion;
+    none.onDelay = 5;
+    none.hysteresis = 9;
+    ZoneArea &throughScanner = state.zone(12, 2);
+    throughScanner.regionType = PolygonRegion;
+    throughScanner.points = {{1000, 1000}, {0, 0}, {-1000, 1000}, {500, 2500}};
+    return state;
+}
 
 } // namespace
 
@@ -202,6 +243,94 @@ private slots:
             }
         }
         QCOMPARE(framesOf(rig.sim, REQUEST_BEGIN_AREA_WRITE).size(), 2);
+        QVERIFY(rig.boxes.boxes().isEmpty());
+    }
+
+    // Showing a channel, switching its areas, leaving it and uploading change nothing the
+    // user did not touch: the store keeps its bytes and the scanner gets back what it sent.
+    // Only a vertex the user moves pulls its partner, and only its own area is written.
+    void untouchedChannelsGoBackExactlyAsTheyWereRead()
+    {
+        Rig rig;
+        const DeviceState scanner = zonesTheEditorWouldRewrite();
+        QVERIFY(rig.start(scanner));
+        QVERIFY(rig.connectAndRead());
+        QCOMPARE(rig.window->editedChannel(), 7);
+        const QByteArray asRead = storeBytes();
+
+        for (int area : {1, 2, 0})
+            rig.ui->areas->setCurrentIndex(area);
+        QCOMPARE(rig.window->areaRecord(0).points, sceneOf(scanner.zone(7, 0).points));
+        rig.ui->channels->setCurrentIndex(12);
+        for (int area : {2, 1, 0})
+            rig.ui->areas->setCurrentIndex(area);
+        rig.ui->channels->setCurrentIndex(7);
+        rig.ui->channels->setCurrentIndex(3);
+        QVERIFY(rig.upload());
+        QVERIFY(storeBytes() == asRead);
+        for (int channel = 0; channel < 64; ++channel)
+            QVERIFY2(rig.sim.state().zoneBlock(channel) == scanner.zoneBlock(channel),
+                     qPrintable(QString::number(channel)));
+
+        // The arc's first vertex typed 2 m to the right: the second follows onto 2 m. A new
+        // on delay for the polygon leaves its vertices in the order they were read.
+        rig.ui->channels->setCurrentIndex(7);
+        rig.setCell(0, 0, 2000);
+        QCOMPARE(rig.window->areaRecord(0).points, sceneOf({{2000, 0}, {0, 2000}}));
+        rig.ui->areas->setCurrentIndex(1);
+        rig.ui->onDelayComboBox->setCurrentIndex(9);
+        QVERIFY(rig.upload());
+        QCOMPARE(rig.stored(7, 0, "Points"), QStringLiteral("2000,0,0,2000,"));
+        const DeviceState after = rig.sim.state();
+        QCOMPARE(after.zone(7, 0).points, (QVector<QPoint>{{2000, 0}, {0, 2000}}));
+        QCOMPARE(after.zone(7, 0).onDelay, quint8(4));
+        QCOMPARE(after.zone(7, 1).onDelay, quint8(9));
+        QCOMPARE(after.zone(7, 1).points, scanner.zone(7, 1).points);
+        QCOMPARE(after.zone(7, 1).dependScale, quint16(17));
+        QVERIFY(after.zone(7, 2) == scanner.zone(7, 2));
+        for (int channel = 0; channel < 64; ++channel)
+            if (channel != 7)
+                QVERIFY(after.zoneBlock(channel) == scanner.zoneBlock(channel));
+        QVERIFY(rig.boxes.boxes().isEmpty());
+    }
+
+    // A new rectangle has its four corners on the scanner until one is moved, whichever
+    // rectangle was built before it, and is stored so by an area switch, an upload and a
+    // zone file.
+    void aNewRectangleStartsWithoutEarlierCorners()
+    {
+        Rig rig;
+        QVERIFY(rig.start());
+        QVERIFY(rig.connectAndRead());
+        rig.window->setZoneFileProvider([](bool) { return QStringLiteral("zones.ini"); });
+        rig.ui->channels->setCurrentIndex(0);
+        QTest::mouseClick(rig.ui->rectangleBtn, Qt::LeftButton);
+        rig.setCell(0, 0, 2000);
+        rig.setCell(0, 1, 4000);
+        const QString onTheScanner = QStringLiteral("0,0,0,0,0,0,0,0,");
+        auto newRectangleIn = [&](int channel) {
+            rig.ui->channels->setCurrentIndex(0); // builds channel 0's rectangle again
+            rig.ui->channels->setCurrentIndex(channel);
+            rig.ui->areas->setCurrentIndex(0);
+            QTest::mouseClick(rig.ui->rectangleBtn, Qt::LeftButton);
+        };
+
+        newRectangleIn(1);
+        rig.ui->areas->setCurrentIndex(1);
+        QCOMPARE(rig.stored(1, 0, "Points"), onTheScanner);
+        QCOMPARE(rig.stored(1, 0, "regionType"), QStringLiteral("3"));
+
+        newRectangleIn(2);
+        QVERIFY(rig.upload());
+        QCOMPARE(rig.sim.state().zone(2, 0).points, QVector<QPoint>(4, QPoint(0, 0)));
+        QCOMPARE(rig.sim.state().zone(2, 0).regionType, quint8(RectangleRegion));
+
+        newRectangleIn(3);
+        QTest::mouseClick(rig.ui->saveSettingsBtn, Qt::LeftButton);
+        QSettings saved(QStringLiteral("zones.ini"), QSettings::IniFormat);
+        QCOMPARE(saved.value("Channel3/Area0/Points").toString(), onTheScanner);
+        QCOMPARE(saved.value("Channel0/Area0/Points").toString(),
+                 QStringLiteral("0,0,0,4000,2000,4000,2000,0,"));
         QVERIFY(rig.boxes.boxes().isEmpty());
     }
 

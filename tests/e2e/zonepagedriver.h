@@ -8,18 +8,24 @@
 
 // What the zone tests do as a user would, and what they ask the simulated scanner.
 
-// Types a vertex into the add row of the point table: a click on each cell (a user edit
-// needs the table touched first), then the value.
-inline void typeVertex(Ui::MainWindow *ui, int xMm, int yMm)
+// A user edit of one cell of the point table: a click on it (a user edit needs the table
+// touched first), then the value.
+inline void typeCell(Ui::MainWindow *ui, int row, int column, const QVariant &value)
 {
     auto *model = qobject_cast<QStandardItemModel *>(ui->tableView->model());
-    const int row = model->rowCount() - 1;
-    for (int column = 0; column < 2; ++column) {
-        const QModelIndex index = model->index(row, column);
-        QTest::mouseClick(ui->tableView->viewport(), Qt::LeftButton, {},
-                          ui->tableView->visualRect(index).center());
-        model->setData(index, column == 0 ? xMm : yMm);
-    }
+    const QModelIndex index = model->index(row, column);
+    ui->tableView->scrollTo(index);
+    QTest::mouseClick(ui->tableView->viewport(), Qt::LeftButton, {},
+                      ui->tableView->visualRect(index).center());
+    model->setData(index, value);
+}
+
+// Types a vertex into the add row of the point table.
+inline void typeVertex(Ui::MainWindow *ui, int xMm, int yMm)
+{
+    const int row = ui->tableView->model()->rowCount() - 1;
+    typeCell(ui, row, 0, xMm);
+    typeCell(ui, row, 1, yMm);
 }
 
 // The requests of one type the scanner received, oldest first.
