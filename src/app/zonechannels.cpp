@@ -83,10 +83,13 @@ bool MainWindow::saveChannelToConfig(int channel)
         areas[k].points = storedPointsOf(k);
     }
     QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+    const bool changed = readStoredChannel(store, channel) != areas;
     writeStoredChannel(store, channel, areas);
     store.sync();
-    if (store.status() == QSettings::NoError)
+    if (store.status() == QSettings::NoError) {
+        zonesNotOnScanner = zonesNotOnScanner || changed;
         return true;
+    }
     QMessageBox::critical(
         this, tr("提示"),
         tr("无法写入区域存储config.ini，第%1区域组的修改只保留在编辑器中").arg(channel),
