@@ -59,7 +59,20 @@ int main(int argc, char *argv[])
     const QCommandLineOption seed(QStringLiteral("seed"),
                                   QStringLiteral("Seed for noise and faults (default: random)."),
                                   QStringLiteral("n"));
-    parser.addOptions({link, unpaced, silent, corrupt, garbage, split, seed});
+    const QCommandLineOption refuse(
+        QStringLiteral("refuse"),
+        QStringLiteral("Answer requests of TYPE with STATUS and carry nothing out; repeatable."),
+        QStringLiteral("TYPE=STATUS"));
+    const QCommandLineOption drop(
+        QStringLiteral("drop"),
+        QStringLiteral("Carry out requests of TYPE but never answer; repeatable."),
+        QStringLiteral("TYPE"));
+    const QCommandLineOption unplug(
+        QStringLiteral("unplug-after"),
+        QStringLiteral("Pull the cable after the N-th request of TYPE, once its answer is out, "
+                       "and plug a new terminal in MS later (with --link, under that name)."),
+        QStringLiteral("TYPE:N[:MS]"));
+    parser.addOptions({link, unpaced, silent, corrupt, garbage, split, seed, refuse, drop, unplug});
     parser.process(app);
 
     SimOptions options;
@@ -75,6 +88,21 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "areascan-sim: --garbage-share needs a number from 0 to 1\n");
         return 2;
     }
+    // Request types in decimal or 0x hex, as the tool's log and the protocol tables give them.
+    QString error;
+    const auto fault = [&](const QCommandLineOption &option, auto add) {
+        for (const QString &text : parser.values(option)) {
+            if (!add(options, text, &error)) {
+                std::fprintf(stderr, "areascan-sim: --%s: %s\n", qPrintable(option.names().first()),
+                             qPrintable(error));
+                return false;
+            }
+        }
+        return true;
+    };
+    if (!fault(refuse, addRefusalOption) || !fault(drop, addDropOption) ||
+        !fault(unplug, setUnplugOption))
+        return 2;
     if (parser.isSet(seed)) {
         bool ok = false;
         options.seed = parser.value(seed).toUInt(&ok);
@@ -98,7 +126,6 @@ int main(int argc, char *argv[])
     sigaction(SIGTERM, &sa, nullptr);
 
     SimulatorHost host;
-    QString error;
     if (!host.start(options, &error)) {
         std::fprintf(stderr, "areascan-sim: %s\n", qPrintable(error));
         return 1;

@@ -63,9 +63,26 @@ struct SimOptions
     // The verification reports a mismatch whatever digest it is sent.
     bool failFirmwareVerify = false;
 
+    // The cable is pulled once unplugAfter more requests of unplugType have come in (each
+    // is counted down as it arrives; 0 never): the reply to the last one still goes out,
+    // nothing after it is heard, and the terminal closes as in unplug(). A new terminal
+    // comes replugMs later (-1: never); with linkPath the tool finds it under that name.
+    quint16 unplugType = 0;
+    int unplugAfter = 0;
+    int replugMs = -1;
+
     // Seed for noise, garbage and fault decisions; 0 picks one at random.
     quint32 seed = 0;
 };
+
+// The fault options of areascan-sim, each added to o from its text; false with a reason
+// in *error for a text that does not read. Request types are decimal or 0x-prefixed hex.
+//   refuse "TYPE=STATUS"       answer requests of TYPE with STATUS (refused, nothing changes)
+//   drop "TYPE"                carry requests of TYPE out, never answer them
+//   unplug "TYPE:N" or "TYPE:N:MS"  pull the cable after the N-th request of TYPE, back MS later
+bool addRefusalOption(SimOptions &o, const QString &text, QString *error);
+bool addDropOption(SimOptions &o, const QString &text, QString *error);
+bool setUnplugOption(SimOptions &o, const QString &text, QString *error);
 
 // One request frame as the simulated scanner received it.
 struct ReceivedFrame

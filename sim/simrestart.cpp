@@ -12,6 +12,9 @@ void SimulatedScanner::dropRestartTimers()
     delete m_replugTimer;
     m_replugTimer = nullptr;
     m_hangUpPending = false;
+    delete m_cableTimer;
+    m_cableTimer = nullptr;
+    m_unplugPending = false;
 }
 
 // The end of a restart: the scanner runs what it restarted into, and an application
@@ -47,4 +50,20 @@ void SimulatedScanner::hangUp()
         });
     }
     m_replugTimer->start(ms);
+}
+
+// The cable fault: the line drops now and, if the options say so, a new terminal is
+// plugged in later. Unlike a restart the scanner itself keeps running as it was.
+void SimulatedScanner::pullCable()
+{
+    const int replugMs = options().replugMs;
+    unplug();
+    if (replugMs < 0)
+        return;
+    if (!m_cableTimer) {
+        m_cableTimer = new QTimer(this);
+        m_cableTimer->setSingleShot(true);
+        connect(m_cableTimer, &QTimer::timeout, this, [this]() { replug(); });
+    }
+    m_cableTimer->start(replugMs);
 }

@@ -42,6 +42,7 @@ constexpr int kMaxSplitPiece = 256;
 // How long the scan stream stays held after a zone request: the answer (71 ms for a
 // block) and the tool's next request fit well inside it.
 constexpr double kZoneQuietSeconds = 0.15;
+constexpr double kHandOverSeconds = 0.05;
 
 bool setRawMode(int fd)
 {
@@ -270,6 +271,9 @@ void SimulatedScanner::unplug()
 {
     if (m_replugTimer)
         m_replugTimer->stop();
+    if (m_cableTimer)
+        m_cableTimer->stop();
+    m_unplugPending = false;
     delete m_notifier;
     m_notifier = nullptr;
     if (m_tick)
@@ -364,6 +368,18 @@ void SimulatedScanner::handleRequest(const simframes::Request &r)
     if (!r.checksumOk)
         return; // a damaged request is ignored, as the firmware does
     emit frameReceived(r.type, r.payload);
+    if (m_unplugPending)
+        return; // the cable is on its way out
+    bool pullAfterThis = false;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (m_options.unplugAfter > 0 && m_options.unplugType == r.type)
+            pullAfterThis = --m_options.unplugAfter == 0;
+    }
+    if (pullAfterThis) {
+        m_unplugPending = true;
+        m_unplugDeadline = m_clock.nsecsElapsed() / 1e9 + 1.0;
+    }
     if (r.type == REQUEST_READ_AREA || r.type == REQUEST_WRITE_AREA ||
         r.type == REQUEST_BEGIN_AREA_WRITE)
         m_zoneBusyUntil = m_clock.nsecsElapsed() / 1e9 + kZoneQuietSeconds;
@@ -390,11 +406,17 @@ void SimulatedScanner::handleRequest(const simframes::Request &r)
     flushOutput(false);
 }
 
-bool SimulatedScanner::readerIsBehind() const
+int SimulatedScanner::unreadBytes() const
 {
     int unread = 0;
     if (m_slave >= 0 && ioctl(m_slave, FIONREAD, &unread) != 0)
         unread = 0;
+    return unread;
+}
+
+bool SimulatedScanner::readerIsBehind() const
+{
+    const int unread = unreadBytes();
     QMutexLocker lock(&m_mutex);
     return unread > kMaxUnread || m_out.size() > kMaxQueued;
 }
@@ -408,6 +430,16 @@ void SimulatedScanner::onTick()
     if (m_hangUpPending && outputDrained()) {
         m_hangUpPending = false;
         hangUp();
+        return;
+    }
+    // The terminal passes written bytes on to the reader's side a little later, so the
+    // line stays up a moment after the last write before the reader can be said to have
+    // everything.
+    if (m_unplugPending &&
+        ((outputDrained() && now - m_lastWriteAt > kHandOverSeconds && unreadBytes() == 0) ||
+         now >= m_unplugDeadline)) {
+        m_unplugPending = false;
+        pullCable();
         return;
     }
     if (m_deafUntil >= 0 && now >= m_deafUntil && !m_hangUpPending)
@@ -433,7 +465,8 @@ void SimulatedScanner::onTick()
         frequency = std::clamp<int>(m_state.frequency, 1, 100);
         streaming = o.scanStream && !o.silent && m_state.deviceMode == 0;
     }
-    streaming = streaming && m_deafUntil < 0 && !(o.pauseStreamForZones && now < m_zoneBusyUntil);
+    streaming = streaming && m_deafUntil < 0 && !m_unplugPending &&
+                !(o.pauseStreamForZones && now < m_zoneBusyUntil);
     if (!streaming) {
         m_scansDue = 0;
     } else {
@@ -552,6 +585,7 @@ void SimulatedScanner::flushOutput(bool tick)
     if (n <= 0)
         return; // EAGAIN: the terminal is full; the next tick tries again
     m_out.remove(0, int(n));
+    m_lastWriteAt = now;
     if (o.paced)
         m_wireBudget -= double(n);
     if (m_out.isEmpty())

@@ -84,6 +84,9 @@ private:
     void hangUp();
     void dropRestartTimers();
     bool outputDrained() const;
+    // The cable fault of the options.
+    void pullCable();
+    int unreadBytes() const;
 
     mutable QMutex m_mutex; // guards everything from here to m_out
     SimOptions m_options;
@@ -124,4 +127,10 @@ private:
     int m_modeAfterRestart = 0;
     QTimer *m_replugTimer = nullptr;
     bool m_hangUpPending = false;
+    // The cable fault has fired: nothing more is heard, and the line drops once the tool
+    // has read what was sent (or after a second at the latest).
+    bool m_unplugPending = false;
+    double m_unplugDeadline = 0;
+    double m_lastWriteAt = 0; // seconds on m_clock of the last bytes handed to the terminal
+    QTimer *m_cableTimer = nullptr;
 };

@@ -436,6 +436,74 @@
         <translation>the serial port was closed</translation>
     </message>
     <message>
+        <source>拖尾滤波最小距离%1不能大于最大距离%2，未发送该设置</source>
+        <translation>The shadow filter's minimum range %1 cannot be above its maximum range %2; the setting was not sent</translation>
+    </message>
+    <message>
+        <source>扫描仪拒绝了设置“%1”（状态%2），控件改为显示扫描仪保留的值</source>
+        <translation>The scanner refused the setting %1 (status %2); the control shows the value the scanner kept</translation>
+    </message>
+    <message>
+        <source>扫描仪拒绝保存参数（状态%1），参数未保存</source>
+        <translation>The scanner refused to save the parameters (status %1); nothing was saved</translation>
+    </message>
+    <message>
+        <source>扫描仪拒绝了设置：%1；其余参数已保存</source>
+        <translation>The scanner refused these settings: %1; the other parameters were saved</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>固件文件为空：%1，未发送任何数据</source>
+        <translation>The firmware file is empty: %1; nothing was sent</translation>
+    </message>
+    <message>
+        <source>等待扫描仪擦除闪存（最长%1秒）……</source>
+        <translation>Waiting for the scanner to erase its flash (up to %1 s)...</translation>
+    </message>
+    <message>
+        <source>等待扫描仪写入闪存（最长%1秒）……</source>
+        <translation>Waiting for the scanner to write its flash (up to %1 s)...</translation>
+    </message>
+    <message>
+        <source>扫描仪拒绝开始固件更新（状态%1）</source>
+        <translation>the scanner refused to start the update (status %1)</translation>
+    </message>
+    <message>
+        <source>无法打开串口%1：%2</source>
+        <translation>Cannot open the serial port %1: %2</translation>
+    </message>
+    <message>
+        <source>区域上传未完成：第%1区域组及其后的区域组没有写入扫描仪，修改仍保留在区域存储中</source>
+        <translation>The zone upload is incomplete: channel %1 and the channels after it did not reach the scanner; the changes are kept in the zone store</translation>
+    </message>
+    <message>
+        <source>固件更新失败后串口已关闭，请检查连接后重新打开串口</source>
+        <translation>The serial port is closed after the failed firmware update. Check the connection and open the port again</translation>
+    </message>
+    <message>
+        <source>未能保存它们的副本：%1</source>
+        <translation>no copy of them could be saved: %1</translation>
+    </message>
+    <message>
+        <source>它们的副本已保存在%1</source>
+        <translation>a copy of them was saved as %1</translation>
+    </message>
+    <message>
+        <source>区域存储中有尚未写入扫描仪的区域修改，%1。要把这些修改上传到扫描仪，还是读取扫描仪的区域替换它们？</source>
+        <translation>The zone store holds changes the scanner has not received; %1. Upload these changes to the scanner, or read the scanner's zones in their place?</translation>
+    </message>
+    <message>
+        <source>上传修改</source>
+        <translation>Upload the changes</translation>
+    </message>
+    <message>
+        <source>读取扫描仪区域</source>
+        <translation>Read the scanner's zones</translation>
+    </message>
+    <message>
         <source>无法保存区域配置文件%1：%2</source>
         <translation>Cannot save the zone file %1: %2</translation>
     </message>

@@ -68,6 +68,7 @@ void MainWindow::onFactorySettingsBtn()
                 }
         store.sync();
     }
+    zonesNotOnScanner = true; // until the upload below has reached channel 63
     factory.sync();
     factoryResetInProgress = true;
 

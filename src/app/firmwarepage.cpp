@@ -50,18 +50,21 @@ void MainWindow::onUpdateFirmwareBtn()
         portLost = false;
     }
     emit sendRequestType(REQUEST_DEVICE_MODE, QString());
-    armFirmwareStep(tr("读取设备模式无应答"), firmwareStepTimeoutMs);
+    armFirmwareStep(REQUEST_DEVICE_MODE, tr("读取设备模式无应答"), firmwareStepTimeoutMs);
 }
 
 void MainWindow::onWriteFirmwareDataProgress(int index, int total)
 {
+    if (!firmwareAwaits(REQUEST_FIRMWARE_DATA))
+        return; // an update given up already
     logFirmware(tr("当前进度为:") +
                 QStringLiteral("  %1%").arg(firmwareProgressPercent(index, total)));
     if (index == total) {
         emit sendRequestType(REQUEST_FIRMWARE_END, QString());
-        armFirmwareStep(tr("结束固件更新无应答"), firmwareStepTimeoutMs);
+        armFirmwareStep(REQUEST_FIRMWARE_END, tr("结束固件更新无应答"), firmwareStepTimeoutMs);
     } else {
-        armFirmwareStep(tr("第%1/%2个数据块未被确认").arg(index + 2).arg(total + 1),
+        armFirmwareStep(REQUEST_FIRMWARE_DATA,
+                        tr("第%1/%2个数据块未被确认").arg(index + 2).arg(total + 1),
                         firmwareStepTimeoutMs);
     }
 }
@@ -69,6 +72,13 @@ void MainWindow::onWriteFirmwareDataProgress(int index, int total)
 bool MainWindow::isFirmwareUpdateRunning() const
 {
     return firmwareUpdating;
+}
+
+// An answer moves the update on only when it is the one its step waits for: an answer that
+// comes after its step was given up (or out of turn) must not carry a failed update on.
+bool MainWindow::firmwareAwaits(RequestType type) const
+{
+    return firmwareUpdating && firmwareAwaiting == int(type);
 }
 
 void MainWindow::logFirmware(const QString &line)
@@ -79,16 +89,23 @@ void MainWindow::logFirmware(const QString &line)
 bool MainWindow::firmwareFileReadable(const QString &path)
 {
     QFile file(path);
-    if (!path.isEmpty() && file.open(QIODevice::ReadOnly))
-        return true;
-    logFirmware(tr("无法打开固件文件：%1").arg(path));
-    return false;
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        logFirmware(tr("无法打开固件文件：%1").arg(path));
+        return false;
+    }
+    // The bootloader would take nothing as an image, check the digest of nothing and
+    // flash it.
+    if (file.size() == 0) {
+        logFirmware(tr("固件文件为空：%1，未发送任何数据").arg(path));
+        return false;
+    }
+    return true;
 }
 
 // Starts (or restarts) the watchdog of the step now waiting for the scanner; failure
 // names that step in the log should it time out. The page's buttons rest meanwhile, so
 // a second update cannot interleave with this one.
-void MainWindow::armFirmwareStep(const QString &failure, int ms)
+void MainWindow::armFirmwareStep(RequestType awaited, const QString &failure, int ms)
 {
     if (!firmwareStepTimer) {
         firmwareStepTimer = new QTimer(this);
@@ -102,8 +119,17 @@ void MainWindow::armFirmwareStep(const QString &failure, int ms)
         form->updateFirmwareBtn->setEnabled(false);
         form->selectFirmwareBtn->setEnabled(false);
     }
+    firmwareAwaiting = awaited;
     firmwareStepFailure = failure;
     firmwareStepTimer->start(ms);
+}
+
+// Erasing or programming the flash takes the bootloader a while: the step gets the long
+// time-out, and the log says what the tool waits for.
+void MainWindow::armFlashStep(RequestType awaited, const QString &waiting, const QString &failure)
+{
+    logFirmware(waiting.arg((firmwareFlashTimeoutMs + 999) / 1000));
+    armFirmwareStep(awaited, failure, firmwareFlashTimeoutMs);
 }
 
 void MainWindow::failFirmwareUpdate(const QString &failure)
@@ -114,6 +140,10 @@ void MainWindow::failFirmwareUpdate(const QString &failure)
     // that still comes late cannot carry the abandoned update on.
     emit firmwareWriteData(QString());
     endFirmwareUpdate();
+    // The reconnect loop may have left the port closed (the scanner never came back on
+    // the line): the window must not go on looking connected with nobody on the line.
+    if (!serialPort->isOpen() && workerThread && form->openBtn->isChecked())
+        dropLinkAfterUpdate();
 }
 
 void MainWindow::endFirmwareUpdate()
@@ -121,6 +151,7 @@ void MainWindow::endFirmwareUpdate()
     if (!firmwareUpdating)
         return;
     firmwareUpdating = false;
+    firmwareAwaiting = -1;
     firmwareStepTimer->stop();
     form->selectFirmwareBtn->setEnabled(true);
     form->updateFirmwareBtn->setEnabled(updateBtnWasEnabled);

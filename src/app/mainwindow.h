@@ -7,6 +7,7 @@
 #include <QPoint>
 #include <QPointF>
 #include <QSerialPort>
+#include <QSet>
 #include <QString>
 #include <QVector>
 
@@ -18,6 +19,8 @@ class QGraphicsEllipseItem;
 class QGraphicsItem;
 class QGraphicsItemGroup;
 class QGraphicsPathItem;
+class QLabel;
+class QSlider;
 class QStandardItem;
 class QStandardItemModel;
 class QTimer;
@@ -85,6 +88,8 @@ public:
         zoneFileProvider = std::move(provider);
     }
     void setFirmwareStepTimeout(int ms) { firmwareStepTimeoutMs = ms; }
+    // The steps that erase or program the flash (begin, commit).
+    void setFirmwareFlashTimeout(int ms) { firmwareFlashTimeoutMs = ms; }
     void setBootloaderTimeout(int ms) { bootloaderTimeoutMs = ms; }
     bool isFirmwareUpdateRunning() const;
 
@@ -161,10 +166,12 @@ private:
     void endFullZoneRead();
     void onZoneReadTimeout();
     void handlePortLost();
+    void dropLinkAfterUpdate();
 
     // Request results.
     void handleFirmwareResult(RequestType type, const QString &value);
     void takeFilterSnapshot();
+    void onParametersSaved(int status);
 
     // Zone editor: scene, outlines, handles, point table.
     void setupZoneScene();
@@ -201,17 +208,26 @@ private:
     bool storeFitsTheScanner();
     void endZoneWrite();
     void onZoneWriteTimeout();
+    // Zones in the store the scanner has not received (unsentzones.cpp).
+    bool uploadUnsentZonesInstead();
+    QString keepUnsentZonesCopy(QString *error);
     QString askZoneFileName(bool save);
 
     // Filter page.
     void setupFilterPage();
     void restoreFilterSnapshot();
+    bool filterRangeRefused(QSlider *moved, QLabel *label, int minRange, int maxRange);
+    QString filterSettingName(RequestType setType) const;
+    void onSettingRefused(RequestType type, int status);
+    bool showRereadFilterValue(RequestType type, const QString &value);
 
     // Firmware update: every step arms a watchdog that gives the update up when the
     // scanner does not answer in time.
     void logFirmware(const QString &line);
     bool firmwareFileReadable(const QString &path);
-    void armFirmwareStep(const QString &failure, int ms);
+    void armFirmwareStep(RequestType awaited, const QString &failure, int ms);
+    void armFlashStep(RequestType awaited, const QString &waiting, const QString &failure);
+    bool firmwareAwaits(RequestType type) const;
     void failFirmwareUpdate(const QString &failure);
     void endFirmwareUpdate();
 
@@ -234,6 +250,13 @@ private:
     ushort maskIntensity = 0;
     ushort maskMinAngle = 0;
     ushort maskMaxAngle = 0;
+    // Filter settings the scanner refused since the last save (their names); the reads
+    // asked for after a refusal; a snapshot that waits for their answers; set while the
+    // window itself moves the controls (scanner values, Cancel), not the user.
+    QStringList refusedFilterSettings;
+    QSet<int> filterRereads;
+    bool snapshotAfterRereads = false;
+    bool applyingFilterValues = false;
 
     bool readingAreas = false;
     int readAreaIndex = 0;
@@ -268,6 +291,9 @@ private:
     QVector<PathItem *> zoneItems;
     QGraphicsPathItem *gridItem = nullptr;
     QGraphicsEllipseItem *fieldOfViewItem = nullptr;
+    // The store holds changes the scanner has not received: set when edits or a loaded
+    // zone file reach it, cleared by a whole full read or a whole upload.
+    bool zonesNotOnScanner = false;
     int stateAreasChannel = 0; // the channel whose zones the running-status view shows
 
     // Serial panel extras: ports the system list does not show, and the guard that
@@ -291,5 +317,7 @@ private:
     bool updateBtnWasEnabled = false;
     int reconnectIntervalMs = 5000;
     int firmwareStepTimeoutMs = 5000;
+    int firmwareFlashTimeoutMs = 30000;
+    int firmwareAwaiting = -1; // the request whose answer the running step waits for
     int bootloaderTimeoutMs = 60000;
 };

@@ -6,6 +6,7 @@
 #include <QDebug>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QScopedValueRollback>
 #include <QTimer>
 
 namespace {
@@ -36,6 +37,10 @@ QString halfDegrees(int value)
 
 void MainWindow::onRecvRequestResult(RequestType type, QString value)
 {
+    // Controls moved from here show the scanner's values, not the user's moves.
+    const QScopedValueRollback<bool> fromScanner(applyingFilterValues, true);
+    if (showRereadFilterValue(type, value))
+        return;
     switch (type) {
     case REQUEST_CURRENT_AREA: {
         const QStringList parts = value.split(QLatin1Char(' '), Qt::KeepEmptyParts);
@@ -96,10 +101,7 @@ void MainWindow::onRecvRequestResult(RequestType type, QString value)
                    maskMaxAngle);
         break;
     case REQUEST_SAVE_PARAMETERS:
-        if (!factoryResetInProgress) {
-            information(QStringLiteral("Inofomation"), tr("参数保存成功"));
-            takeFilterSnapshot();
-        }
+        onParametersSaved(value.toInt());
         break;
     case REQUEST_GET_OFFSET_DISTANCE:
         information(tr("偏置距离为:"), value);
@@ -153,18 +155,26 @@ void MainWindow::handleFirmwareResult(RequestType type, const QString &value)
             if (reconnectTimer->isActive())
                 reconnectTimer->stop();
             emit sendRequestType(REQUEST_FIRMWARE_BEGIN, QString());
-            armFirmwareStep(tr("开始固件更新无应答"), firmwareStepTimeoutMs);
+            armFlashStep(REQUEST_FIRMWARE_BEGIN, tr("等待扫描仪擦除闪存（最长%1秒）……"),
+                         tr("开始固件更新无应答"));
         } else {
             emit sendRequestType(REQUEST_ENTER_BOOTLOADER, QString());
             logFirmware(tr("正在进入bootloader模式"));
             if (!reconnectTimer->isActive()) {
                 reconnectTimer->start(reconnectIntervalMs);
                 // One deadline for the whole wait, however many ticks ask in between.
-                armFirmwareStep(tr("bootloader未在规定时间内出现"), bootloaderTimeoutMs);
+                armFirmwareStep(REQUEST_DEVICE_MODE, tr("bootloader未在规定时间内出现"),
+                                bootloaderTimeoutMs);
             }
         }
         break;
     case REQUEST_FIRMWARE_BEGIN: {
+        if (!firmwareAwaits(type))
+            break;
+        if (number != 0) {
+            failFirmwareUpdate(tr("扫描仪拒绝开始固件更新（状态%1）").arg(number));
+            break;
+        }
         logFirmware(tr("开始固件更新"));
         const QString file = form->firmwareFileLineEdit->text();
         if (!firmwareFileReadable(file)) {
@@ -173,31 +183,39 @@ void MainWindow::handleFirmwareResult(RequestType type, const QString &value)
         }
         emit firmwareWriteData(file);
         armFirmwareStep(
+            REQUEST_FIRMWARE_DATA,
             tr("第%1/%2个数据块未被确认").arg(1).arg(firmwareChunkCount(QFileInfo(file).size())),
             firmwareStepTimeoutMs);
         break;
     }
     case REQUEST_FIRMWARE_END:
+        if (!firmwareAwaits(type))
+            break;
         if (number != 0) {
             logFirmware(tr("结束固件更新错误"));
             endFirmwareUpdate();
         } else {
             logFirmware(tr("结束固件更新"));
             emit sendRequestType(REQUEST_FIRMWARE_VERIFY, QString());
-            armFirmwareStep(tr("md5校验无应答"), firmwareStepTimeoutMs);
+            armFirmwareStep(REQUEST_FIRMWARE_VERIFY, tr("md5校验无应答"), firmwareStepTimeoutMs);
         }
         break;
     case REQUEST_FIRMWARE_VERIFY:
+        if (!firmwareAwaits(type))
+            break;
         if (number == 1) {
             logFirmware(tr("md5校验成功"));
             emit sendRequestType(REQUEST_FIRMWARE_COMMIT, QString());
-            armFirmwareStep(tr("提交更新无应答"), firmwareStepTimeoutMs);
+            armFlashStep(REQUEST_FIRMWARE_COMMIT, tr("等待扫描仪写入闪存（最长%1秒）……"),
+                         tr("提交更新无应答"));
         } else {
             logFirmware(tr("md5校验失败"));
             endFirmwareUpdate();
         }
         break;
     case REQUEST_FIRMWARE_COMMIT:
+        if (!firmwareAwaits(type))
+            break;
         if (number != 0) {
             logFirmware(tr("提交更新失败，更新失败"));
         } else {

@@ -80,6 +80,10 @@ void MainWindow::openPort()
     if (!serialPort->open(QIODevice::ReadWrite)) {
         form->openBtn->setText(tr("打开"));
         form->openBtn->setChecked(false);
+        QMessageBox::critical(
+            nullptr, tr("提示"),
+            tr("无法打开串口%1：%2").arg(serialPort->portName(), serialPort->errorString()),
+            QMessageBox::Ok);
         return;
     }
     portLost = false;
@@ -118,6 +122,8 @@ void MainWindow::openPort()
                 onZoneWriteTimeout();
             }
         });
+        connect(workerThread, &WorkerThread::sendSettingRefused, this,
+                &MainWindow::onSettingRefused);
         workerThread->start(QThread::InheritPriority);
     }
 
@@ -155,6 +161,10 @@ void MainWindow::closePort()
         endFullZoneRead();
     if (zoneWriteTimer->isActive())
         endZoneWrite();
+    // Refusals belong to this link; the next one starts from the scanner's own values.
+    refusedFilterSettings.clear();
+    filterRereads.clear();
+    snapshotAfterRereads = false;
     form->openBtn->setText(tr("打开"));
     form->areasMonitoningGroupBox->setEnabled(false);
     form->factorySettingsBtn->setEnabled(false);
@@ -188,6 +198,9 @@ void MainWindow::startRequestSequence()
 
 void MainWindow::startFullZoneRead()
 {
+    // Changes the scanner never received are not read over without asking.
+    if (uploadUnsentZonesInstead())
+        return;
     readAreaIndex = 0;
     readingAreas = true;
     emit readLidarArea(0);
@@ -250,12 +263,31 @@ void MainWindow::onErrorOccurred(QSerialPort::SerialPortError error)
 
 void MainWindow::handlePortLost()
 {
+    // An upload cut off here leaves the scanner with the new zones up to one channel and
+    // its old ones from there on.
+    const int uploadCutAt =
+        zoneWriteTimer->isActive() && workerThread ? workerThread->nextZoneWriteChannel() : -1;
     form->openBtn->setChecked(false);
     onOpenBtn();
     setEnabled(true);
     QMessageBox::critical(nullptr, tr("串口错误"), tr("串口断开连接，请检查连接是否正常"),
                           QMessageBox::Ok);
+    if (uploadCutAt >= 0)
+        QMessageBox::critical(
+            nullptr, tr("提示"),
+            tr("区域上传未完成：第%1区域组及其后的区域组没有写入扫描仪，修改仍保留在区域存储中")
+                .arg(uploadCutAt),
+            QMessageBox::Ok);
     onRefreshBtn();
+}
+
+void MainWindow::dropLinkAfterUpdate()
+{
+    form->openBtn->setChecked(false);
+    closePort();
+    QMessageBox::critical(nullptr, tr("串口错误"),
+                          tr("固件更新失败后串口已关闭，请检查连接后重新打开串口"),
+                          QMessageBox::Ok);
 }
 
 void MainWindow::onReconnectTimer()

@@ -78,6 +78,7 @@ bool MainWindow::saveChannelToConfig(int channel)
     if (std::all_of(areaEdits.cbegin(), areaEdits.cend(), [](int edits) { return edits == 0; }))
         return true;
     QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+    const ZoneChannelRecord before = readStoredChannel(store, channel);
     for (int k = 0; k < 3; ++k) {
         if (!areaEdits[k])
             continue;
@@ -98,6 +99,7 @@ bool MainWindow::saveChannelToConfig(int channel)
     }
     store.sync();
     if (store.status() == QSettings::NoError) {
+        zonesNotOnScanner = zonesNotOnScanner || readStoredChannel(store, channel) != before;
         areaEdits.fill(0);
         return true;
     }

@@ -95,6 +95,7 @@ void MainWindow::onLoadSettingsBtn()
         return;
     }
 
+    zonesNotOnScanner = true;
     // The editor's channel belongs to the old store: it must not be saved over the new one.
     currentChannel = 64;
     // The selector shows the channel the editor now holds; the channel change itself runs

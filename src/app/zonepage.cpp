@@ -113,6 +113,7 @@ void MainWindow::onReadCurArea(int index)
         return;
     }
     endFullZoneRead();
+    zonesNotOnScanner = false;
     emit sendRequestType(REQUEST_READ_AREAS_DONE, QString());
 
     // The store now holds exactly what the scanner sent. The editor's start-up records must
@@ -145,6 +146,7 @@ void MainWindow::onWriteCurArea(int index)
         return;
     }
     const bool factoryReset = factoryResetInProgress;
+    zonesNotOnScanner = false; // every channel acknowledged: the scanner holds the store
     endZoneWrite();
     if (factoryReset)
         emit readLidarArea(currentChannel);

@@ -129,9 +129,12 @@ int runFirmware(CliRun &run)
         if (!waitForMode(run, true, &error))
             return run.deviceFailure(error);
     }
-    // The window goes on whatever the begin answer says; so does this.
+    // A bootloader that refused to start has erased nothing and takes no image.
     if (!link.ask(REQUEST_FIRMWARE_BEGIN, &reply, &error))
         return run.deviceFailure(error);
+    if (reply.toInt() != 0)
+        return run.deviceFailure(
+            QStringLiteral("the scanner refused to start the update (status %1)").arg(reply));
     if (!sendImage(run, copy, image.size(), &error))
         return run.deviceFailure(error);
     if (!link.ask(REQUEST_FIRMWARE_END, &reply, &error))

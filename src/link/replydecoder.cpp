@@ -79,15 +79,33 @@ bool replyText(const RequestInfo &info, quint16 status, const char *payload, int
     return true;
 }
 
-bool decodeReply(const char *frame, int length, DecodedReply *out)
+namespace {
+// The request of a whole reply frame with a good checksum, or nullptr.
+const RequestInfo *checkedReply(const char *frame, int length)
 {
     if (length < kMinReplySize || length > kFrameBufferSize)
-        return false;
+        return nullptr;
     if (quint8(frame[0]) != kHeaderLead || quint8(frame[1]) != kReplyMark)
-        return false;
+        return nullptr;
     if (readLe16(frame + 2) != length || !frameChecksumMatches(frame, length))
+        return nullptr;
+    return findRequest(readLe16(frame + 4));
+}
+} // namespace
+
+bool decodeBareReply(const char *frame, int length, quint16 *type, quint16 *status)
+{
+    const RequestInfo *info = checkedReply(frame, length);
+    if (!info || info->reply != ReplyDecoding::None)
         return false;
-    const RequestInfo *info = findRequest(readLe16(frame + 4));
+    *type = info->code;
+    *status = readLe16(frame + 6);
+    return true;
+}
+
+bool decodeReply(const char *frame, int length, DecodedReply *out)
+{
+    const RequestInfo *info = checkedReply(frame, length);
     if (!info)
         return false;
     out->type = info->code;

@@ -21,6 +21,11 @@ struct DecodedReply
 // present, so a truncated text or number never reaches the window as if it were whole.
 bool decodeReply(const char *frame, int length, DecodedReply *out);
 
+// A whole reply, checksum good, to a request whose reply carries no result (a setting, a
+// restart): its type and status word. The window hears nothing else of such a reply, so
+// this is where a refused setting shows. False for every other frame.
+bool decodeBareReply(const char *frame, int length, quint16 *type, quint16 *status);
+
 // The result text of a reply payload; false when the payload is too short for the
 // decoding or the decoding yields no text.
 bool replyText(const RequestInfo &info, quint16 status, const char *payload, int payloadSize,

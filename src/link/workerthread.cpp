@@ -126,6 +126,9 @@ void WorkerThread::onFirmwareWriteData(QString fileName)
         return;
     firmwareImage = file.readAll();
     file.close();
+    // No bootloader can be given nothing to flash: an empty image is never sent.
+    if (firmwareImage.isEmpty())
+        return;
     fullChunkCount = firmwareFullChunkCount(firmwareImage.size());
     lastChunkSize = firmwareLastChunkSize(firmwareImage.size());
     firmwareDigest = ::firmwareDigest(firmwareImage);
@@ -147,8 +150,13 @@ void WorkerThread::sendFirmwareChunk()
 void WorkerThread::parseReplyFrame(const char *frame, int length)
 {
     DecodedReply reply;
-    if (!decodeReply(frame, length, &reply))
+    if (!decodeReply(frame, length, &reply)) {
+        quint16 bareType = 0;
+        quint16 status = 0;
+        if (decodeBareReply(frame, length, &bareType, &status) && status != 0)
+            emit sendSettingRefused(RequestType(bareType), status);
         return;
+    }
     const RequestType type = RequestType(reply.type);
     switch (reply.route) {
     case ResultRoute::None:

@@ -47,6 +47,9 @@ signals:
     // with a non-zero status. The transfer stops there, as it always has; this only lets a
     // caller say so at once instead of waiting for an acknowledgement that never comes.
     void sendTransferRefused(RequestType type, int status);
+    // A request whose reply carries no result (a setting) was answered with a non-zero
+    // status: the scanner refused it and kept the value it had.
+    void sendSettingRefused(RequestType type, int status);
 
 public slots:
     void onRequestType(RequestType type, QString value);

@@ -490,6 +490,10 @@ void TestCli::firmwareFailures_data()
     dropped.dropFirmwareChunk = 7;
     QTest::newRow("chunk unanswered")
         << dropped << "no acknowledgement within 300 ms for firmware chunk 8/21";
+    SimOptions noBegin;
+    noBegin.statusOverrides.insert(REQUEST_FIRMWARE_BEGIN, 2);
+    QTest::newRow("begin refused")
+        << noBegin << "the scanner refused to start the update (status 2)";
     SimOptions badDigest;
     badDigest.failFirmwareVerify = true;
     QTest::newRow("MD5 mismatch") << badDigest

@@ -1,7 +1,10 @@
 #include "studiorig.h"
 #include "workerthread.h"
 
+#include <QStatusBar>
 #include <QtTest>
+
+#include <new>
 
 namespace {
 // The filter set requests the scanner received, as "type:payload-hex".
@@ -128,14 +131,98 @@ private slots:
 
     void windowClosedDuringCancelIsLeftAlone()
     {
+        // Timers that outlived their window would move whatever window lives at its address
+        // next. One is built there on purpose, its controls away from its own committed
+        // values: the old schedule must leave them where they are.
         StudioRig rig;
         QVERIFY(connected(rig));
         rig.ui()->maskMaxAngleSlider->setValue(3);
         rig.ui()->filterCancelBtn->click();
-        rig.window.reset();
-        rig.sim.clearLog();
+        MainWindow *closed = rig.window.release();
+        void *place = closed;
+        closed->~MainWindow();
+        rig.window.reset(new (place) MainWindow);
+        QCOMPARE(static_cast<void *>(rig.window.get()), place);
+        const QList<QSlider *> sliders = rig.ui()->filterGroupBox->findChildren<QSlider *>();
+        QCOMPARE(sliders.size(), 6);
+        rig.ui()->filterMaxRangeSlider->setValue(3); // before the minimum, which may not pass it
+        for (QSlider *slider : sliders)
+            slider->setValue(3);
         QTest::qWait(800);
-        QVERIFY(filterSets(rig).isEmpty());
+        for (QSlider *slider : sliders)
+            QVERIFY2(slider->value() == 3, qPrintable(slider->objectName()));
+    }
+
+    void refusalsAreReportedAndNotCommitted_data()
+    {
+        QTest::addColumn<quint16>("refused");
+        QTest::addColumn<QString>("box");
+        QTest::newRow("setting") << quint16(REQUEST_SET_FILTER_STRENGTH)
+                                 << "The scanner refused these settings: ShadowFilterStrenth; the "
+                                    "other parameters were saved";
+        QTest::newRow("save") << quint16(REQUEST_SAVE_PARAMETERS)
+                              << "The scanner refused to save the parameters (status 5); nothing "
+                                 "was saved";
+    }
+
+    void refusalsAreReportedAndNotCommitted()
+    {
+        QFETCH(quint16, refused);
+        QFETCH(QString, box);
+        SimOptions options = StudioRig::quickOptions();
+        options.statusOverrides = {{refused, 5}};
+        StudioRig rig;
+        QVERIFY(connected(rig, options));
+        Ui::MainWindow *ui = rig.ui();
+        ui->filterStrenthSlider->setValue(60);
+        ui->averageFilterCheckBox->setChecked(true);
+        const bool settingRefused = refused == REQUEST_SET_FILTER_STRENGTH;
+        if (settingRefused) {
+            // The control goes back to what the scanner kept, without sending it again.
+            QTRY_COMPARE(ui->filterStrenthSlider->value(), 35);
+            QCOMPARE(ui->filterStrenthLabel->text(), QStringLiteral("35"));
+            QCOMPARE(rig.window->statusBar()->currentMessage(),
+                     QStringLiteral("The scanner refused the setting ShadowFilterStrenth (status "
+                                    "5); the control shows the value the scanner kept"));
+        }
+        QTRY_COMPARE(rig.sim.state().averageFilter, true);
+        ui->filterOkBtn->click();
+        QTRY_VERIFY(rig.boxes.sawText(box));
+        QVERIFY(!rig.boxes.sawText("parameters are saved successfully"));
+        QCOMPARE(rig.countOf(REQUEST_SET_FILTER_STRENGTH), 1);
+        // Cancel restores what the scanner accepted and saved: the refused strength never
+        // was, the accepted average filter only when the save went through.
+        const QStringList snapshot = rig.window->filterSnapshot();
+        QCOMPARE(snapshot.at(0), QStringLiteral("35"));
+        QCOMPARE(snapshot.at(4), QString(settingRefused ? "1" : "0"));
+        rig.sim.clearLog();
+        ui->filterCancelBtn->click();
+        QTest::qWait(900);
+        const QStringList restored = {set(REQUEST_SET_FILTER_STRENGTH, "23"),
+                                      set(REQUEST_SET_AVERAGE_FILTER, "0000")};
+        QCOMPARE(filterSets(rig), settingRefused ? QStringList() : restored);
+    }
+
+    void minimumAboveMaximumIsNotSent()
+    {
+        StudioRig rig;
+        QVERIFY(connected(rig)); // 100 to 20000 mm
+        Ui::MainWindow *ui = rig.ui();
+        const QString why = QStringLiteral("The shadow filter's minimum range %1 cannot be above "
+                                           "its maximum range %2; the setting was not sent");
+        ui->filterMinRangeSlider->setValue(30000);
+        QCOMPARE(ui->filterMinRangeSlider->value(), 100);
+        QCOMPARE(ui->filterMinRangeLabel->text(), QStringLiteral("100"));
+        QCOMPARE(rig.window->statusBar()->currentMessage(), why.arg(30000).arg(20000));
+        ui->filterMaxRangeSlider->setValue(50);
+        QCOMPARE(ui->filterMaxRangeSlider->value(), 20000);
+        QCOMPARE(rig.window->statusBar()->currentMessage(), why.arg(100).arg(50));
+        // Equal ranges are a range.
+        ui->filterMinRangeSlider->setValue(20000);
+        ui->filterMaxRangeSlider->setValue(25000);
+        QTRY_COMPARE(filterSets(rig), (QStringList{set(REQUEST_SET_FILTER_MIN_RANGE, "204e"),
+                                                   set(REQUEST_SET_FILTER_MAX_RANGE, "a861")}));
+        QCOMPARE(rig.sim.state().filterMinRange, quint16(20000));
     }
 
     void okSavesEvenWhenNothingChanged()

@@ -1,3 +1,4 @@
+#include "simframes.h"
 #include "studiorig.h"
 #include "workerthread.h"
 
@@ -98,11 +99,14 @@ class TestFirmware : public QObject
         NoBootloader,
         RefusedChunk,
         LostChunk,
-        DigestMismatch
+        DigestMismatch,
+        RefusedBegin
     };
 
+    // Steps time out after 300 ms, the flash steps (begin, commit) after 600 ms unless
+    // they keep the window's own time-out.
     bool startRig(StudioRig &rig, bool inBootloader,
-                  const SimOptions &options = StudioRig::quickOptions())
+                  const SimOptions &options = StudioRig::quickOptions(), bool quickFlash = true)
     {
         if (inBootloader)
             rig.sim.updateState([](DeviceState &s) { s.deviceMode = 1; });
@@ -110,6 +114,8 @@ class TestFirmware : public QObject
             return false;
         rig.window->setReconnectInterval(100);
         rig.window->setFirmwareStepTimeout(300);
+        if (quickFlash)
+            rig.window->setFirmwareFlashTimeout(600);
         return rig.connectAndSettle();
     }
 
@@ -139,11 +145,13 @@ private slots:
         QVERIFY(waitForLine(rig, "The update is submitted successfully"));
 
         QStringList expected = {"Entering bootloader mode", "Current bootloader mode",
+                                "Waiting for the scanner to erase its flash (up to 1 s)...",
                                 "Starting Firmware Update"};
         for (const QString &p : progress)
             expected << "CurrentProgress:  " + p;
         expected << "End Firmware Update"
                  << "md5 checked successfully"
+                 << "Waiting for the scanner to write its flash (up to 1 s)..."
                  << "The update is submitted successfully";
         QCOMPARE(logLines(rig), expected);
         QVector<int> sizes;
@@ -237,6 +245,9 @@ private slots:
         QTest::newRow("commit") << int(Unanswered) << int(REQUEST_FIRMWARE_COMMIT)
                                 << failed + "the scanner did not answer the commit";
         QTest::newRow("digest mismatch") << int(DigestMismatch) << 0 << "md5 check failed";
+        QTest::newRow("refused begin")
+            << int(RefusedBegin) << 2
+            << failed + "the scanner refused to start the update (status 2)";
     }
 
     void stalledOrFailedStepsEndTheUpdate()
@@ -252,6 +263,8 @@ private slots:
         options.failFirmwareVerify = fault == DigestMismatch;
         if (fault == NoBootloader) // refused: it stays in the application
             options.statusOverrides = {{REQUEST_ENTER_BOOTLOADER, 1}};
+        if (fault == RefusedBegin)
+            options.statusOverrides = {{REQUEST_FIRMWARE_BEGIN, quint16(arg)}};
         const bool inBootloader = fault != NoBootloader && arg != REQUEST_DEVICE_MODE;
         StudioRig rig;
         QVERIFY(startRig(rig, inBootloader, options));
@@ -262,6 +275,8 @@ private slots:
         QVERIFY(pageUsable(rig));
         if (fault == NoBootloader) // the reconnect loop asked at every tick until then
             QVERIFY(rig.countOf(REQUEST_ENTER_BOOTLOADER) >= 3);
+        if (fault == RefusedBegin) // no image goes to a bootloader that did not start
+            QCOMPARE(rig.countOf(REQUEST_FIRMWARE_DATA), 0);
         // Nothing moves on once the update has ended, the reconnect loop included.
         const int frames = rig.sim.receivedFrames().size();
         QTest::qWait(400);
@@ -273,12 +288,15 @@ private slots:
         QTest::addColumn<bool>("yes");
         QTest::addColumn<bool>("connected");
         QTest::addColumn<bool>("fileExists");
+        QTest::addColumn<int>("size");
         QTest::addColumn<QString>("line");
-        QTest::newRow("declined") << false << true << true << QString();
+        QTest::newRow("declined") << false << true << true << 700 << QString();
         QTest::newRow("missing file")
-            << true << true << false << "Cannot open the firmware file: %1";
-        QTest::newRow("no link") << true << false << true
+            << true << true << false << 700 << "Cannot open the firmware file: %1";
+        QTest::newRow("no link") << true << false << true << 700
                                  << "No scanner is connected: open the serial port first";
+        QTest::newRow("empty file")
+            << true << true << true << 0 << "The firmware file is empty: %1; nothing was sent";
     }
 
     void nothingStartsWithoutYesFileOrLink()
@@ -286,17 +304,135 @@ private slots:
         QFETCH(bool, yes);
         QFETCH(bool, connected);
         QFETCH(bool, fileExists);
+        QFETCH(int, size);
         QFETCH(QString, line);
         StudioRig rig;
         QVERIFY(connected ? startRig(rig, false) : rig.start());
         rig.sim.clearLog();
         const QString path =
-            fileExists ? writeFile(rig, "app.bin", image(700)) : rig.dir.filePath("gone.bin");
+            fileExists ? writeFile(rig, "app.bin", image(size)) : rig.dir.filePath("gone.bin");
         startUpdate(rig, path, yes ? QMessageBox::Yes : QMessageBox::No);
         QCOMPARE(logLines(rig).join('|'), line.replace("%1", path));
         QVERIFY(pageUsable(rig));
         QTest::qWait(200);
         QVERIFY(updateRequests(rig).isEmpty());
+    }
+
+    void onlyTheAwaitedAnswerMovesTheUpdateOn_data()
+    {
+        QTest::addColumn<int>("step");
+        QTest::addColumn<QByteArray>("lateReply");
+        QTest::addColumn<QString>("failure");
+        const QString failed = QStringLiteral("Firmware update failed: ");
+        // Each late answer is the one that would have carried the update on.
+        QTest::newRow("begin") << int(REQUEST_FIRMWARE_BEGIN)
+                               << simframes::replyFrame(REQUEST_FIRMWARE_BEGIN, 0)
+                               << failed + "the scanner did not answer the start of the update";
+        QTest::newRow("end") << int(REQUEST_FIRMWARE_END)
+                             << simframes::replyFrame(REQUEST_FIRMWARE_END, 0)
+                             << failed + "the scanner did not answer the end of the update";
+        QTest::newRow("verify") << int(REQUEST_FIRMWARE_VERIFY)
+                                << simframes::replyFrame(REQUEST_FIRMWARE_VERIFY, 0,
+                                                         QByteArray(1, '\1'))
+                                << failed + "the scanner did not answer the md5 check";
+        QTest::newRow("commit") << int(REQUEST_FIRMWARE_COMMIT)
+                                << simframes::replyFrame(REQUEST_FIRMWARE_COMMIT, 0)
+                                << failed + "the scanner did not answer the commit";
+    }
+
+    void onlyTheAwaitedAnswerMovesTheUpdateOn()
+    {
+        QFETCH(int, step);
+        QFETCH(QByteArray, lateReply);
+        QFETCH(QString, failure);
+        SimOptions options = StudioRig::quickOptions();
+        options.dropTypes.insert(quint16(step)); // carried out, answered only later
+        StudioRig rig;
+        QVERIFY(startRig(rig, true, options));
+        startUpdate(rig, writeFile(rig, "app.bin", image(1100)));
+        QVERIFY(waitForLine(rig, failure, 5000));
+        const QStringList log = logLines(rig);
+        const int frames = rig.sim.receivedFrames().size();
+
+        rig.sim.injectBytes(lateReply);
+        QTest::qWait(400);
+        QCOMPARE(logLines(rig), log);
+        QCOMPARE(rig.sim.receivedFrames().size(), frames);
+        QVERIFY(pageUsable(rig));
+
+        // An answer out of turn is ignored while another step waits as well: the verify
+        // answer is taken only after the end answer asked for it.
+        if (step != REQUEST_FIRMWARE_VERIFY)
+            return;
+        rig.sim.updateOptions([](SimOptions &o) {
+            o.dropTypes = {REQUEST_READ_AREA, REQUEST_FIRMWARE_END};
+        });
+        rig.sim.clearLog();
+        startUpdate(rig, writeFile(rig, "app.bin", image(1100)));
+        QTRY_COMPARE(rig.countOf(REQUEST_FIRMWARE_END), 1);
+        rig.sim.injectBytes(lateReply);
+        QVERIFY(waitForLine(
+            rig, "Firmware update failed: the scanner did not answer the end of the update"));
+        QCOMPARE(rig.countOf(REQUEST_FIRMWARE_COMMIT), 0);
+    }
+
+    void flashStepsWaitLongerAndSaySo_data()
+    {
+        QTest::addColumn<int>("step");
+        QTest::addColumn<QString>("waiting");
+        QTest::newRow("begin erases")
+            << int(REQUEST_FIRMWARE_BEGIN)
+            << "Waiting for the scanner to erase its flash (up to 30 s)...";
+        QTest::newRow("commit programs")
+            << int(REQUEST_FIRMWARE_COMMIT)
+            << "Waiting for the scanner to write its flash (up to 30 s)...";
+    }
+
+    void flashStepsWaitLongerAndSaySo()
+    {
+        QFETCH(int, step);
+        QFETCH(QString, waiting);
+        SimOptions options = StudioRig::quickOptions();
+        options.dropTypes.insert(quint16(step));
+        StudioRig rig;
+        QVERIFY(startRig(rig, true, options, false));
+        const QByteArray bytes = image(1100);
+        startUpdate(rig, writeFile(rig, "app.bin", bytes));
+        QVERIFY(waitForLine(rig, waiting, 5000));
+        // Far beyond the 300 ms of an ordinary step, the update still waits.
+        QTest::qWait(1000);
+        QVERIFY(rig.window->isFirmwareUpdateRunning());
+        QVERIFY(logLines(rig).filter("Firmware update failed").isEmpty());
+        rig.sim.injectBytes(simframes::replyFrame(quint16(step), 0));
+        QVERIFY(waitForLine(rig, "The update is submitted successfully"));
+        QCOMPARE(rig.sim.state().committedFirmwareMd5, md5(bytes));
+        QTRY_COMPARE(rig.countOf(REQUEST_RESTART), 1);
+    }
+
+    void bootloaderThatNeverComesClosesTheLink()
+    {
+        // The scanner drops off the line as it enters its bootloader and never comes back:
+        // the reconnect loop leaves the port closed, and the window must say so rather
+        // than go on looking connected.
+        StudioRig rig;
+        SimOptions options = StudioRig::quickOptions();
+        options.linkPath = rig.dir.filePath("scanner");
+        options.unplugType = REQUEST_ENTER_BOOTLOADER;
+        options.unplugAfter = 1;
+        QVERIFY(rig.start(options, options.linkPath));
+        rig.window->setReconnectInterval(100);
+        rig.window->setBootloaderTimeout(700);
+        QVERIFY(rig.connectAndSettle());
+        startUpdate(rig, writeFile(rig, "app.bin", image(1100)));
+        QVERIFY(waitForLine(rig, "Firmware update failed: the bootloader did not appear in time"));
+        QTRY_VERIFY(rig.boxes.sawText("The serial port is closed after the failed firmware update. "
+                                      "Check the connection and open the port again"));
+        QVERIFY(!rig.window->port()->isOpen());
+        QVERIFY(!rig.window->worker());
+        QVERIFY(!rig.ui()->openBtn->isChecked());
+        QCOMPARE(rig.ui()->openBtn->text(), QStringLiteral("Open"));
+        QVERIFY(rig.ui()->portName->isEnabled());
+        QVERIFY(!rig.window->reconnectTimerObject()->isActive());
     }
 
     void scannerDroppingOffTheLineIsReopened()

@@ -9,6 +9,8 @@
 #include "zonepagedriver.h"
 #include "zonestore.h"
 
+#include <QAbstractButton>
+#include <QDir>
 #include <QGraphicsPathItem>
 #include <QSettings>
 #include <QtTest>
@@ -63,10 +65,13 @@ struct Rig
     std::unique_ptr<MainWindow> window;
     Ui::MainWindow *ui = nullptr;
 
-    bool start(const DeviceState &state = DeviceState())
+    // With a link the scanner can be unplugged and plugged in again under the same name.
+    bool start(const DeviceState &state = DeviceState(), bool linked = false)
     {
         SimOptions options;
         options.paced = false;
+        if (linked)
+            options.linkPath = dir.filePath("scanner");
         sim.setState(state);
         QString error;
         if (!sim.start(options, &error)) {
@@ -75,7 +80,7 @@ struct Rig
         }
         window = std::make_unique<MainWindow>();
         ui = window->ui();
-        window->addExtraPort(sim.devicePath());
+        window->addExtraPort(linked ? options.linkPath : sim.devicePath());
         window->setZoneWriteTimeout(500);
         ui->tabWidget->addTab(ui->areaTab, QString());
         ui->tabWidget->setCurrentWidget(ui->areaTab);
@@ -438,6 +443,114 @@ private slots:
         QTest::qWait(100);
         QVERIFY(framesOf(rig.sim, REQUEST_BEGIN_AREA_WRITE).isEmpty());
         QVERIFY(framesOf(rig.sim, REQUEST_WRITE_AREA).isEmpty());
+    }
+
+    void interruptedUploadKeepsTheEdits_data()
+    {
+        QTest::addColumn<bool>("uploadThem");
+        QTest::newRow("upload them") << true;
+        QTest::newRow("take the scanner's") << false;
+    }
+
+    void interruptedUploadKeepsTheEdits()
+    {
+        QFETCH(bool, uploadThem);
+        Rig rig;
+        // A scanner without zones: only the edit below differs between it and the store.
+        DeviceState scanner;
+        scanner.zones.fill(ZoneArea());
+        QVERIFY(rig.start(scanner, true));
+        QVERIFY(rig.connectAndRead());
+        rig.ui->channels->setCurrentIndex(20);
+        QTest::mouseClick(rig.ui->polygonBtn, Qt::LeftButton);
+        rig.addVertex(-2000, 1000);
+        rig.addVertex(2000, 1000);
+        rig.addVertex(0, 3000);
+        const QString edited = QStringLiteral("2000,1000,0,3000,-2000,1000,");
+
+        // The cable goes once channel 9 is acknowledged, and is back a moment later.
+        rig.sim.updateOptions([](SimOptions &o) {
+            o.unplugType = REQUEST_WRITE_AREA;
+            o.unplugAfter = 10;
+            o.replugMs = 200;
+        });
+        QTest::mouseClick(rig.ui->uploadBtn, Qt::LeftButton);
+        const QString incomplete =
+            QStringLiteral("The zone upload is incomplete: channel 10 and the channels after it "
+                           "did not reach the scanner; the changes are kept in the zone store");
+        QTRY_VERIFY_WITH_TIMEOUT(rig.boxes.count() >= 2, 5000);
+        QVERIFY2(rig.boxes.sawText(incomplete), qPrintable(rig.boxes.boxes().last().text));
+        QVERIFY(rig.boxes.sawText(
+            "The serial port is disconnected. Check whether the connection is normal"));
+        QCOMPARE(rig.boxes.count(), 2);
+        QVERIFY(rig.sim.state().zone(20, 0).points.isEmpty());
+        QCOMPARE(rig.stored(20, 0, "Points"), edited);
+        QTRY_VERIFY(!rig.sim.devicePath().isEmpty());
+
+        QString question;
+        int questions = 0;
+        rig.boxes.setHold([&](QMessageBox *box) {
+            if (box->icon() != QMessageBox::Question)
+                return false;
+            question = box->text();
+            ++questions;
+            const QString choice = uploadThem ? "Upload the changes" : "Read the scanner's zones";
+            for (QAbstractButton *button : box->buttons())
+                if (button->text() == choice)
+                    button->click();
+            return true;
+        });
+        const int blocks = framesOf(rig.sim, REQUEST_WRITE_AREA).size();
+        const int reads = framesOf(rig.sim, REQUEST_READ_AREA).size();
+        rig.window->openSelectedPort();
+        QTRY_COMPARE_WITH_TIMEOUT(questions, 1, 5000);
+
+        // A copy of the changes is kept whatever the answer, and the question says where.
+        const QStringList copies =
+            QDir(rig.dir.path()).entryList({QStringLiteral("unsent-zones-*.ini")}, QDir::Files);
+        QCOMPARE(copies.size(), 1);
+        const QString copy = rig.dir.filePath(copies.first());
+        QVERIFY2(question.contains(QDir::toNativeSeparators(copy)), qPrintable(question));
+        QCOMPARE(QSettings(copy, QSettings::IniFormat)
+                     .value(zoneKey(20, 0, QLatin1String("Points")))
+                     .toString(),
+                 edited);
+
+        if (uploadThem) {
+            QVERIFY(waitUntil(
+                [&]() {
+                    return rig.window->isEnabled() && rig.ui->progressBar->isHidden() &&
+                           framesOf(rig.sim, REQUEST_WRITE_AREA).size() == blocks + 64;
+                },
+                10000));
+            // Nothing was read over the changes; the scanner has them now.
+            QCOMPARE(framesOf(rig.sim, REQUEST_READ_AREA).size(), reads);
+            QCOMPARE(rig.sim.state().zone(20, 0).points,
+                     (QVector<QPoint>{{2000, 1000}, {0, 3000}, {-2000, 1000}}));
+            QCOMPARE(rig.stored(20, 0, "Points"), edited);
+            QVERIFY(rig.ui->areasMonitoningGroupBox->isEnabled());
+            QVERIFY(rig.ui->treeWidget->isEnabled());
+        } else {
+            QVERIFY(waitUntil(
+                [&]() {
+                    return rig.window->isEnabled() && !rig.window->isReadingAreas() &&
+                           framesOf(rig.sim, REQUEST_READ_AREA).size() == reads + 65;
+                },
+                10000));
+            QVERIFY(rig.stored(20, 0, "Points").isEmpty());
+        }
+
+        // The store and the scanner agree again: the next connection reads without asking.
+        QTest::mouseClick(rig.ui->openBtn, Qt::LeftButton);
+        const int readsBefore = framesOf(rig.sim, REQUEST_READ_AREA).size();
+        rig.window->openSelectedPort();
+        QVERIFY(waitUntil(
+            [&]() {
+                return rig.window->isEnabled() &&
+                       framesOf(rig.sim, REQUEST_READ_AREA).size() == readsBefore + 65;
+            },
+            10000));
+        QCOMPARE(questions, 1);
     }
 
     void reopeningWithinASecondStartsOneRead()

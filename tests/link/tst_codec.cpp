@@ -94,6 +94,7 @@ private slots:
     void oversizePayloadIsRefused();
     void replyDecoding_data();
     void replyDecoding();
+    void bareRepliesGiveTheirStatus();
     void damagedRepliesAreDropped();
     void cutterTakesEveryFrameInOrder();
     void cutterWaitsForSplitFrames();
@@ -296,6 +297,24 @@ void TestCodec::replyDecoding()
     QCOMPARE(int(reply.type), type);
     QCOMPARE(int(reply.status), status);
     QCOMPARE(QByteArray(reply.payload, reply.payloadSize), payload);
+}
+
+void TestCodec::bareRepliesGiveTheirStatus()
+{
+    quint16 type = 0;
+    quint16 status = 0;
+    const QByteArray refused = buildReplyFrame(REQUEST_SET_FILTER_STRENGTH, 3, {});
+    QVERIFY(decodeBareReply(refused.constData(), refused.size(), &type, &status));
+    QCOMPARE(type, quint16(REQUEST_SET_FILTER_STRENGTH));
+    QCOMPARE(status, quint16(3));
+    // Only replies without a result: the others reach the window as their result.
+    const QByteArray saved = buildReplyFrame(REQUEST_SAVE_PARAMETERS, 3, {});
+    QVERIFY(!decodeBareReply(saved.constData(), saved.size(), &type, &status));
+    QByteArray damaged = refused;
+    damaged[6] = char(4);
+    QVERIFY(!decodeBareReply(damaged.constData(), damaged.size(), &type, &status));
+    const QByteArray unknown = buildReplyFrame(0x0007, 3, {});
+    QVERIFY(!decodeBareReply(unknown.constData(), unknown.size(), &type, &status));
 }
 
 void TestCodec::damagedRepliesAreDropped()

@@ -179,6 +179,7 @@ private slots:
     void damagedRequestsDoNotStall();
     void requestLog();
     void closeReopenAndUnplug();
+    void faultsFromTheirTexts();
     void pacedWire();
     void manyHostsLeaveNothingBehind();
 };
@@ -750,6 +751,60 @@ void TestSimulator::closeReopenAndUnplug()
     QVERIFY(again.open(sim.devicePath()));
     again.request(REQUEST_CONNECT);
     QVERIFY(again.reply(REQUEST_CONNECT).crcOk);
+}
+
+void TestSimulator::faultsFromTheirTexts()
+{
+    SimOptions o = fast();
+    o.scanStream = false;
+    QString error;
+    QVERIFY(addRefusalOption(o, "0x0016=3", &error));
+    QVERIFY(addDropOption(o, "21", &error)); // the filter strength read
+    QVERIFY(setUnplugOption(o, "0xe:2:150", &error));
+    QCOMPARE(o.statusOverrides.value(REQUEST_SET_FILTER_STRENGTH), quint16(3));
+    QCOMPARE(o.dropTypes, QSet<quint16>{REQUEST_GET_FILTER_STRENGTH});
+    QCOMPARE(o.unplugType, quint16(REQUEST_CONNECT));
+    QCOMPARE(o.unplugAfter, 2);
+    QCOMPARE(o.replugMs, 150);
+    SimOptions untouched = o;
+    for (const char *bad : {"0x16", "0x16=0", "probe=1", "0x16=65536", "0x10000=1"})
+        QVERIFY2(!addRefusalOption(untouched, bad, &error), bad);
+    QVERIFY(!addDropOption(untouched, "-1", &error));
+    for (const char *bad : {"0xe", "0xe:0", "0xe:1:-5", "0xe:1:2:3"})
+        QVERIFY2(!setUnplugOption(untouched, bad, &error), bad);
+    QCOMPARE(untouched.statusOverrides, o.statusOverrides);
+    QCOMPARE(untouched.unplugAfter, 2);
+
+    QTemporaryDir dir;
+    o.linkPath = dir.filePath("scanner");
+    SimulatorHost sim;
+    QVERIFY(sim.start(o));
+    Peer pc;
+    QVERIFY(pc.open(o.linkPath));
+    pc.request(REQUEST_SET_FILTER_STRENGTH, QByteArray(1, char(60)));
+    QCOMPARE(pc.reply(REQUEST_SET_FILTER_STRENGTH).status(), quint16(3));
+    QCOMPARE(int(sim.state().filterStrength), int(DeviceState().filterStrength));
+    pc.request(REQUEST_GET_FILTER_STRENGTH);
+    QCOMPARE(pc.reply(REQUEST_GET_FILTER_STRENGTH, 150).raw.size(), 0);
+
+    // The second probe is still answered; nothing after it is, and the line drops.
+    pc.request(REQUEST_CONNECT);
+    QVERIFY(pc.reply(REQUEST_CONNECT).crcOk);
+    pc.request(REQUEST_CONNECT);
+    QVERIFY(pc.reply(REQUEST_CONNECT).crcOk);
+    pc.request(REQUEST_SERIAL_NUMBER);
+    QCOMPARE(pc.reply(REQUEST_SERIAL_NUMBER, 100).raw.size(), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(sim.devicePath().isEmpty() && !QFileInfo::exists(o.linkPath), 1000);
+    // Back under the same name, once: further probes are answered.
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(o.linkPath), 2000);
+    pc.port.close(); // its lock on the name
+    Peer again;
+    QVERIFY(again.open(o.linkPath));
+    for (int i = 0; i < 3; ++i) {
+        again.request(REQUEST_CONNECT);
+        QVERIFY(again.reply(REQUEST_CONNECT).crcOk);
+    }
+    QCOMPARE(sim.options().unplugAfter, 0);
 }
 
 void TestSimulator::pacedWire()

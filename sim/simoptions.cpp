@@ -1,0 +1,77 @@
+#include "simoptions.h"
+
+#include <QStringList>
+
+namespace {
+
+bool requestType(const QString &text, quint16 *type, QString *error)
+{
+    bool ok = false;
+    *type = text.trimmed().toUShort(&ok, 0);
+    if (!ok)
+        *error =
+            QStringLiteral("'%1' is not a request type (decimal or 0x hex, 0 to 65535)").arg(text);
+    return ok;
+}
+
+bool number(const QString &text, int lowest, int highest, const char *what, int *value,
+            QString *error)
+{
+    bool ok = false;
+    *value = text.trimmed().toInt(&ok, 0);
+    if (ok && *value >= lowest && *value <= highest)
+        return true;
+    *error = QStringLiteral("'%1' is not a %2 from %3 to %4")
+                 .arg(text, QLatin1String(what))
+                 .arg(lowest)
+                 .arg(highest);
+    return false;
+}
+
+} // namespace
+
+bool addRefusalOption(SimOptions &o, const QString &text, QString *error)
+{
+    const QStringList parts = text.split(QLatin1Char('='));
+    quint16 type = 0;
+    int status = 0;
+    if (parts.size() != 2) {
+        *error = QStringLiteral("'%1' is not TYPE=STATUS").arg(text);
+        return false;
+    }
+    // Status 0 would be an ordinary answer, not a refusal.
+    if (!requestType(parts[0], &type, error) ||
+        !number(parts[1], 1, 65535, "status", &status, error))
+        return false;
+    o.statusOverrides.insert(type, quint16(status));
+    return true;
+}
+
+bool addDropOption(SimOptions &o, const QString &text, QString *error)
+{
+    quint16 type = 0;
+    if (!requestType(text, &type, error))
+        return false;
+    o.dropTypes.insert(type);
+    return true;
+}
+
+bool setUnplugOption(SimOptions &o, const QString &text, QString *error)
+{
+    const QStringList parts = text.split(QLatin1Char(':'));
+    quint16 type = 0;
+    int after = 0;
+    int replug = -1;
+    if (parts.size() < 2 || parts.size() > 3) {
+        *error = QStringLiteral("'%1' is not TYPE:N or TYPE:N:MS").arg(text);
+        return false;
+    }
+    if (!requestType(parts[0], &type, error) ||
+        !number(parts[1], 1, 1000000, "request count", &after, error) ||
+        (parts.size() == 3 && !number(parts[2], 0, 3600000, "delay in ms", &replug, error)))
+        return false;
+    o.unplugType = type;
+    o.unplugAfter = after;
+    o.replugMs = replug;
+    return true;
+}
