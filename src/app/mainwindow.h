@@ -25,6 +25,7 @@ class QTranslator;
 class QTreeWidgetItem;
 class RectangleItem;
 class WorkerThread;
+struct ZoneFileProblem;
 
 namespace Ui {
 class MainWindow;
@@ -198,6 +199,10 @@ private:
     void endZoneWrite();
     void onZoneWriteTimeout();
     QString askZoneFileName(bool save);
+    // Whether a path names one of the tool's own files in the working folder.
+    static bool isOwnFile(const QString &path);
+    // Why a zone file or the store cannot be used, naming channel, area and key.
+    QString zoneFileProblemText(const ZoneFileProblem &problem) const;
 
     // Filter page.
     void setupFilterPage();
