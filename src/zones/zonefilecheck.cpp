@@ -206,13 +206,23 @@ ZoneFileProblem checkZoneStore(QSettings &store, QVector<ZoneChannelRecord> *cha
             p.channel = channel;
             return p;
         }
-        for (int area = 0; area < kAreasPerChannel; ++area) {
-            const ZoneFileProblem p = checkArea(store, channel, area, &read[channel][area]);
-            if (p)
-                return p;
-        }
+        const ZoneFileProblem p = checkStoredChannel(store, channel, &read[channel]);
+        if (p)
+            return p;
     }
     *channels = read;
+    return {};
+}
+
+ZoneFileProblem checkStoredChannel(QSettings &store, int channel, ZoneChannelRecord *areas)
+{
+    ZoneChannelRecord read;
+    for (int area = 0; area < kAreasPerChannel; ++area) {
+        const ZoneFileProblem p = checkArea(store, channel, area, &read[area]);
+        if (p)
+            return p;
+    }
+    *areas = read;
     return {};
 }
 

@@ -74,6 +74,10 @@ ZoneFile checkZoneFileBytes(const QByteArray &bytes);
 // Fills *channels with the 64 channels only when there is no problem.
 ZoneFileProblem checkZoneStore(QSettings &store, QVector<ZoneChannelRecord> *channels);
 
+// The same checks for the three areas of one channel (a channel without a section shows
+// as the missing Points key of its area 0). Fills *areas only when there is no problem.
+ZoneFileProblem checkStoredChannel(QSettings &store, int channel, ZoneChannelRecord *areas);
+
 // A points text as a file from outside must write it: empty, or whole "x,y," pairs with
 // the final comma, each number a whole millimetre within 16 bits, at most 540 pairs.
 // On success *points holds the vertices; the problem names no channel or area.
