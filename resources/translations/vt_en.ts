@@ -512,6 +512,58 @@
         <translation>Cannot read the zone file %1: %2</translation>
     </message>
     <message>
+        <source>区域配置文件%1未加载：%2</source>
+        <translation>The zone file %1 was not loaded: %2</translation>
+    </message>
+    <message>
+        <source>%1是本工具自己的文件，区域配置文件不能保存在它上面</source>
+        <translation>%1 is one of the tool's own files; a zone file cannot be saved over it</translation>
+    </message>
+    <message>
+        <source>它不是普通文件</source>
+        <translation>it is not a regular file</translation>
+    </message>
+    <message>
+        <source>文件有%1字节，超过区域配置文件的上限%2字节</source>
+        <translation>it has %1 bytes, more than the %2 a zone file may have</translation>
+    </message>
+    <message>
+        <source>它不是INI格式的文件</source>
+        <translation>it is not an INI file</translation>
+    </message>
+    <message>
+        <source>文件中没有区域组</source>
+        <translation>it holds no zone channels</translation>
+    </message>
+    <message>
+        <source>缺少第%1区域组</source>
+        <translation>channel %1 is missing</translation>
+    </message>
+    <message>
+        <source>第%1区域组的%2缺少键%3</source>
+        <translation>channel %1, %2 has no key %3</translation>
+    </message>
+    <message>
+        <source>第%1区域组的%2的键%3的值“%4”不是整数</source>
+        <translation>channel %1, %2, key %3: '%4' is not a whole number</translation>
+    </message>
+    <message>
+        <source>第%1区域组的%2的键%3的值%4超出%5至%6的范围</source>
+        <translation>channel %1, %2, key %3: %4 is outside %5 to %6</translation>
+    </message>
+    <message>
+        <source>第%1区域组的%2的键%3不是每对后跟逗号的x,y坐标列表</source>
+        <translation>channel %1, %2, key %3 is not a list of x,y pairs each followed by a comma</translation>
+    </message>
+    <message>
+        <source>第%1区域组的%2有%3个点，超过540个点</source>
+        <translation>channel %1, %2 has %3 points, more than the 540 a zone can hold</translation>
+    </message>
+    <message>
+        <source>区域存储config.ini无法上传：%1，未上传任何区域</source>
+        <translation>The zone store config.ini cannot be uploaded: %1; no zones were uploaded</translation>
+    </message>
+    <message>
         <source>无法写入区域存储config.ini：%1</source>
         <translation>Cannot write the zone store config.ini: %1</translation>
     </message>

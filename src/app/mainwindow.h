@@ -28,6 +28,7 @@ class QTranslator;
 class QTreeWidgetItem;
 class RectangleItem;
 class WorkerThread;
+struct ZoneFileProblem;
 
 namespace Ui {
 class MainWindow;
@@ -212,6 +213,10 @@ private:
     bool uploadUnsentZonesInstead();
     QString keepUnsentZonesCopy(QString *error);
     QString askZoneFileName(bool save);
+    // Whether a path names one of the tool's own files in the working folder.
+    static bool isOwnFile(const QString &path);
+    // Why a zone file or the store cannot be used, naming channel, area and key.
+    QString zoneFileProblemText(const ZoneFileProblem &problem) const;
 
     // Filter page.
     void setupFilterPage();

@@ -2,15 +2,89 @@
 #include "mainwindow.h"
 
 #include "ui_mainwindow.h"
+#include "zonefilecheck.h"
 #include "zonestore.h"
 
 #include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QSaveFile>
 #include <QSignalBlocker>
+
+namespace {
+
+// The same file by its full path, its links resolved as far as the path exists.
+QString resolvedPath(const QString &path)
+{
+    const QFileInfo info(QDir::cleanPath(QDir::current().absoluteFilePath(path)));
+    if (info.exists())
+        return info.canonicalFilePath();
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return folder.isEmpty() ? info.absoluteFilePath() : QDir(folder).filePath(info.fileName());
+}
+
+} // namespace
+
+bool MainWindow::isOwnFile(const QString &path)
+{
+    // The files the tool keeps in its working folder: the product information, the zone
+    // store and the factory defaults. A zone file saved over one of them destroys it.
+    static const char *const own[] = {"settings.ini", "config.ini", "factorySettings.ini"};
+    const QString target = resolvedPath(path);
+    for (const char *name : own) {
+        if (target == resolvedPath(QLatin1String(name)))
+            return true;
+    }
+    return false;
+}
+
+QString MainWindow::zoneFileProblemText(const ZoneFileProblem &p) const
+{
+    const QString key = p.key;
+    switch (p.kind) {
+    case ZoneFileProblem::None:
+        break;
+    case ZoneFileProblem::NotARegularFile:
+        return tr("它不是普通文件");
+    case ZoneFileProblem::TooLarge:
+        return tr("文件有%1字节，超过区域配置文件的上限%2字节")
+            .arg(p.number)
+            .arg(kMaxZoneFileBytes);
+    case ZoneFileProblem::Unreadable:
+        return p.detail;
+    case ZoneFileProblem::NotIni:
+        return tr("它不是INI格式的文件");
+    case ZoneFileProblem::NoChannels:
+        return tr("文件中没有区域组");
+    case ZoneFileProblem::MissingChannel:
+        return tr("缺少第%1区域组").arg(p.channel);
+    case ZoneFileProblem::MissingKey:
+        return tr("第%1区域组的%2缺少键%3").arg(p.channel).arg(areaName(p.area), key);
+    case ZoneFileProblem::NotAWholeNumber:
+        return tr("第%1区域组的%2的键%3的值“%4”不是整数")
+            .arg(p.channel)
+            .arg(areaName(p.area), key, p.detail);
+    case ZoneFileProblem::OutOfRange:
+        return tr("第%1区域组的%2的键%3的值%4超出%5至%6的范围")
+            .arg(p.channel)
+            .arg(areaName(p.area), key, p.detail)
+            .arg(p.minimum)
+            .arg(p.maximum);
+    case ZoneFileProblem::PointsNotPairs:
+        return tr("第%1区域组的%2的键%3不是每对后跟逗号的x,y坐标列表")
+            .arg(p.channel)
+            .arg(areaName(p.area), key);
+    case ZoneFileProblem::TooManyPoints:
+        return tr("第%1区域组的%2有%3个点，超过540个点")
+            .arg(p.channel)
+            .arg(areaName(p.area))
+            .arg(p.number);
+    }
+    return QString();
+}
 
 QString MainWindow::askZoneFileName(bool save)
 {
@@ -28,6 +102,13 @@ void MainWindow::onSaveSettingsBtn()
     const QString name = askZoneFileName(true);
     if (name.isEmpty())
         return;
+    if (isOwnFile(name)) {
+        QMessageBox::critical(this, tr("提示"),
+                              tr("%1是本工具自己的文件，区域配置文件不能保存在它上面")
+                                  .arg(QDir::toNativeSeparators(name)),
+                              QMessageBox::Ok);
+        return;
+    }
     if (currentChannel < 64 && !saveChannelToConfig(currentChannel))
         return; // a file without the latest edits is not what the user asked for
 
@@ -61,32 +142,33 @@ void MainWindow::onLoadSettingsBtn()
     if (name.isEmpty())
         return;
 
-    QFile source(name);
-    const bool readOpen = source.open(QIODevice::ReadOnly);
-    QByteArray bytes;
-    bool readOk = readOpen;
-    if (readOpen) {
-        bytes = source.readAll();
-        readOk = source.error() == QFileDevice::NoError;
-    }
-    // A file that cannot be read leaves the store and the editor as they are; an empty
-    // file that can be read is an empty zone set.
-    if (!readOk) {
-        qDebug() << readOpen << ";wrtie:" << false << ";size:" << bytes.size()
+    // Only a file the scanner could take exactly as it stands replaces the store: a wrong
+    // or broken file would otherwise reach the scanner with the next upload and clear or
+    // wrap its zones. A refused file leaves the store and the editor as they are.
+    const ZoneFile file = readZoneFile(name);
+    if (!file.ok()) {
+        qDebug() << file.read << ";wrtie:" << false << ";size:" << file.bytes.size()
                  << ";write size:" << 0;
-        QMessageBox::critical(this, tr("提示"),
-                              tr("无法读取区域配置文件%1：%2")
-                                  .arg(QDir::toNativeSeparators(name), source.errorString()),
-                              QMessageBox::Ok);
+        const QString shownName = QDir::toNativeSeparators(name);
+        const ZoneFileProblem::Kind kind = file.problem.kind;
+        const bool unread = kind == ZoneFileProblem::NotARegularFile ||
+                            kind == ZoneFileProblem::TooLarge ||
+                            (kind == ZoneFileProblem::Unreadable && !file.read);
+        QMessageBox::critical(
+            this, tr("提示"),
+            unread
+                ? tr("无法读取区域配置文件%1：%2").arg(shownName, zoneFileProblemText(file.problem))
+                : tr("区域配置文件%1未加载：%2").arg(shownName, zoneFileProblemText(file.problem)),
+            QMessageBox::Ok);
         return;
     }
-    source.close();
+    const QByteArray &bytes = file.bytes;
 
     QSaveFile store(zoneStoreFileName());
     const bool writeOpen = store.open(QIODevice::WriteOnly);
     const qint64 written = writeOpen ? store.write(bytes) : 0;
     const bool stored = writeOpen && written == bytes.size() && store.commit();
-    qDebug() << readOpen << ";wrtie:" << writeOpen << ";size:" << bytes.size()
+    qDebug() << file.read << ";wrtie:" << writeOpen << ";size:" << bytes.size()
              << ";write size:" << written;
     if (!stored) {
         QMessageBox::critical(this, tr("提示"),

@@ -4,6 +4,7 @@
 
 #include "ui_mainwindow.h"
 #include "workerthread.h"
+#include "zonefilecheck.h"
 #include "zonestore.h"
 
 #include <QMessageBox>
@@ -47,22 +48,30 @@ QString MainWindow::areaName(int area) const
 
 bool MainWindow::storeFitsTheScanner()
 {
-    UnsendableArea problem;
+    // Every channel is checked as strictly as a zone file from outside: a value the block
+    // cannot carry, a broken points text or a missing key would be wrapped, cut or sent
+    // as 0 on the wire.
+    ZoneFileProblem problem;
     {
         QSettings store(zoneStoreFileName(), QSettings::IniFormat);
-        problem = findUnsendableArea(store);
-        store.sync();
+        QVector<ZoneChannelRecord> channels;
+        problem = checkZoneStore(store, &channels);
     }
     if (!problem)
         return true;
-    const QString text = problem.reason == UnsendableArea::TooManyPoints
-                             ? tr("第%1区域组的%2有%3个点，超过540个点，未上传任何区域")
-                                   .arg(problem.channel)
-                                   .arg(areaName(problem.area))
-                                   .arg(problem.pointCount)
-                             : tr("第%1区域组的%2有超出-32768至32767毫米的坐标，未上传任何区域")
-                                   .arg(problem.channel)
-                                   .arg(areaName(problem.area));
+    QString text;
+    if (problem.kind == ZoneFileProblem::TooManyPoints)
+        text = tr("第%1区域组的%2有%3个点，超过540个点，未上传任何区域")
+                   .arg(problem.channel)
+                   .arg(areaName(problem.area))
+                   .arg(problem.number);
+    else if (problem.kind == ZoneFileProblem::OutOfRange && problem.key == QLatin1String("Points"))
+        text = tr("第%1区域组的%2有超出-32768至32767毫米的坐标，未上传任何区域")
+                   .arg(problem.channel)
+                   .arg(areaName(problem.area));
+    else
+        text =
+            tr("区域存储config.ini无法上传：%1，未上传任何区域").arg(zoneFileProblemText(problem));
     QMessageBox::critical(nullptr, tr("提示"), text, QMessageBox::Ok);
     return false;
 }

@@ -141,6 +141,57 @@ bool parseSettingAssignments(const QStringList &assignments, QVector<SettingValu
     return true;
 }
 
+namespace {
+
+const SettingValue *findValue(const QVector<SettingValue> &values, RequestType set)
+{
+    for (const SettingValue &v : values) {
+        if (v.setting->set == set)
+            return &v;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+const FilterSetting *rangeLimitLeftToScanner(const QVector<SettingValue> &values)
+{
+    const bool min = findValue(values, REQUEST_SET_FILTER_MIN_RANGE);
+    const bool max = findValue(values, REQUEST_SET_FILTER_MAX_RANGE);
+    if (min == max)
+        return nullptr;
+    return findFilterSetting(min ? QStringLiteral("filter-max-range")
+                                 : QStringLiteral("filter-min-range"));
+}
+
+bool checkRangeOrder(const QVector<SettingValue> &values, int held, QString *error)
+{
+    const SettingValue *min = findValue(values, REQUEST_SET_FILTER_MIN_RANGE);
+    const SettingValue *max = findValue(values, REQUEST_SET_FILTER_MAX_RANGE);
+    if (!min && !max)
+        return true;
+    const int low = min ? min->wire : held;
+    const int high = max ? max->wire : held;
+    if (low <= high)
+        return true;
+    if (min && max)
+        *error = QStringLiteral("filter-min-range=%1 is above filter-max-range=%2: the minimum "
+                                "range must not exceed the maximum")
+                     .arg(low)
+                     .arg(high);
+    else if (min)
+        *error = QStringLiteral("filter-min-range=%1 is above the scanner's filter-max-range "
+                                "%2: the minimum range must not exceed the maximum")
+                     .arg(low)
+                     .arg(high);
+    else
+        *error = QStringLiteral("filter-max-range=%1 is below the scanner's filter-min-range "
+                                "%2: the minimum range must not exceed the maximum")
+                     .arg(high)
+                     .arg(low);
+    return false;
+}
+
 int settingFromReply(const FilterSetting &setting, const QString &reply)
 {
     const int n = reply.toInt();

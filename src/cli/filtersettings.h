@@ -40,6 +40,17 @@ struct SettingValue
 bool parseSettingAssignments(const QStringList &assignments, QVector<SettingValue> *values,
                              QString *error);
 
+// The shadow filter works between its minimum and maximum range, so a minimum above the
+// maximum is refused. When the assignments set only one of the two, the other stays as
+// the scanner holds it: this names the setting whose value must be read first (null when
+// they set neither or both).
+const FilterSetting *rangeLimitLeftToScanner(const QVector<SettingValue> &values);
+
+// False with the reason in *error when the minimum range would end above the maximum;
+// held is the scanner's value of the limit the assignments leave alone (unused when they
+// set both or neither).
+bool checkRangeOrder(const QVector<SettingValue> &values, int held, QString *error);
+
 // The wire value of a setting as the scanner reports it in its read reply.
 int settingFromReply(const FilterSetting &setting, const QString &reply);
 

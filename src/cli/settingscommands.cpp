@@ -109,11 +109,22 @@ int runSet(CliRun &run)
     QString error;
     if (!parseSettingAssignments(run.options().operands, &values, &error))
         return run.usageError(error + QStringLiteral("; nothing was sent"));
+    const FilterSetting *held = rangeLimitLeftToScanner(values);
+    if (!held && !checkRangeOrder(values, 0, &error))
+        return run.usageError(error + QStringLiteral("; nothing was sent"));
     if (!run.connect())
         return ExitDeviceFailure;
 
     DeviceLink &link = run.link();
     QString reply;
+    // One range limit given: it is checked against the other as the scanner holds it,
+    // before any setting goes out.
+    if (held) {
+        if (!link.ask(held->get, &reply, &error))
+            return run.deviceFailure(error);
+        if (!checkRangeOrder(values, settingFromReply(*held, reply), &error))
+            return run.usageError(error + QStringLiteral("; no setting was sent"));
+    }
     for (const SettingValue &v : qAsConst(values)) {
         link.send(v.setting->set, QString::number(v.wire));
         // The scanner does not acknowledge a setting; asking for it afterwards makes sure

@@ -5,107 +5,15 @@
 #include "devicelink.h"
 #include "workerthread.h"
 #include "zoneblock.h"
+#include "zonefilecheck.h"
 #include "zonestore.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSettings>
 
-#include <algorithm>
-
 namespace {
-
-const char *areaName(int area)
-{
-    static const char *const names[] = {"attention", "warning", "alarm"};
-    return names[qBound(0, area, 2)];
-}
-
-// The whole of a file the user named, read once before anything else happens; messages
-// name it as the user did.
-bool readUserFile(const QString &path, const QString &shownName, QByteArray *bytes, QString *error)
-{
-    if (QFileInfo(path).isDir()) {
-        *error = QStringLiteral("%1 is a directory").arg(shownName);
-        return false;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read %1: %2").arg(shownName, file.errorString());
-        return false;
-    }
-    *bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        *error = QStringLiteral("cannot read %1: %2").arg(shownName, file.errorString());
-        return false;
-    }
-    return true;
-}
-
-bool writeFile(const QString &name, const QByteArray &bytes, QString *error)
-{
-    QFile file(name);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(bytes) != bytes.size()) {
-        *error =
-            QStringLiteral("cannot write the working copy %1: %2").arg(name, file.errorString());
-        return false;
-    }
-    return true;
-}
-
-// Whether a zone file (already copied into the working directory as storeName) can go
-// to the scanner as it is: an INI file with zone channels in it, no area over the block's
-// 540 points, no coordinate outside 16 bits. shownName names the user's file.
-bool checkZoneFile(const QString &storeName, const QString &shownName, QString *error)
-{
-    QSettings store(storeName, QSettings::IniFormat);
-    if (store.status() != QSettings::NoError) {
-        *error = QStringLiteral("%1 is not a zone file: it cannot be read as INI").arg(shownName);
-        return false;
-    }
-    // An INI file without a single channel would write 64 empty channels over the
-    // scanner's zones: almost certainly the wrong file.
-    static const QRegularExpression channel(QStringLiteral("^Channel\\d+$"));
-    const QStringList groups = store.childGroups();
-    if (std::none_of(groups.begin(), groups.end(),
-                     [](const QString &g) { return channel.match(g).hasMatch(); })) {
-        *error = QStringLiteral("%1 is not a zone file: it holds no zone channels").arg(shownName);
-        return false;
-    }
-    const UnsendableArea problem = findUnsendableArea(store);
-    if (problem.reason == UnsendableArea::TooManyPoints) {
-        *error = QStringLiteral("%1: channel %2, %3 area has %4 points; the scanner holds at "
-                                "most %5")
-                     .arg(shownName)
-                     .arg(problem.channel)
-                     .arg(QLatin1String(areaName(problem.area)))
-                     .arg(problem.pointCount)
-                     .arg(kMaxZonePoints);
-        return false;
-    }
-    if (problem.reason == UnsendableArea::CoordinateTooLarge) {
-        *error = QStringLiteral("%1: channel %2, %3 area has a coordinate outside -32768 to "
-                                "32767 mm")
-                     .arg(shownName)
-                     .arg(problem.channel)
-                     .arg(QLatin1String(areaName(problem.area)));
-        return false;
-    }
-    return true;
-}
-
-// The 64 blocks a store file makes on the wire: what was sent, or what came back.
-QVector<QByteArray> storeBlocks(const QString &storeName)
-{
-    QSettings store(storeName, QSettings::IniFormat);
-    QVector<QByteArray> blocks;
-    for (int channel = 0; channel < kZoneChannelCount; ++channel)
-        blocks.append(encodeZoneBlock(channel, readStoredChannel(store, channel)));
-    return blocks;
-}
 
 QString channelList(const QVector<int> &channels)
 {
@@ -206,16 +114,18 @@ bool writeAllChannels(CliRun &run, QString *error)
     return true;
 }
 
-// Reads the scanner's zones back and names the channels whose blocks differ from sent.
-int compareWithScanner(CliRun &run, const QVector<QByteArray> &sent, const QString &shownName)
+// Reads the scanner's zones back and names the channels that differ from the file as it
+// was written (not from its encoding, which would hide a value the block cannot carry).
+int compareWithScanner(CliRun &run, const QVector<ZoneChannelRecord> &expected,
+                       const QString &shownName)
 {
     QString error;
     if (!readAllChannels(run, &error))
         return run.deviceFailure(error);
-    const QVector<QByteArray> received = storeBlocks(zoneStoreFileName());
+    QSettings store(zoneStoreFileName(), QSettings::IniFormat);
     QVector<int> differ;
     for (int channel = 0; channel < kZoneChannelCount; ++channel) {
-        if (received.at(channel) != sent.at(channel))
+        if (readStoredChannel(store, channel) != expected.at(channel))
             differ.append(channel);
     }
     if (differ.isEmpty())
@@ -224,21 +134,17 @@ int compareWithScanner(CliRun &run, const QVector<QByteArray> &sent, const QStri
         QStringLiteral("%1 on the scanner differ from %2").arg(channelList(differ), shownName));
 }
 
-// A zone file the user named, copied into the working directory under storeName and
-// checked there. The usage status when it cannot be used (nothing has been sent then).
-int stageZoneFile(CliRun &run, const QString &storeName)
+// The zone file the user named, read and checked before anything else happens: its 64
+// channels in *channels, or the usage status with the file, channel, area and key that
+// are wrong (nothing has been sent then).
+int readUserZoneFile(CliRun &run, QVector<ZoneChannelRecord> *channels)
 {
     const QString shownName = run.options().operands.value(0);
-    QByteArray bytes;
-    QString error;
-    if (!readUserFile(run.userPath(shownName), shownName, &bytes, &error))
-        return run.usageError(error);
-    if (!run.enterWorkDir())
-        return ExitDeviceFailure;
-    if (!writeFile(storeName, bytes, &error))
-        return run.deviceFailure(error);
-    if (!checkZoneFile(storeName, shownName, &error))
-        return run.usageError(error + QStringLiteral("; nothing was sent"));
+    const ZoneFile file = readZoneFile(run.userPath(shownName));
+    if (!file.ok())
+        return run.usageError(describeZoneFileProblem(file.problem, shownName) +
+                              QStringLiteral("; nothing was sent"));
+    *channels = file.channels;
     return ExitSuccess;
 }
 
@@ -272,25 +178,36 @@ int runReadZones(CliRun &run)
 
 int runWriteZones(CliRun &run)
 {
-    // The worker sends from the working store, so the file becomes that store.
-    if (const int status = stageZoneFile(run, zoneStoreFileName()))
+    QVector<ZoneChannelRecord> channels;
+    if (const int status = readUserZoneFile(run, &channels))
         return status;
-    const QVector<QByteArray> sent = storeBlocks(zoneStoreFileName());
+    if (!run.enterWorkDir())
+        return ExitDeviceFailure;
+    // The worker sends from the working store: it gets the checked channels, written the
+    // way the store writes them, so what goes out is what was checked.
+    {
+        QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+        for (int channel = 0; channel < kZoneChannelCount; ++channel)
+            writeStoredChannel(store, channel, channels.at(channel));
+        store.sync();
+        if (store.status() != QSettings::NoError)
+            return run.deviceFailure(
+                QStringLiteral("cannot write the working copy %1").arg(zoneStoreFileName()));
+    }
     if (!run.connect())
         return ExitDeviceFailure;
     QString error;
     if (!writeAllChannels(run, &error))
         return run.deviceFailure(error);
-    return compareWithScanner(run, sent, run.options().operands.value(0));
+    return compareWithScanner(run, channels, run.options().operands.value(0));
 }
 
 int runVerify(CliRun &run)
 {
-    const QString expected = QStringLiteral("expected.ini");
-    if (const int status = stageZoneFile(run, expected))
+    QVector<ZoneChannelRecord> channels;
+    if (const int status = readUserZoneFile(run, &channels))
         return status;
-    const QVector<QByteArray> sent = storeBlocks(expected);
     if (!run.connect())
         return ExitDeviceFailure;
-    return compareWithScanner(run, sent, run.options().operands.value(0));
+    return compareWithScanner(run, channels, run.options().operands.value(0));
 }

@@ -15,7 +15,9 @@
 #include <QSettings>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -120,7 +122,11 @@ QVector<quint16> frameTypes(const SimulatorHost &sim)
 
 } // namespace
 
+// Makes the input files of a row in the test's directory.
+using MakeFiles = std::function<void(const QString &dir)>;
+
 Q_DECLARE_METATYPE(SimOptions)
+Q_DECLARE_METATYPE(MakeFiles)
 
 class TestCli : public QObject
 {
@@ -135,6 +141,10 @@ private slots:
     void refusedBlockNamesItsChannel();
     void unusableInputSendsNothing_data();
     void unusableInputSendsNothing();
+    void zoneFilesAreTakenOnlyAsTheyStand_data();
+    void zoneFilesAreTakenOnlyAsTheyStand();
+    void rangeLimitsKeepTheirOrder_data();
+    void rangeLimitsKeepTheirOrder();
     void deviceFailuresEndWithStatusOne_data();
     void deviceFailuresEndWithStatusOne();
     void setSavesAndReadsBack();
@@ -353,6 +363,148 @@ void TestCli::unusableInputSendsNothing()
     // Not even the connection probe went out.
     QCOMPARE(m_sim->receivedFrames().size(), 0);
     QVERIFY(!QFile::exists(m_dir->filePath("config.ini")));
+}
+
+namespace {
+
+// The sample zone file with one key of one area set to value.
+MakeFiles sampleWith(int channel, int area, const char *key, const QVariant &value)
+{
+    return [=](const QString &dir) {
+        writeZoneFile(dir + "/zones.ini", sampleArea);
+        QSettings file(dir + "/zones.ini", QSettings::IniFormat);
+        if (value.isValid())
+            file.setValue(zoneKey(channel, area, QLatin1String(key)), value);
+        else
+            file.remove(zoneKey(channel, area, QLatin1String(key)));
+    };
+}
+
+} // namespace
+
+// Every value is checked against its field before the first byte goes out: a value the
+// block would wrap or make up, a points text it would shorten, or a file that is not a
+// whole zone set is refused with its place named, rather than sent and then "verified"
+// against its own wrapped encoding.
+void TestCli::zoneFilesAreTakenOnlyAsTheyStand_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<MakeFiles>("make");
+    QTest::addColumn<QString>("message");
+    const QString write = "write-zones";
+    QTest::newRow("regionType 300")
+        << write << "zones.ini" << sampleWith(3, 1, "regionType", 300)
+        << "zones.ini: channel 3, warning area: regionType 300 is outside 0 to 255";
+    QTest::newRow("regionType -1, verified")
+        << "verify"
+        << "zones.ini" << sampleWith(3, 1, "regionType", -1)
+        << "zones.ini: channel 3, warning area: regionType -1 is outside 0 to 255";
+    QTest::newRow("dependScale 70000")
+        << "verify"
+        << "zones.ini" << sampleWith(63, 2, "dependScale", 70000)
+        << "channel 63, alarm area: dependScale 70000 is outside 0 to 65535";
+    QTest::newRow("NUL in a point list")
+        << write << "zones.ini" << sampleWith(5, 0, "Points", QString::fromLatin1("1,\0", 3) + "2,")
+        << "channel 5, attention area: Points holds '\\x002', not a whole number";
+    QTest::newRow("no final comma")
+        << write << "zones.ini" << sampleWith(6, 1, "Points", "100,200,300,400")
+        << "channel 6, warning area: Points '100,200,300,400' is not a list of x,y pairs";
+    QTest::newRow("cut in half") << write << "half.ini" << MakeFiles([](const QString &dir) {
+        writeZoneFile(dir + "/zones.ini", sampleArea);
+        const QByteArray whole = fileBytes(dir + "/zones.ini");
+        writeBytes(dir + "/half.ini", whole.left(whole.size() / 2));
+    }) << "half.ini is not a whole zone file: channel 4 is missing";
+    // Refused before a byte is read: no read of gigabytes, no wait for a writer.
+    QTest::newRow("/dev/zero") << write << "/dev/zero" << MakeFiles([](const QString &) {})
+                               << "/dev/zero: it is not a regular file";
+    QTest::newRow("a FIFO") << write << "fifo.ini" << MakeFiles([](const QString &dir) {
+        QCOMPARE(::mkfifo(qPrintable(dir + "/fifo.ini"), 0600), 0);
+    }) << "fifo.ini: it is not a regular file";
+    QTest::newRow("50 MB")
+        << "verify"
+        << "big.ini" << MakeFiles([](const QString &dir) {
+               writeZoneFile(dir + "/big.ini", sampleArea);
+               QFile big(dir + "/big.ini");
+               QVERIFY(big.resize(50 * 1024 * 1024));
+           })
+        << "big.ini is not a zone file: 52428800 bytes, more than the 4194304 any zone file takes";
+}
+
+void TestCli::zoneFilesAreTakenOnlyAsTheyStand()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, file);
+    QFETCH(MakeFiles, make);
+    QFETCH(QString, message);
+    make(m_dir->path());
+    // The scanner holds what a wrapped write would have left, so a comparison with the
+    // wrapped encoding would pass.
+    m_sim->updateState([](DeviceState &s) {
+        for (int channel = 0; channel < kZoneChannelCount; ++channel)
+            for (int k = 0; k < kAreasPerChannel; ++k)
+                s.zone(channel, k) = simArea(sampleArea(channel, k));
+        s.zone(3, 1).regionType = 44;
+    });
+    QVERIFY(startSim());
+
+    const CliResult r = cli({command, file});
+    QCOMPARE(r.code, 2);
+    QVERIFY2(r.err.startsWith("areascan-cli: ") && r.err.contains(message) &&
+                 r.err.endsWith("; nothing was sent\n"),
+             qPrintable(r.err));
+    QCOMPARE(r.err.count('\n'), 1);
+    QCOMPARE(m_sim->receivedFrames().size(), 0);
+    QVERIFY(!QFile::exists(m_dir->filePath("config.ini")));
+}
+
+// The shadow filter's minimum range may not end above its maximum: checked on the values
+// given, and on the scanner's value of the one not given, before any setting is sent.
+void TestCli::rangeLimitsKeepTheirOrder_data()
+{
+    QTest::addColumn<QStringList>("assignments");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QVector<quint16>>("sent");
+    QTest::newRow("both given") << QStringList{"filter-min-range=30000", "filter-max-range=100"}
+                                << 2
+                                << "filter-min-range=30000 is above filter-max-range=100: the "
+                                   "minimum range must not exceed the maximum; nothing was sent"
+                                << QVector<quint16>{};
+    QTest::newRow("minimum above the scanner's maximum")
+        << QStringList{"filter-min-range=30000"} << 2
+        << "filter-min-range=30000 is above the scanner's filter-max-range 20000: the minimum "
+           "range must not exceed the maximum; no setting was sent"
+        << QVector<quint16>{REQUEST_CONNECT, REQUEST_GET_FILTER_MAX_RANGE};
+    QTest::newRow("maximum below the scanner's minimum")
+        << QStringList{"filter-strength=80", "filter-max-range=99"} << 2
+        << "filter-max-range=99 is below the scanner's filter-min-range 100"
+        << QVector<quint16>{REQUEST_CONNECT, REQUEST_GET_FILTER_MIN_RANGE};
+    QTest::newRow("minimum up to the scanner's maximum")
+        << QStringList{"filter-min-range=20000"} << 0 << QString()
+        << QVector<quint16>{REQUEST_CONNECT,
+                            REQUEST_GET_FILTER_MAX_RANGE,
+                            REQUEST_SET_FILTER_MIN_RANGE,
+                            REQUEST_GET_FILTER_MIN_RANGE,
+                            REQUEST_SAVE_PARAMETERS,
+                            REQUEST_GET_FILTER_MIN_RANGE};
+}
+
+void TestCli::rangeLimitsKeepTheirOrder()
+{
+    QFETCH(QStringList, assignments);
+    QFETCH(int, code);
+    QFETCH(QString, message);
+    QFETCH(QVector<quint16>, sent);
+    QVERIFY(startSim());
+    const CliResult r = cli(QStringList{"set"} + assignments);
+    QCOMPARE(r.code, code);
+    QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    QCOMPARE(frameTypes(*m_sim), sent);
+    if (code != 0) {
+        QCOMPARE(int(m_sim->state().filterMinRange), 100);
+        QCOMPARE(int(m_sim->state().filterMaxRange), 20000);
+    }
 }
 
 void TestCli::deviceFailuresEndWithStatusOne_data()

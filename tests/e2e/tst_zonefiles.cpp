@@ -13,6 +13,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -191,15 +192,118 @@ private slots:
         e.ui->channels->setCurrentIndex(7);
         QVERIFY(e.window.areaRecord(0).points.isEmpty());
         QCOMPARE(int(e.window.areaRecord(1).regionType), 3);
-
-        // An empty file is an empty zone set.
-        writeFile("empty.ini", QByteArray());
-        QTest::ignoreMessage(QtDebugMsg, "true ;wrtie: true ;size: 0 ;write size: 0");
-        e.load("empty.ini");
-        QCOMPARE(bytesOf(zoneStoreFileName()), QByteArray());
-        for (int k = 0; k < 3; ++k)
-            QVERIFY(e.window.areaRecord(k).points.isEmpty());
         QVERIFY(e.boxes.boxes().isEmpty());
+    }
+
+    // Only a file the command-line tool would send is loaded: anything else would reach the
+    // scanner with the next upload and clear or wrap its zones.
+    void aFileTheScannerCouldNotTakeChangesNothing_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("message");
+        const QString notLoaded = "The zone file %1 was not loaded: %2";
+        QTest::newRow("empty") << "empty.ini"
+                               << notLoaded.arg("empty.ini", "it holds no zone channels");
+        QTest::newRow("the product file")
+            << "settings.ini" << notLoaded.arg("settings.ini", "it holds no zone channels");
+        QTest::newRow("20 KB of binary")
+            << "binary.ini" << notLoaded.arg("binary.ini", "it holds no zone channels");
+        QTest::newRow("cut in half")
+            << "half.ini" << notLoaded.arg("half.ini", "channel 4 is missing");
+        QTest::newRow("regionType 300")
+            << "type.ini"
+            << notLoaded.arg("type.ini",
+                             "channel 3, WarningArea, key regionType: 300 is outside 0 to 255");
+        QTest::newRow("no final comma")
+            << "comma.ini"
+            << notLoaded.arg("comma.ini", "channel 6, AlarmArea, key Points is not a list of "
+                                          "x,y pairs each followed by a comma");
+        QTest::newRow("50 MB") << "big.ini"
+                               << "Cannot read the zone file big.ini: it has 52428800 bytes, "
+                                  "more than the 4194304 a zone file may have";
+        QTest::newRow("a FIFO") << "fifo.ini"
+                                << "Cannot read the zone file fifo.ini: it is not a regular file";
+    }
+    void aFileTheScannerCouldNotTakeChangesNothing()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, message);
+        Editor e;
+        e.drawTriangle(3);
+        e.save("good.ini");
+        const QByteArray good = bytesOf("good.ini");
+        auto edited = [](const QString &file, const char *key, const QVariant &value) {
+            QVERIFY(QFile::copy("good.ini", file));
+            QSettings(file, QSettings::IniFormat).setValue(key, value);
+        };
+        writeFile("empty.ini", QByteArray());
+        QByteArray noise(20000, '\0');
+        for (int i = 0; i < noise.size(); ++i)
+            noise[i] = char((i * 7919) >> 3);
+        writeFile("binary.ini", noise);
+        writeFile("half.ini", good.left(good.size() / 2));
+        edited("type.ini", "Channel3/Area1/regionType", 300);
+        edited("comma.ini", "Channel6/Area2/Points", "100,200,300,400");
+        edited("big.ini", "Channel0/Area0/regionType", 1);
+        QVERIFY(QFile("big.ini").resize(50 * 1024 * 1024));
+        QCOMPARE(::mkfifo("fifo.ini", 0600), 0);
+
+        // The editor holds an edit the store has not seen yet; both must stay.
+        e.ui->channels->setCurrentIndex(4);
+        e.drawTriangle(4);
+        const QByteArray store = bytesOf(zoneStoreFileName());
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression(";wrtie: false ;size: \\d+ ;write "
+                                                            "size: 0"));
+        e.load(name);
+        QCOMPARE(e.boxes.count(), 1);
+        QCOMPARE(e.boxes.boxes().first().text, message);
+        QCOMPARE(bytesOf(zoneStoreFileName()), store);
+        QCOMPARE(e.window.editedChannel(), 4);
+        QCOMPARE(e.window.areaRecord(0).points.size(), 3);
+        QCOMPARE(e.ui->channels->currentIndex(), 4);
+    }
+
+    // The tool's own files in the working folder are never overwritten by a zone file.
+    void savingOverTheToolsOwnFilesIsRefused_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("settings.ini") << "settings.ini"
+                                      << "settings.ini";
+        QTest::newRow("config.ini") << "config.ini"
+                                    << "config.ini";
+        QTest::newRow("factorySettings.ini") << "factorySettings.ini"
+                                             << "factorySettings.ini";
+        QTest::newRow("by a longer path") << "sub/../factorySettings.ini"
+                                          << "factorySettings.ini";
+        QTest::newRow("by a link") << "link.ini"
+                                   << "settings.ini";
+        QTest::newRow("by its full path") << "FULL/settings.ini"
+                                          << "settings.ini";
+    }
+    void savingOverTheToolsOwnFilesIsRefused()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, file);
+        Editor e;
+        name.replace("FULL", e.dir.path());
+        writeFile("factorySettings.ini", "[Filter]\nfilterStrenth=35\n");
+        QVERIFY(QDir().mkdir("sub"));
+        QVERIFY(QFile::link("settings.ini", "link.ini"));
+        QVERIFY(QFile::exists("settings.ini"));
+        e.drawTriangle(2);
+        const QByteArray before = bytesOf(file);
+        e.save(name);
+        QCOMPARE(bytesOf(file), before);
+        QCOMPARE(e.boxes.count(), 1);
+        QCOMPARE(e.boxes.boxes().first().text,
+                 QStringLiteral("%1 is one of the tool's own files; a zone file cannot be saved "
+                                "over it")
+                     .arg(name));
+        // Another name in the same folder is saved as before.
+        e.save("zones.ini");
+        QCOMPARE(e.boxes.count(), 1);
+        QVERIFY(QFile::exists("zones.ini"));
     }
 
     void anUnreadableFileChangesNothing_data()

@@ -414,26 +414,39 @@ private slots:
 
     void unsendableStoreIsRefusedBeforeAnythingIsSent_data()
     {
-        QTest::addColumn<QString>("points");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("message");
         QTest::newRow("541 vertices")
-            << pointsText(polygon(3000, 541))
+            << "Points" << pointsText(polygon(3000, 541))
             << "Channel 20, WarningArea has 541 points, more than the 540 a zone can hold; "
                "no zones were uploaded";
-        QTest::newRow("40 m") << "40000,100,"
+        QTest::newRow("40 m") << "Points"
+                              << "40000,100,"
                               << "Channel 20, WarningArea has a coordinate outside -32768 to "
                                  "32767 mm; no zones were uploaded";
+        // Values the block would wrap, shorten or make up.
+        const QString store = "The zone store config.ini cannot be uploaded: channel 20, "
+                              "WarningArea, key %1; no zones were uploaded";
+        QTest::newRow("regionType 300")
+            << "regionType"
+            << "300" << store.arg("regionType: 300 is outside 0 to 255");
+        QTest::newRow("no final comma")
+            << "Points"
+            << "100,200" << store.arg("Points is not a list of x,y pairs each followed by a comma");
     }
     void unsendableStoreIsRefusedBeforeAnythingIsSent()
     {
-        QFETCH(QString, points);
+        QFETCH(QString, key);
+        QFETCH(QString, value);
         QFETCH(QString, message);
         Rig rig;
         QVERIFY(rig.start());
         QVERIFY(rig.connectAndRead());
         {
+            const QByteArray name = key.toLatin1();
             QSettings store(zoneStoreFileName(), QSettings::IniFormat);
-            store.setValue(zoneKey(20, 1, QLatin1String("Points")), points);
+            store.setValue(zoneKey(20, 1, QLatin1String(name)), value);
         }
         QTest::mouseClick(rig.ui->uploadBtn, Qt::LeftButton);
         QVERIFY(rig.boxes.sawText(message));
