@@ -41,13 +41,23 @@ launcher() {
     if command -v ccache >/dev/null 2>&1; then echo "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"; fi
 }
 
-# Sets up the build tree once; options given (-DNAME=VALUE) are applied to it every time.
+# Sets up the build tree once, with the options given (-DNAME=VALUE); an existing tree is
+# configured again only for an option its cache does not hold yet, since every run of CMake
+# has the app's sources compiled anew.
 configure() {
     if [ ! -f "$BUILD_DIR/build.ninja" ]; then
         cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(launcher) "$@"
-    elif (($#)); then
-        cmake -S . -B "$BUILD_DIR" "$@"
+        return
     fi
+    local option name
+    for option in "$@"; do
+        name=${option#-D}
+        name=${name%%=*}
+        if ! grep -qx "$name:[A-Z]*=${option#*=}" "$BUILD_DIR/CMakeCache.txt"; then
+            cmake -S . -B "$BUILD_DIR" "$@"
+            return
+        fi
+    done
 }
 
 build() {
