@@ -5,15 +5,24 @@
 #   ./build.sh test   install what is missing, build, run every test
 #   ./build.sh build  install what is missing and build
 #   ./build.sh sanitize  the tests again, built with AddressSanitizer and UBSan (CI runs it)
+#   ./build.sh package   install what is missing, build, make the Debian package
+#                        build/areascan-studio_<version>_amd64.deb
 set -euo pipefail
 cd "$(dirname "$0")"
 
 BUILD_DIR=${BUILD_DIR:-build}
 PACKAGES=(cmake ninja-build g++ qtbase5-dev libqt5serialport5-dev qttools5-dev qttools5-dev-tools)
+# The package's man pages come from help2man, its PNG icon from rsvg-convert; dpkg-shlibdeps
+# (dpkg-dev, which uses file) finds its dependencies, lintian checks it, desktop-file-validate
+# and appstreamcli check its desktop entry and metainfo.
+PACKAGE_TOOLS=(dpkg-dev file help2man librsvg2-bin lintian desktop-file-utils appstream)
 
+# Installs those of the named packages (default: the build's) that are missing.
 install_missing() {
+    local wanted=("$@")
+    ((${#wanted[@]})) || wanted=("${PACKAGES[@]}")
     local missing=()
-    for pkg in "${PACKAGES[@]}"; do
+    for pkg in "${wanted[@]}"; do
         if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
             missing+=("$pkg")
         fi
@@ -32,11 +41,28 @@ launcher() {
     if command -v ccache >/dev/null 2>&1; then echo "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"; fi
 }
 
+# Sets up the build tree once, with the options given (-DNAME=VALUE); an existing tree is
+# configured again only for an option its cache does not hold yet, since every run of CMake
+# has the app's sources compiled anew.
+configure() {
+    if [ ! -f "$BUILD_DIR/build.ninja" ]; then
+        cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(launcher) "$@"
+        return
+    fi
+    local option name
+    for option in "$@"; do
+        name=${option#-D}
+        name=${name%%=*}
+        if ! grep -qx "$name:[A-Z]*=${option#*=}" "$BUILD_DIR/CMakeCache.txt"; then
+            cmake -S . -B "$BUILD_DIR" "$@"
+            return
+        fi
+    done
+}
+
 build() {
     install_missing
-    if [ ! -f "$BUILD_DIR/build.ninja" ]; then
-        cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(launcher)
-    fi
+    configure
     cmake --build "$BUILD_DIR"
 }
 
@@ -65,6 +91,14 @@ case "${1:-build}" in
     build)
         build
         ;;
+    package)
+        install_missing "${PACKAGES[@]}" "${PACKAGE_TOOLS[@]}"
+        # A tree the tests set up gains the man pages and the icon; nothing else is built anew.
+        configure -DAREASCAN_PACKAGE=ON
+        cmake --build "$BUILD_DIR"
+        rm -f "$BUILD_DIR"/areascan-studio_*.deb
+        (cd "$BUILD_DIR" && cpack -G DEB)
+        ;;
     sanitize)
         install_missing
         if [ ! -f build-asan/build.ninja ]; then
@@ -78,7 +112,7 @@ case "${1:-build}" in
             QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 600
         ;;
     *)
-        echo "usage: $0 run|test|build|sanitize" >&2
+        echo "usage: $0 run|test|build|sanitize|package" >&2
         exit 2
         ;;
 esac

@@ -36,11 +36,13 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("areascan-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(AREASCAN_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Simulated laser area scanner on a pseudo-terminal."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption link(QStringLiteral("link"),
                                   QStringLiteral("Make a symbolic link to the device at <path>."),
                                   QStringLiteral("path"));

@@ -60,6 +60,10 @@ StudioOptions parseStudioOptions(const QStringList &arguments)
         const QString &arg = arguments.at(i);
         if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
             options.help = true;
+        } else if (arg == QLatin1String("--version")) {
+            options.version = true;
+        } else if (arg == QLatin1String("--own-folder")) {
+            options.ownFolder = true;
         } else if (arg == QLatin1String("--connect")) {
             options.connect = true;
         } else if (arg == QLatin1String("--demo")) {
@@ -117,9 +121,17 @@ QString studioHelpText()
         "  --connect     open the selected port at start, as the Open button does\n"
         "  --demo        start the built-in simulated scanner and select its port\n"
         "  --tab PAGE    open this page at start: device, zones or status\n"
+        "  --own-folder  work in the tool's own folder under the user's data directory\n"
+        "                (~/.local/share/areascan-studio, created if missing) instead of\n"
+        "                the current directory; the desktop menu starts the tool so\n"
         "  -h, --help    show this help\n"
+        "  --version     show the version\n"
         "Qt's own options (-style, -stylesheet, -reverse, -geometry, -platform and the\n"
-        "like) are accepted as in every Qt application.\n");
+        "like) are accepted as in every Qt application.\n\n"
+        "The tool reads and writes settings.ini and config.ini in its working directory.\n"
+        "The factory reset reads factorySettings.ini from there or, when it has none,\n"
+        "from areascan-studio/ in the data directories (~/.local/share, /usr/local/share,\n"
+        "/usr/share).\n");
 }
 
 bool displayAvailable(const QStringList &arguments, const QStringList &environment)

@@ -9,6 +9,10 @@ struct StudioOptions
     bool connect = false;
     bool demo = false;
     bool help = false;
+    bool version = false;
+    // Work in the tool's own folder under the user's data directory instead of the current
+    // one: a start from the desktop menu has no meaningful current directory.
+    bool ownFolder = false;
     int tab = -1;  // page shown at start: 0 device, 1 zones, 2 status; -1 the usual
     QString error; // set when the arguments cannot be used
 };

@@ -2,6 +2,7 @@
 // filter page's own controls and the zone page's normal upload.
 #include "mainwindow.h"
 
+#include "appfolders.h"
 #include "ui_mainwindow.h"
 #include "zonestore.h"
 
@@ -11,7 +12,6 @@
 #include <QTimer>
 
 namespace {
-const char *const kFactoryFile = "factorySettings.ini";
 const char *const kZoneKeys[] = {"Points",         "regionType", "dependScale",
                                  "detectableSize", "onDelay",    "offDelay"};
 } // namespace
@@ -19,9 +19,11 @@ const char *const kZoneKeys[] = {"Points",         "regionType", "dependScale",
 void MainWindow::onFactorySettingsBtn()
 {
     // Without the file every filter value would go to 0 and the zones of all 64 channels
-    // would be cleared on the scanner: refuse before anything is sent.
-    QFile file{QString::fromLatin1(kFactoryFile)};
-    if (!file.open(QIODevice::ReadOnly)) {
+    // would be cleared on the scanner: refuse before anything is sent. The working folder's
+    // own file wins over the one the installation ships.
+    const QString factoryPath = factorySettingsPath();
+    QFile file(factoryPath);
+    if (factoryPath.isEmpty() || !file.open(QIODevice::ReadOnly)) {
         QMessageBox::critical(this, tr("提示"),
                               tr("未找到或无法读取出厂设置文件factorySettings.ini，未恢复任何设置"),
                               QMessageBox::Ok);
@@ -33,7 +35,7 @@ void MainWindow::onFactorySettingsBtn()
                              QMessageBox::NoButton) != QMessageBox::Yes)
         return;
 
-    QSettings factory(QLatin1String(kFactoryFile), QSettings::IniFormat);
+    QSettings factory(factoryPath, QSettings::IniFormat);
     if (factory.status() != QSettings::NoError) {
         QMessageBox::critical(this, tr("提示"),
                               tr("未找到或无法读取出厂设置文件factorySettings.ini，未恢复任何设置"),

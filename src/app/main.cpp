@@ -1,3 +1,4 @@
+#include "appfolders.h"
 #include "commandline.h"
 #include "mainwindow.h"
 #include "simulatorhost.h"
@@ -18,6 +19,10 @@ int main(int argc, char *argv[])
         std::fputs(qPrintable(studioHelpText()), stdout);
         return 0;
     }
+    if (options.version) {
+        std::printf("areascan-studio %s\n", AREASCAN_VERSION);
+        return 0;
+    }
     if (!options.error.isEmpty()) {
         std::fprintf(stderr, "areascan-studio: %s\n%s", qPrintable(options.error),
                      qPrintable(studioHelpText()));
@@ -33,8 +38,22 @@ int main(int argc, char *argv[])
         return 1;
     }
 
+    // The name gives the tool's own data folder (~/.local/share/areascan-studio); the
+    // desktop file name lets Wayland shells match the window to its menu entry and icon.
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("AreaScan Studio"));
+    QApplication::setApplicationName(QStringLiteral("areascan-studio"));
+    QApplication::setApplicationVersion(QStringLiteral(AREASCAN_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("areascan-studio"));
+
+    // The window reads and writes its INI files in the working directory, so the folder is
+    // entered before the window is built.
+    if (options.ownFolder) {
+        QString error;
+        if (!enterOwnFolder(&error)) {
+            std::fprintf(stderr, "areascan-studio: %s\n", qPrintable(error));
+            return 1;
+        }
+    }
 
     std::unique_ptr<SimulatorHost> simulator;
     QStringList ports = options.ports;

@@ -1,5 +1,6 @@
 #include "commandline.h"
 
+#include <QFile>
 #include <QtTest>
 
 class TestCommandLine : public QObject
@@ -88,8 +89,49 @@ private slots:
     void helpListsEveryOption()
     {
         const QString help = studioHelpText();
-        for (const char *option : {"--port", "--connect", "--demo", "--tab", "--help"})
+        for (const char *option :
+             {"--port", "--connect", "--demo", "--tab", "--own-folder", "--help", "--version"})
             QVERIFY2(help.contains(QLatin1String(option)), option);
+    }
+
+    void ownFolderAndVersionAreAskedFor()
+    {
+        const QString exe = QStringLiteral("areascan-studio");
+        const StudioOptions terminal = parseStudioOptions({exe, "--demo", "--connect"});
+        QVERIFY(!terminal.ownFolder);
+        QVERIFY(!terminal.version);
+        const StudioOptions menu = parseStudioOptions({exe, "--own-folder", "--demo"});
+        QVERIFY(menu.error.isEmpty());
+        QVERIFY(menu.ownFolder);
+        QVERIFY(menu.demo);
+        QVERIFY(!menu.version);
+        const StudioOptions version = parseStudioOptions({exe, "--version"});
+        QVERIFY(version.error.isEmpty());
+        QVERIFY(version.version);
+        // The folder is the tool's own; it takes no path.
+        QVERIFY(!parseStudioOptions({exe, "--own-folder=/tmp"}).error.isEmpty());
+    }
+
+    // Every command of the desktop entry is one the tool accepts, and each keeps the tool
+    // out of the directory the menu happens to start it in.
+    void desktopEntryCommandsParse()
+    {
+        QFile entry(QStringLiteral(DESKTOP_FILE));
+        QVERIFY(entry.open(QIODevice::ReadOnly | QIODevice::Text));
+        int commands = 0;
+        while (!entry.atEnd()) {
+            const QString line = QString::fromUtf8(entry.readLine()).trimmed();
+            if (!line.startsWith(QLatin1String("Exec=")))
+                continue;
+            ++commands;
+            const QStringList args = line.mid(5).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            QCOMPARE(args.first(), QStringLiteral("areascan-studio"));
+            const StudioOptions options = parseStudioOptions(args);
+            QVERIFY2(options.error.isEmpty(),
+                     qPrintable(line + QLatin1String(": ") + options.error));
+            QVERIFY2(options.ownFolder, qPrintable(line));
+        }
+        QVERIFY(commands >= 1);
     }
 
     void detectsDisplay()

@@ -1,3 +1,4 @@
+#include "datadirs.h"
 #include "lockedpath.h"
 #include "mainwindow.h"
 #include "modalcatcher.h"
@@ -82,19 +83,41 @@ void answerReset(ModalCatcher &boxes, QMessageBox::StandardButton button)
     });
 }
 
-// A connected scanner whose zones were read, with the shipped factory file beside the tool.
+// Where the rig puts the shipped factory file: beside the tool, only where an installation
+// keeps it, or nowhere.
+enum class FactoryFile
+{
+    InWorkingFolder,
+    Installed,
+    None
+};
+
+// A connected scanner whose zones were read, with the shipped factory file where asked.
+// The data directories are empty folders of the test's own, so an installed package's
+// factory file never stands in.
 struct ResetRig
 {
     TempWorkingDir dir;
+    FakeDataDirs data;
     ModalCatcher boxes;
     SimulatorHost sim;
     std::unique_ptr<MainWindow> window;
     Ui::MainWindow *ui = nullptr;
+    QString factoryPath; // the factory file the reset should read
 
-    bool start(const DeviceState &state, bool factoryFile = true)
+    bool start(const DeviceState &state, FactoryFile where = FactoryFile::InWorkingFolder)
     {
-        if (factoryFile && !QFile::copy(QStringLiteral(FACTORY_FILE), "factorySettings.ini"))
-            return false;
+        const QString shipped = QStringLiteral(FACTORY_FILE);
+        if (where == FactoryFile::InWorkingFolder) {
+            factoryPath = dir.filePath(QStringLiteral("factorySettings.ini"));
+            if (!QFile::copy(shipped, factoryPath))
+                return false;
+        } else if (where == FactoryFile::Installed) {
+            factoryPath = FakeDataDirs::install(data.system(), shipped,
+                                                QStringLiteral("factorySettings.ini"));
+            if (factoryPath.isEmpty())
+                return false;
+        }
         SimOptions options;
         options.paced = false;
         sim.setState(state);
@@ -131,6 +154,8 @@ DeviceState atFactoryFilterValues()
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(FactoryFile)
 
 class TestZoneFiles : public QObject
 {
@@ -329,14 +354,22 @@ private slots:
         QVERIFY(e.boxes.boxes().first().text.startsWith("Cannot read the zone file"));
     }
 
+    void factoryResetRestoresFiltersAndZones_data()
+    {
+        QTest::addColumn<FactoryFile>("where");
+        QTest::newRow("file in the working folder") << FactoryFile::InWorkingFolder;
+        // A working folder without one, as an installed tool started anywhere has.
+        QTest::newRow("only the installed file") << FactoryFile::Installed;
+    }
     void factoryResetRestoresFiltersAndZones()
     {
+        QFETCH(FactoryFile, where);
         ResetRig rig;
         DeviceState scanner = atFactoryFilterValues();
         scanner.filterStrength = 20;
-        QVERIFY(rig.start(scanner));
+        QVERIFY(rig.start(scanner, where));
         rig.sim.clearLog();
-        QSettings factory("factorySettings.ini", QSettings::IniFormat);
+        QSettings factory(rig.factoryPath, QSettings::IniFormat);
         factory.setValue("Channel9/Area1/hysteresis", 40); // never copied
         factory.sync();
 
@@ -381,20 +414,20 @@ private slots:
 
     void factoryResetNeedsYesAndItsFile_data()
     {
-        QTest::addColumn<bool>("factoryFile");
+        QTest::addColumn<FactoryFile>("where");
         QTest::addColumn<QString>("message");
-        QTest::newRow("answered No") << true << QString();
-        QTest::newRow("no factory file")
-            << false
+        QTest::newRow("answered No") << FactoryFile::InWorkingFolder << QString();
+        QTest::newRow("no factory file anywhere")
+            << FactoryFile::None
             << "The factory settings file factorySettings.ini is missing or unreadable; nothing "
                "was restored";
     }
     void factoryResetNeedsYesAndItsFile()
     {
-        QFETCH(bool, factoryFile);
+        QFETCH(FactoryFile, where);
         QFETCH(QString, message);
         ResetRig rig;
-        QVERIFY(rig.start(DeviceState(), factoryFile));
+        QVERIFY(rig.start(DeviceState(), where));
         rig.sim.clearLog();
         const QByteArray store = bytesOf(zoneStoreFileName());
         answerReset(rig.boxes, QMessageBox::No);
