@@ -11,6 +11,7 @@
 #include "ui_mainwindow.h"
 #include "workerthread.h"
 #include "zoneblock.h"
+#include "zoneset.h"
 #include "zonestore.h"
 
 #include <QApplication>
@@ -78,6 +79,10 @@ bool run(int points, const SimOptions &options, Figures *out)
     worker.wait();
 
     int stored = 0, written = -1;
+    ZoneSet zones;
+    QObject::connect(
+        &worker, &WorkerThread::sendZoneChannel,
+        [&](int channel, const ZoneChannelRecord &areas) { zones.setChannel(channel, areas); });
     QObject::connect(&worker, &WorkerThread::sendReadCurArea, [&](int) { ++stored; });
     QObject::connect(&worker, &WorkerThread::sendWriteCurArea, [&](int i) { written = i; });
     // As the window does: the next channel is asked for when the previous one is stored.
@@ -97,6 +102,7 @@ bool run(int points, const SimOptions &options, Figures *out)
     out->storeBytes = QFileInfo(zoneStoreFileName()).size();
 
     clock.restart();
+    worker.setZoneWriteBlocks(zones.blocks());
     worker.onRequestType(REQUEST_BEGIN_AREA_WRITE, QString());
     if (!waitUntil([&] { return written == 63; }, 60000)) {
         std::fprintf(stderr, "the full write stopped after channel %d\n", written);

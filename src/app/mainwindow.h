@@ -2,6 +2,7 @@
 
 #include "areasettings.h"
 #include "requesttype.h"
+#include "zoneblock.h"
 
 #include <QMainWindow>
 #include <QPoint>
@@ -205,8 +206,9 @@ private:
     void reloadChannel(int channel);
     QVector<QPoint> storedPointsOf(int area) const;
     void showStateAreas(int channel);
+    void storeScannerChannel(int channel, const ZoneChannelRecord &areas);
     QString areaName(int area) const;
-    bool storeFitsTheScanner();
+    bool storeFitsTheScanner(QVector<QByteArray> *blocks);
     void endZoneWrite();
     void onZoneWriteTimeout();
     // Zones in the store the scanner has not received (unsentzones.cpp).

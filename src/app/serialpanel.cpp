@@ -105,6 +105,8 @@ void MainWindow::openPort()
         connect(this, &MainWindow::sendRequestType, workerThread, &WorkerThread::onRequestType);
         connect(workerThread, &WorkerThread::sendMainRequestResult, this,
                 &MainWindow::onRecvRequestResult);
+        connect(workerThread, &WorkerThread::sendZoneChannel, this,
+                &MainWindow::storeScannerChannel);
         connect(workerThread, &WorkerThread::sendReadCurArea, this, &MainWindow::onReadCurArea);
         connect(workerThread, &WorkerThread::sendWriteCurArea, this, &MainWindow::onWriteCurArea);
         connect(this, &MainWindow::readLidarArea, workerThread, &WorkerThread::onReadArea);

@@ -33,6 +33,14 @@ QPoint sceneToStored(const QPointF &p)
 }
 } // namespace
 
+// A channel as the scanner sent it goes into the store before the window hears of it.
+void MainWindow::storeScannerChannel(int channel, const ZoneChannelRecord &areas)
+{
+    QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+    writeStoredChannel(store, channel, areas);
+    store.sync();
+}
+
 void MainWindow::initConfigFile()
 {
     QSettings store(zoneStoreFileName(), QSettings::IniFormat);

@@ -46,19 +46,23 @@ QString MainWindow::areaName(int area) const
     }
 }
 
-bool MainWindow::storeFitsTheScanner()
+bool MainWindow::storeFitsTheScanner(QVector<QByteArray> *blocks)
 {
     // Every channel is checked as strictly as a zone file from outside: a value the block
     // cannot carry, a broken points text or a missing key would be wrapped, cut or sent
     // as 0 on the wire.
     ZoneFileProblem problem;
+    QVector<ZoneChannelRecord> channels;
     {
         QSettings store(zoneStoreFileName(), QSettings::IniFormat);
-        QVector<ZoneChannelRecord> channels;
         problem = checkZoneStore(store, &channels);
     }
-    if (!problem)
+    if (!problem) {
+        blocks->clear();
+        for (int channel = 0; channel < channels.size(); ++channel)
+            blocks->append(encodeZoneBlock(channel, channels.at(channel)));
         return true;
+    }
     QString text;
     if (problem.kind == ZoneFileProblem::TooManyPoints)
         text = tr("第%1区域组的%2有%3个点，超过540个点，未上传任何区域")
@@ -84,10 +88,14 @@ void MainWindow::onUploadBtn()
         return;
     // A zone the scanner cannot hold would be cut or wrapped on the wire: check every
     // channel before the first byte goes out.
-    if (!storeFitsTheScanner()) {
+    QVector<QByteArray> blocks;
+    if (!storeFitsTheScanner(&blocks)) {
         factoryResetInProgress = false;
         return;
     }
+    // What goes out is what was checked, encoded once for all 64 channels.
+    if (workerThread)
+        workerThread->setZoneWriteBlocks(blocks);
     form->areasMonitoningGroupBox->setEnabled(false);
     form->filterGroupBox->setEnabled(false);
     if (factoryResetInProgress) {

@@ -42,6 +42,12 @@ bool readAllChannels(CliRun &run, QString *error)
     int stored = -1;
     bool arrived = false;
     QObject guard;
+    QObject::connect(worker, &WorkerThread::sendZoneChannel, &guard,
+                     [](int channel, const ZoneChannelRecord &areas) {
+                         QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+                         writeStoredChannel(store, channel, areas);
+                         store.sync();
+                     });
     QObject::connect(worker, &WorkerThread::sendReadCurArea, &guard, [&](int channel) {
         stored = channel;
         arrived = true;
@@ -67,11 +73,15 @@ bool readAllChannels(CliRun &run, QString *error)
 }
 
 // The full write the window's upload starts: the begin request, then every channel of
-// the working store on the previous one's acknowledgement.
-bool writeAllChannels(CliRun &run, QString *error)
+// the channels given, each on the previous one's acknowledgement.
+bool writeAllChannels(CliRun &run, const QVector<ZoneChannelRecord> &channels, QString *error)
 {
     DeviceLink &link = run.link();
     WorkerThread *worker = link.worker();
+    QVector<QByteArray> blocks;
+    for (int channel = 0; channel < channels.size(); ++channel)
+        blocks.append(encodeZoneBlock(channel, channels.at(channel)));
+    worker->setZoneWriteBlocks(blocks);
     int acknowledged = -1;
     int refusedStatus = 0;
     RequestType refusedType = REQUEST_WRITE_AREA;
@@ -183,21 +193,10 @@ int runWriteZones(CliRun &run)
         return status;
     if (!run.enterWorkDir())
         return ExitDeviceFailure;
-    // The worker sends from the working store: it gets the checked channels, written the
-    // way the store writes them, so what goes out is what was checked.
-    {
-        QSettings store(zoneStoreFileName(), QSettings::IniFormat);
-        for (int channel = 0; channel < kZoneChannelCount; ++channel)
-            writeStoredChannel(store, channel, channels.at(channel));
-        store.sync();
-        if (store.status() != QSettings::NoError)
-            return run.deviceFailure(
-                QStringLiteral("cannot write the working copy %1").arg(zoneStoreFileName()));
-    }
     if (!run.connect())
         return ExitDeviceFailure;
     QString error;
-    if (!writeAllChannels(run, &error))
+    if (!writeAllChannels(run, channels, &error))
         return run.deviceFailure(error);
     return compareWithScanner(run, channels, run.options().operands.value(0));
 }

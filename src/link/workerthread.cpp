@@ -7,13 +7,11 @@
 #include "requesttable.h"
 #include "scanframe.h"
 #include "zoneblock.h"
-#include "zonestore.h"
 
 #include <QDebug>
 #include <QFile>
 #include <QPointer>
 #include <QSerialPort>
-#include <QSettings>
 #include <utility>
 
 WorkerThread::WorkerThread(QSerialPort *port)
@@ -89,15 +87,11 @@ void WorkerThread::onReadArea(int index)
 
 void WorkerThread::onWriteAreaData()
 {
-    QByteArray block;
-    {
-        QSettings store(zoneStoreFileName(), QSettings::IniFormat);
-        block = encodeZoneBlock(zoneWriteChannel, readStoredChannel(store, zoneWriteChannel));
-        store.sync();
-    }
+    // A write without blocks for this channel sends nothing rather than made-up zones.
+    const QByteArray block = zoneWriteBlocks.value(zoneWriteChannel);
     qint64 written = -1;
     int length = 0;
-    if (port && port->isOpen()) {
+    if (block.size() == kZoneBlockBytes && port && port->isOpen()) {
         char frame[kFrameBufferSize];
         length = encodeFrame(frame, REQUEST_WRITE_AREA, block.constData(), block.size());
         written = port->write(frame, length);
@@ -247,11 +241,10 @@ void WorkerThread::storeZoneBlock(const char *block, int size)
                        << zone.areas[k].points.size() + zone.cutPoints[k]
                        << "points; kept the first" << kMaxZonePoints;
     }
-    // The store is complete on disk before the window hears of the channel and reads it.
-    QSettings store(zoneStoreFileName(), QSettings::IniFormat);
-    writeStoredChannel(store, zone.channel, zone.areas);
-    store.sync();
-    emit sendReadCurArea(zone.channel);
+    const QPointer<WorkerThread> alive(this);
+    emit sendZoneChannel(zone.channel, zone.areas);
+    if (alive)
+        emit sendReadCurArea(zone.channel);
 }
 
 void WorkerThread::startZoneWrite()

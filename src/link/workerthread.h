@@ -1,6 +1,7 @@
 #pragma once
 
 #include "requesttype.h"
+#include "zoneblock.h"
 
 #include <QByteArray>
 #include <QString>
@@ -32,6 +33,10 @@ public:
     // ignored rather than taken as the start of another.
     void abortZoneWrite();
 
+    // The 64 blocks the next full zone write sends, channel by channel, encoded once by
+    // whoever owns the zones; the link itself holds no zones.
+    void setZoneWriteBlocks(const QVector<QByteArray> &blocks) { zoneWriteBlocks = blocks; }
+
 signals:
     void sendState(uchar erro, uchar output, uchar input);
     void sendMainRequestResult(RequestType type, QString result);
@@ -40,6 +45,8 @@ signals:
     void sendSettingsRequestTypeResult(RequestType type, QString result);
     void sendPointVec(QVector<float> angleVec, QVector<ushort> rangeVec,
                       QVector<ushort> intensityVec);
+    // A zone block arrived: its channel as the scanner sent it, then the notification.
+    void sendZoneChannel(int channel, const ZoneChannelRecord &areas);
     void sendReadCurArea(int index);
     void sendWriteCurArea(int index);
     void writeFirmwareDataProgress(int index, int total);
@@ -91,6 +98,7 @@ private:
     QVector<float> angles;
     QString saveTarget;
     int zoneWriteChannel = 0;
+    QVector<QByteArray> zoneWriteBlocks;
     // Set from the begin request until channel 63 is acknowledged or the write is given
     // up; acknowledgements outside it belong to no write.
     bool zoneWriteRunning = false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMetaType>
 #include <QPoint>
 #include <QVector>
 #include <QtGlobal>
@@ -34,6 +35,7 @@ struct ZoneAreaRecord
 };
 
 using ZoneChannelRecord = std::array<ZoneAreaRecord, kAreasPerChannel>;
+Q_DECLARE_METATYPE(ZoneChannelRecord)
 
 // Writes one area block (kAreaBlockBytes bytes) at out. Coordinates keep their low 16
 // bits; only the first kMaxZonePoints vertices fit, so a longer list is cut there (the

@@ -4,7 +4,6 @@
 #include "testsupport.h"
 #include "workerthread.h"
 #include "zoneblock.h"
-#include "zonestore.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
@@ -90,7 +89,7 @@ private:
     void settle();
     QStringList results() const { return m_results; }
 
-    // The zone transfer reads and writes config.ini in the working directory.
+    // Each test runs in a folder of its own.
     std::unique_ptr<TempWorkingDir> m_dir;
     int m_master = -1;
     int m_slave = -1;
@@ -357,45 +356,47 @@ void TestWorker::zoneBlocksReachTheStore()
     areas[2].hysteresis = 9;
     QByteArray oversized = encodeZoneBlock(7, areas);
     writeLe16(oversized.data() + 1 + kAreaBlockBytes + 7, 600); // area 1 claims 600 points
+    QVector<QPair<int, ZoneChannelRecord>> received;
+    connect(m_worker, &WorkerThread::sendZoneChannel, this,
+            [&](int channel, const ZoneChannelRecord &got) {
+                // The record comes first, so whoever hears of the channel can already use it.
+                QCOMPARE(m_results.size(), received.size());
+                received.append({channel, got});
+            });
     // A cut-short reply still names its channel; the rest reads as zeros.
     feed(reply(REQUEST_READ_AREA, 0, oversized) + reply(REQUEST_READ_AREA, 0, hex("05 01 02")) +
          damaged(reply(REQUEST_READ_AREA, 0, encodeZoneBlock(9, areas))));
     settle();
     QCOMPARE(results(), QStringList({"read area 7", "read area 5"}));
-
-    QSettings store(zoneStoreFileName(), QSettings::IniFormat);
-    QCOMPARE(store.value("Channel7/Area0/Points").toString(), QStringLiteral("-300,1200,0,0,"));
-    QCOMPARE(store.value("Channel7/Area2/dependScale").toInt(), 40000);
-    QCOMPARE(store.value("Channel7/Area2/hysteresis").toInt(), 9);
-    QCOMPARE(readStoredChannel(store, 7)[1].points.size(), kMaxZonePoints);
-    QCOMPARE(readStoredChannel(store, 7)[2], areas[2]);
-    QCOMPARE(store.value("Channel5/Area0/onDelay").toInt(), 1);
-    QCOMPARE(store.value("Channel5/Area0/offDelay").toInt(), 2);
-    QCOMPARE(store.value("Channel5/Area0/Points").toString(), QString());
-    QVERIFY(!store.contains("Channel9/Area0/Points"));
+    QCOMPARE(received.size(), 2);
+    QCOMPARE(received[0].first, 7);
+    QCOMPARE(received[0].second[0], areas[0]);
+    QCOMPARE(received[0].second[1].points.size(), kMaxZonePoints);
+    QCOMPARE(received[0].second[2], areas[2]);
+    QCOMPARE(received[1].first, 5);
+    QCOMPARE(int(received[1].second[0].onDelay), 1);
+    QCOMPARE(int(received[1].second[0].offDelay), 2);
+    QVERIFY(received[1].second[0].points.isEmpty());
 }
 
 void TestWorker::zoneWriteSendsEveryChannelOfTheStore()
 {
-    {
-        QSettings store(zoneStoreFileName(), QSettings::IniFormat);
-        resetZoneStore(store);
-        store.setValue("Channel0/Area0/Points", "1.9,-2.9,");
-        store.setValue("Channel0/Area0/dependScale", 70000);
-        store.setValue("Channel33/Area2/Points", "-300,1200,5,6,");
-        store.setValue("Channel63/Area1/regionType", 7);
-        store.sync();
+    QVector<QByteArray> blocks;
+    for (int channel = 0; channel < kZoneChannelCount; ++channel) {
+        ZoneChannelRecord areas;
+        areas[channel % 3].regionType = quint8(1 + channel % 3);
+        areas[channel % 3].dependScale = quint16(channel * 1000);
+        areas[channel % 3].points = {{channel, -channel}, {-300, 1200}};
+        blocks.append(encodeZoneBlock(channel, areas));
     }
-    auto expectedBlock = [](int channel) {
-        QSettings store(zoneStoreFileName(), QSettings::IniFormat);
-        const QByteArray block = encodeZoneBlock(channel, readStoredChannel(store, channel));
+    m_worker->setZoneWriteBlocks(blocks);
+    auto expectedBlock = [&](int channel) {
         char frame[kFrameBufferSize];
-        const int length = encodeFrame(frame, REQUEST_WRITE_AREA, block.constData(), block.size());
+        const int length = encodeFrame(frame, REQUEST_WRITE_AREA, blocks.at(channel).constData(),
+                                       blocks.at(channel).size());
         return QByteArray(frame, length);
     };
-    const QByteArray first = expectedBlock(0);
-    QCOMPARE(first.size(), 6518);
-    QCOMPARE(readLe16(first.constData() + 8 + 1 + 5), quint16(4464));
+    QCOMPARE(expectedBlock(5).size(), 6518);
 
     for (int round = 0; round < 2; ++round) {
         m_results.clear();
