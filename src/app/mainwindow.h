@@ -207,6 +207,12 @@ private:
     QVector<QPoint> storedPointsOf(int area) const;
     void showStateAreas(int channel);
     void storeScannerChannel(int channel, const ZoneChannelRecord &areas);
+    // The stored areas of a channel, as the scanner would receive them.
+    ZoneChannelRecord storedChannel(int channel) const;
+    // Whether the store holds changes the scanner has not received; the end of a full read
+    // or of a whole upload says it holds them now.
+    bool hasUnsentZones() const;
+    void zonesReachedScanner();
     QString areaName(int area) const;
     bool storeFitsTheScanner(QVector<QByteArray> *blocks);
     void endZoneWrite();

@@ -13,6 +13,16 @@
 #include <QPushButton>
 #include <QSaveFile>
 
+bool MainWindow::hasUnsentZones() const
+{
+    return zonesNotOnScanner;
+}
+
+void MainWindow::zonesReachedScanner()
+{
+    zonesNotOnScanner = false;
+}
+
 // Writes the store to a new zone file in the working folder, named after the moment;
 // its path, or an empty text with the reason in *error.
 QString MainWindow::keepUnsentZonesCopy(QString *error)
@@ -47,7 +57,7 @@ bool MainWindow::uploadUnsentZonesInstead()
     // Edits that only the editor holds count as well.
     if (currentChannel < 64)
         saveChannelToConfig(currentChannel);
-    if (!zonesNotOnScanner)
+    if (!hasUnsentZones())
         return false;
 
     QString error;

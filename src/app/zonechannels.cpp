@@ -41,6 +41,12 @@ void MainWindow::storeScannerChannel(int channel, const ZoneChannelRecord &areas
     store.sync();
 }
 
+ZoneChannelRecord MainWindow::storedChannel(int channel) const
+{
+    QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+    return readStoredChannel(store, channel);
+}
+
 void MainWindow::initConfigFile()
 {
     QSettings store(zoneStoreFileName(), QSettings::IniFormat);
@@ -148,12 +154,13 @@ void MainWindow::reloadChannel(int channel)
 void MainWindow::showStateAreas(int channel)
 {
     stateAreasChannel = channel;
-    QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+    const ZoneChannelRecord areas = storedChannel(channel);
     for (int k = 0; k < 3; ++k) {
-        const int type = store.value(zoneKey(channel, k, QLatin1String("regionType"))).toInt();
-        const QVector<QPointF> points = storedToScene(readStoredPoints(store, channel, k));
+        QVector<QPointF> points;
+        for (const QPoint &p : areas[k].points)
+            points.append(QPointF(p.x() / 10.0, -p.y() / 10.0));
         QGraphicsPathItem *item = stateZoneItems[k];
-        switch (type) {
+        switch (areas[k].regionType) {
         case NoRegion:
             item->setPath(QPainterPath());
             break;
@@ -170,5 +177,4 @@ void MainWindow::showStateAreas(int channel)
             break; // single-value types have no outline; the last one stays
         }
     }
-    store.sync();
 }

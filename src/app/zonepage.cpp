@@ -130,7 +130,7 @@ void MainWindow::onReadCurArea(int index)
         return;
     }
     endFullZoneRead();
-    zonesNotOnScanner = false;
+    zonesReachedScanner();
     emit sendRequestType(REQUEST_READ_AREAS_DONE, QString());
 
     // The store now holds exactly what the scanner sent. The editor's start-up records must
@@ -163,7 +163,7 @@ void MainWindow::onWriteCurArea(int index)
         return;
     }
     const bool factoryReset = factoryResetInProgress;
-    zonesNotOnScanner = false; // every channel acknowledged: the scanner holds the store
+    zonesReachedScanner(); // every channel acknowledged: the scanner holds the store
     endZoneWrite();
     if (factoryReset)
         emit readLidarArea(currentChannel);
