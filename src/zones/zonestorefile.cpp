@@ -13,6 +13,7 @@ bool ZoneStoreFile::reset()
     resetZoneStore(store);
     store.sync();
     m_zones.load(store);
+    m_onScanner = m_zones;
     emit zonesReplaced();
     return store.status() == QSettings::NoError;
 }

@@ -32,15 +32,12 @@ public:
     bool setChannel(int channel, const ZoneChannelRecord &areas);
     bool setZones(const ZoneSet &zones);
 
-    // What the scanner is known to hold: the set after a completed full read or upload.
-    // Until then nothing is known, and every zone counts as not on the scanner.
-    void markOnScanner()
-    {
-        m_onScanner = m_zones;
-        m_scannerKnown = true;
-    }
-    void forgetScanner() { m_scannerKnown = false; }
-    bool hasUnsentChanges() const { return !m_scannerKnown || m_zones != m_onScanner; }
+    // The zones the scanner is known to hold: the set after a completed full read or
+    // upload. Until a scanner has been read that is the start-up set, so zones drawn or
+    // loaded before any connection count as not on the scanner, and an untouched start-up
+    // store does not.
+    void markOnScanner() { m_onScanner = m_zones; }
+    bool hasUnsentChanges() const { return m_zones != m_onScanner; }
 
 signals:
     void channelChanged(int channel);
@@ -50,5 +47,4 @@ private:
     QString m_fileName;
     ZoneSet m_zones;
     ZoneSet m_onScanner;
-    bool m_scannerKnown = false;
 };

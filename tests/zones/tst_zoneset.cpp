@@ -175,10 +175,7 @@ private slots:
         QCOMPARE(replaced.size(), 1);
         QCOMPARE(int(store.zones().area(4, 1).hysteresis), 30);
         QVERIFY(store.zones().area(4, 1).points.isEmpty());
-        QVERIFY(store.hasUnsentChanges()); // nothing is known of a scanner yet
-
-        store.markOnScanner();
-        QVERIFY(!store.hasUnsentChanges());
+        QVERIFY(!store.hasUnsentChanges()); // the start-up store holds nothing to lose
         ZoneChannelRecord areas = store.channel(6);
         areas[0].points = {QPoint(-300, 1200)};
         QVERIFY(store.setChannel(6, areas));
@@ -196,12 +193,16 @@ private slots:
         QCOMPARE(store.zones().area(6, 0).points.value(0), QPoint(7, 8));
         QCOMPARE(replaced.size(), 2);
 
-        // Put back what the scanner holds: nothing is unsent any more.
-        areas[0].points.clear();
+        QVERIFY(store.hasUnsentChanges()); // a zone file's zones are not on the scanner
+        store.markOnScanner();
+        QVERIFY(!store.hasUnsentChanges());
+        // Put back what the scanner held before: unsent again until it is marked.
+        areas[0].points = {QPoint(-300, 1200)};
+        store.setChannel(6, areas);
+        QVERIFY(store.hasUnsentChanges());
+        areas[0].points = {QPoint(7, 8)};
         store.setChannel(6, areas);
         QVERIFY(!store.hasUnsentChanges());
-        store.forgetScanner();
-        QVERIFY(store.hasUnsentChanges());
     }
 
     void storeFileThatCannotBeWrittenSaysSo()
