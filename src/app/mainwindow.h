@@ -8,10 +8,10 @@
 #include <QPoint>
 #include <QPointF>
 #include <QSerialPort>
-#include <QSet>
 #include <QString>
 #include <QVector>
 
+class FilterPanel;
 class PathItem;
 class QGraphicsEllipseItem;
 
@@ -20,8 +20,6 @@ class QGraphicsEllipseItem;
 class QGraphicsItem;
 class QGraphicsItemGroup;
 class QGraphicsPathItem;
-class QLabel;
-class QSlider;
 class QStandardItem;
 class QStandardItemModel;
 class QTimer;
@@ -172,8 +170,6 @@ private:
 
     // Request results.
     void handleFirmwareResult(RequestType type, const QString &value);
-    void takeFilterSnapshot();
-    void onParametersSaved(int status);
 
     // Zone editor: scene, outlines, handles, point table.
     void setupZoneScene();
@@ -228,11 +224,6 @@ private:
 
     // Filter page.
     void setupFilterPage();
-    void restoreFilterSnapshot();
-    bool filterRangeRefused(QSlider *moved, QLabel *label, int minRange, int maxRange);
-    QString filterSettingName(RequestType setType) const;
-    void onSettingRefused(RequestType type, int status);
-    bool showRereadFilterValue(RequestType type, const QString &value);
 
     // Firmware update: every step arms a watchdog that gives the update up when the
     // scanner does not answer in time.
@@ -253,23 +244,7 @@ private:
     QTranslator *translator = nullptr;
     uchar lastInputState = 0x41;
 
-    QString filterStrength;
-    QString filterMinRange;
-    QString filterMaxRange;
-    bool filterEnabled = false;
-    bool averageFilterEnabled = false;
-    bool outputNormallyClosed = false;
-    bool inputNormallyClosed = false;
-    ushort maskIntensity = 0;
-    ushort maskMinAngle = 0;
-    ushort maskMaxAngle = 0;
-    // Filter settings the scanner refused since the last save (their names); the reads
-    // asked for after a refusal; a snapshot that waits for their answers; set while the
-    // window itself moves the controls (scanner values, Cancel), not the user.
-    QStringList refusedFilterSettings;
-    QSet<int> filterRereads;
-    bool snapshotAfterRereads = false;
-    bool applyingFilterValues = false;
+    FilterPanel *filterPanel = nullptr;
 
     bool readingAreas = false;
     int readAreaIndex = 0;
