@@ -16,6 +16,7 @@ class PathItem;
 class QGraphicsEllipseItem;
 
 #include <functional>
+#include <memory>
 
 class QGraphicsItem;
 class QGraphicsItemGroup;
@@ -26,6 +27,7 @@ class QTimer;
 class QTranslator;
 class QTreeWidgetItem;
 class RectangleItem;
+class StatusPanel;
 class WorkerThread;
 struct ZoneFileProblem;
 
@@ -64,7 +66,7 @@ public:
     // How long a zone upload may wait for the next acknowledgement before it gives up.
     void setZoneWriteTimeout(int ms) { zoneWriteTimeoutMs = ms; }
     int editedChannel() const { return currentChannel; }
-    QGraphicsPathItem *stateZoneItem(int area) const { return stateZoneItems[area]; }
+    QGraphicsPathItem *stateZoneItem(int area) const;
 
     // After a channel's records were loaded: rebuild the three outlines, then show the
     // area the user last picked with its handles and table rows.
@@ -202,6 +204,8 @@ private:
     void reloadChannel(int channel);
     QVector<QPoint> storedPointsOf(int area) const;
     void showStateAreas(int channel);
+    // Draws the running-status view's channel again after its stored zones changed.
+    void redrawStateAreas();
     void storeScannerChannel(int channel, const ZoneChannelRecord &areas);
     // The stored areas of a channel, as the scanner would receive them.
     ZoneChannelRecord storedChannel(int channel) const;
@@ -242,14 +246,12 @@ private:
     WorkerThread *workerThread = nullptr;
     QTimer *reconnectTimer = nullptr;
     QTranslator *translator = nullptr;
-    uchar lastInputState = 0x41;
-
     FilterPanel *filterPanel = nullptr;
+    std::unique_ptr<StatusPanel> statusPanel;
 
     bool readingAreas = false;
     int readAreaIndex = 0;
     int deviceCurrentChannel = 0;
-    QVector<QGraphicsPathItem *> stateZoneItems;
     // The live scan over the zone editor, one square per measurement.
     QGraphicsItemGroup *scanPointGroup = nullptr;
 
@@ -282,7 +284,6 @@ private:
     // The store holds changes the scanner has not received: set when edits or a loaded
     // zone file reach it, cleared by a whole full read or a whole upload.
     bool zonesNotOnScanner = false;
-    int stateAreasChannel = 0; // the channel whose zones the running-status view shows
 
     // Serial panel extras: ports the system list does not show, and the guard that
     // ends a full zone read the scanner never finishes.
