@@ -19,7 +19,6 @@ class QGraphicsEllipseItem;
 #include <memory>
 
 class QGraphicsItem;
-class QGraphicsItemGroup;
 class QGraphicsPathItem;
 class QStandardItem;
 class QStandardItemModel;
@@ -27,6 +26,7 @@ class QTimer;
 class QTranslator;
 class QTreeWidgetItem;
 class RectangleItem;
+class ScanPointLayer;
 class StatusPanel;
 class WorkerThread;
 struct ZoneFileProblem;
@@ -252,8 +252,8 @@ private:
     bool readingAreas = false;
     int readAreaIndex = 0;
     int deviceCurrentChannel = 0;
-    // The live scan over the zone editor, one square per measurement.
-    QGraphicsItemGroup *scanPointGroup = nullptr;
+    // The live scan over the zone editor, one square per measurement (the zone scene owns it).
+    ScanPointLayer *zoneScanPoints = nullptr;
 
     // Zone page state.
     qreal handleOffsetX = 0;
