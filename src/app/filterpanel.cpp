@@ -166,8 +166,6 @@ void FilterPanel::showValue(Binding &b, int wire, const QString &labelText)
 
 bool FilterPanel::takeResult(RequestType type, const QString &value)
 {
-    // Controls moved from here show the scanner's values, not the user's moves.
-    const QScopedValueRollback<bool> fromScanner(applyingValues, true);
     if (type == REQUEST_SAVE_PARAMETERS) {
         onParametersSaved(value.toInt());
         return true;
@@ -175,6 +173,8 @@ bool FilterPanel::takeResult(RequestType type, const QString &value)
     Binding *b = bindingOf(type);
     if (!b || b->setting->get != type)
         return false;
+    // Controls moved from here show the scanner's values, not the user's moves.
+    const QScopedValueRollback<bool> fromScanner(applyingValues, true);
     const FilterSetting &s = *b->setting;
     // The answer to a read asked after a refusal puts its control back to the scanner's
     // value without sending it again; the committed value stays what it was.
