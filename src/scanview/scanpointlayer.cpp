@@ -5,6 +5,7 @@
 #include <QBrush>
 #include <QGraphicsRectItem>
 #include <QLineF>
+#include <QPainter>
 #include <QPen>
 #include <QTransform>
 
@@ -30,10 +31,40 @@ qreal pointItemScale(qreal zoom)
 
 ScanPointLayer::ScanPointLayer() = default;
 
+QRectF ScanPointLayer::boundingRect() const
+{
+    const qreal reach = 65535 / 10.0 + 3;
+    return QRectF(-reach, -reach, 2 * reach, 2 * reach);
+}
+
+void ScanPointLayer::paint(QPainter *painter, const QStyleOptionGraphicsItem *option,
+                           QWidget *widget)
+{
+    Q_UNUSED(option)
+    Q_UNUSED(widget)
+    // What the scene would do for each square: its own transform (scale about its origin,
+    // then its place) on top of the layer's, its pen, its brush, its rectangle.
+    const QTransform layer = painter->worldTransform();
+    for (int i = 0; i < inUse; ++i) {
+        const QGraphicsRectItem *square = squares[i];
+        if (!square->isVisible())
+            continue;
+        const QPointF at = square->pos();
+        const qreal scale = square->scale();
+        painter->setWorldTransform(QTransform(scale, 0, 0, scale, at.x(), at.y()) * layer);
+        painter->setPen(square->pen());
+        painter->setBrush(square->brush());
+        painter->drawRect(square->rect());
+    }
+    painter->setWorldTransform(layer);
+}
+
 void ScanPointLayer::useSquares(int count)
 {
     while (squares.size() < count) {
         auto *square = new QGraphicsRectItem(-2, -2, 4, 4);
+        // Drawn by the layer; a square of its own would be drawn twice.
+        square->setFlag(QGraphicsItem::ItemHasNoContents);
         addToGroup(square);
         squares.append(square);
     }
@@ -76,5 +107,7 @@ int ScanPointLayer::showScan(const QVector<float> &angles, const QVector<ushort>
             item->setData(2, intensity);
         }
     }
+    // Squares without contents of their own do not mark the view for a repaint.
+    update();
     return tracked;
 }

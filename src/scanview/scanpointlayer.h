@@ -29,10 +29,19 @@ qreal pointItemScale(qreal zoom);
 // to scan; when the count changes, spare squares are hidden and missing ones added, so a
 // stream whose scans differ in length (a damaged frame drops 90 points) does not rebuild
 // the whole set each time. Squares share one pen and one brush per colour.
+//
+// The squares hold what is drawn (place, scale, colour, visibility); the layer draws
+// them all in one pass, exactly as each would draw itself. Walking hundreds of items
+// through the scene, each with its own painter state, cost more than drawing them.
 class ScanPointLayer : public QGraphicsItemGroup
 {
 public:
     ScanPointLayer();
+
+    // Every place a 16-bit range can reach, with the square around it.
+    QRectF boundingRect() const override;
+    void paint(QPainter *painter, const QStyleOptionGraphicsItem *option,
+               QWidget *widget = nullptr) override;
 
     // Coloured by intensity (the default), or all plain blue.
     void setRenderIntensities(bool render) { renderIntensities = render; }

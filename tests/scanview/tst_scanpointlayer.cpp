@@ -5,6 +5,9 @@
 
 #include <QGraphicsRectItem>
 #include <QGraphicsScene>
+#include <QGraphicsView>
+#include <QImage>
+#include <QPainter>
 #include <QtTest>
 
 namespace {
@@ -15,6 +18,28 @@ QVector<float> halfDegrees(int count, float from)
         angles.append(from + 0.5f * i);
     return angles;
 }
+
+QImage rendered(QGraphicsScene &scene, const QRectF &source)
+{
+    QImage image(300, 300, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    scene.render(&painter, QRectF(image.rect()), source);
+    return image;
+}
+
+// Counts the paint events of a widget.
+class PaintCounter : public QObject
+{
+public:
+    int count = 0;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        count += event->type() == QEvent::Paint;
+        return false;
+    }
+};
 
 int visibleSquares(const ScanPointLayer &layer)
 {
@@ -62,6 +87,63 @@ private slots:
         QCOMPARE(layer->square(0)->data(1).toInt(), 1234);
         QCOMPARE(layer->square(0)->data(2).toInt(), 99);
         QCOMPARE(visibleSquares(*layer), 1);
+    }
+
+    // The layer draws its squares in one pass: the picture must be the one the squares
+    // would draw as items of their own, zoomed in (squares at a third) and out.
+    void drawsWhatItsSquaresWould_data()
+    {
+        QTest::addColumn<qreal>("zoom");
+        QTest::addColumn<QRectF>("source");
+        QTest::newRow("zoomed out") << 0.5 << QRectF(-600, -600, 1200, 1200);
+        QTest::newRow("zoomed in") << 3.0 << QRectF(-50, -100, 100, 100);
+    }
+    void drawsWhatItsSquaresWould()
+    {
+        QFETCH(qreal, zoom);
+        QFETCH(QRectF, source);
+        QGraphicsScene layered, itemised;
+        auto *layer = new ScanPointLayer;
+        layered.addItem(layer);
+        QVector<ushort> ranges, intensities;
+        for (int i = 0; i < 360; ++i) {
+            ranges.append(ushort(i % 7 ? 200 + 15 * i : 0));
+            intensities.append(ushort(12 * i));
+        }
+        layer->setTrackedDirection(60.0f);
+        layer->showScan(halfDegrees(360, 0), ranges, intensities, zoom);
+        for (int i = 0; i < layer->squareCount(); ++i) {
+            const QGraphicsRectItem *square = layer->square(i);
+            auto *own = new QGraphicsRectItem(square->rect());
+            own->setPen(square->pen());
+            own->setBrush(square->brush());
+            own->setScale(square->scale());
+            own->setPos(square->pos());
+            own->setVisible(square->isVisible());
+            itemised.addItem(own);
+        }
+        const QImage expected = rendered(itemised, source);
+        QGraphicsScene empty;
+        QVERIFY(expected != rendered(empty, source)); // the squares are in the picture
+        QCOMPARE(rendered(layered, source), expected);
+    }
+
+    void aScanRepaintsTheView()
+    {
+        QGraphicsScene scene(-500, -500, 1000, 1000);
+        auto *layer = new ScanPointLayer;
+        scene.addItem(layer);
+        QGraphicsView view(&scene);
+        view.resize(200, 200);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        layer->showScan({90}, {1000}, {0}, 1);
+        PaintCounter paints;
+        view.viewport()->installEventFilter(&paints);
+        QTest::qWait(50);
+        paints.count = 0;
+        layer->showScan({90}, {2000}, {0}, 1);
+        QTRY_VERIFY(paints.count > 0);
     }
 
     void theTrackedDirectionPaintsItsPointsRed()
