@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 
 #include "appfolders.h"
+#include "filterpanel.h"
 #include "ui_mainwindow.h"
 #include "zonestore.h"
 
@@ -42,20 +43,10 @@ void MainWindow::onFactorySettingsBtn()
                               QMessageBox::Ok);
         return;
     }
-    filterEnabled = factory.value(QStringLiteral("Filter/filterEnable")).toBool();
-    averageFilterEnabled = factory.value(QStringLiteral("Filter/averageFilter")).toBool();
-    filterStrength = factory.value(QStringLiteral("Filter/filterStrenth")).toString();
-    filterMinRange = factory.value(QStringLiteral("Filter/filterMinRange")).toString();
-    filterMaxRange = factory.value(QStringLiteral("Filter/filterMaxRange")).toString();
-    inputNormallyClosed = factory.value(QStringLiteral("Filter/inputNonc")).toBool();
-    outputNormallyClosed = factory.value(QStringLiteral("Filter/outPutNonc")).toBool();
-    maskIntensity = ushort(factory.value(QStringLiteral("Filter/maskIntensity")).toInt());
-    maskMinAngle = ushort(factory.value(QStringLiteral("Filter/maskMinAngle")).toInt());
-    maskMaxAngle = ushort(factory.value(QStringLiteral("Filter/maskMaxAngle")).toInt());
-
     // The same schedule as the filter page's Cancel: a control already at its factory value
     // does not change and sends nothing.
-    restoreFilterSnapshot();
+    filterPanel->takeFactoryValues(factory);
+    filterPanel->restoreCommitted();
     QTimer::singleShot(700, this,
                        [this]() { emit sendRequestType(REQUEST_SAVE_PARAMETERS, QString()); });
 

@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "statuspanel.h"
 #include "ui_mainwindow.h"
 #include "workerthread.h"
 
@@ -31,8 +32,7 @@ const char *const kManufacturerKey = "ProductInformation/manufacturer";
 const char *const kModelKey = "ProductInformation/deviceModel";
 } // namespace
 
-MainWindow::MainWindow(QWidget *parent)
-    : QMainWindow(parent), tabPages(3, nullptr), tabTitles(3), stateZoneItems(3, nullptr)
+MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), tabPages(3, nullptr), tabTitles(3)
 {
     initStudioResources();
     qRegisterMetaType<RequestType>("RequestType");
@@ -91,6 +91,8 @@ MainWindow::MainWindow(QWidget *parent)
     form->tableView->setModel(pointModel);
     form->tableView->setSelectionBehavior(QAbstractItemView::SelectRows);
 
+    statusPanel =
+        std::make_unique<StatusPanel>(form, [this](int channel) { return storedChannel(channel); });
     setupZoneScene();
 
     setupTabs();

@@ -8,26 +8,26 @@
 #include <QPoint>
 #include <QPointF>
 #include <QSerialPort>
-#include <QSet>
 #include <QString>
 #include <QVector>
 
+class FilterPanel;
 class PathItem;
 class QGraphicsEllipseItem;
 
 #include <functional>
+#include <memory>
 
 class QGraphicsItem;
-class QGraphicsItemGroup;
 class QGraphicsPathItem;
-class QLabel;
-class QSlider;
 class QStandardItem;
 class QStandardItemModel;
 class QTimer;
 class QTranslator;
 class QTreeWidgetItem;
 class RectangleItem;
+class ScanPointLayer;
+class StatusPanel;
 class WorkerThread;
 struct ZoneFileProblem;
 
@@ -66,7 +66,7 @@ public:
     // How long a zone upload may wait for the next acknowledgement before it gives up.
     void setZoneWriteTimeout(int ms) { zoneWriteTimeoutMs = ms; }
     int editedChannel() const { return currentChannel; }
-    QGraphicsPathItem *stateZoneItem(int area) const { return stateZoneItems[area]; }
+    QGraphicsPathItem *stateZoneItem(int area) const;
 
     // After a channel's records were loaded: rebuild the three outlines, then show the
     // area the user last picked with its handles and table rows.
@@ -172,8 +172,6 @@ private:
 
     // Request results.
     void handleFirmwareResult(RequestType type, const QString &value);
-    void takeFilterSnapshot();
-    void onParametersSaved(int status);
 
     // Zone editor: scene, outlines, handles, point table.
     void setupZoneScene();
@@ -206,6 +204,8 @@ private:
     void reloadChannel(int channel);
     QVector<QPoint> storedPointsOf(int area) const;
     void showStateAreas(int channel);
+    // Draws the running-status view's channel again after its stored zones changed.
+    void redrawStateAreas();
     void storeScannerChannel(int channel, const ZoneChannelRecord &areas);
     // The stored areas of a channel, as the scanner would receive them.
     ZoneChannelRecord storedChannel(int channel) const;
@@ -228,11 +228,6 @@ private:
 
     // Filter page.
     void setupFilterPage();
-    void restoreFilterSnapshot();
-    bool filterRangeRefused(QSlider *moved, QLabel *label, int minRange, int maxRange);
-    QString filterSettingName(RequestType setType) const;
-    void onSettingRefused(RequestType type, int status);
-    bool showRereadFilterValue(RequestType type, const QString &value);
 
     // Firmware update: every step arms a watchdog that gives the update up when the
     // scanner does not answer in time.
@@ -251,32 +246,14 @@ private:
     WorkerThread *workerThread = nullptr;
     QTimer *reconnectTimer = nullptr;
     QTranslator *translator = nullptr;
-    uchar lastInputState = 0x41;
-
-    QString filterStrength;
-    QString filterMinRange;
-    QString filterMaxRange;
-    bool filterEnabled = false;
-    bool averageFilterEnabled = false;
-    bool outputNormallyClosed = false;
-    bool inputNormallyClosed = false;
-    ushort maskIntensity = 0;
-    ushort maskMinAngle = 0;
-    ushort maskMaxAngle = 0;
-    // Filter settings the scanner refused since the last save (their names); the reads
-    // asked for after a refusal; a snapshot that waits for their answers; set while the
-    // window itself moves the controls (scanner values, Cancel), not the user.
-    QStringList refusedFilterSettings;
-    QSet<int> filterRereads;
-    bool snapshotAfterRereads = false;
-    bool applyingFilterValues = false;
+    FilterPanel *filterPanel = nullptr;
+    std::unique_ptr<StatusPanel> statusPanel;
 
     bool readingAreas = false;
     int readAreaIndex = 0;
     int deviceCurrentChannel = 0;
-    QVector<QGraphicsPathItem *> stateZoneItems;
-    // The live scan over the zone editor, one square per measurement.
-    QGraphicsItemGroup *scanPointGroup = nullptr;
+    // The live scan over the zone editor, one square per measurement (the zone scene owns it).
+    ScanPointLayer *zoneScanPoints = nullptr;
 
     // Zone page state.
     qreal handleOffsetX = 0;
@@ -307,7 +284,6 @@ private:
     // The store holds changes the scanner has not received: set when edits or a loaded
     // zone file reach it, cleared by a whole full read or a whole upload.
     bool zonesNotOnScanner = false;
-    int stateAreasChannel = 0; // the channel whose zones the running-status view shows
 
     // Serial panel extras: ports the system list does not show, and the guard that
     // ends a full zone read the scanner never finishes.

@@ -1,11 +1,8 @@
 #include "mainwindow.h"
 
-#include "intensitycolor.h"
-#include "pointitems.h"
+#include "scanpointlayer.h"
 #include "ui_mainwindow.h"
 
-#include <QGraphicsItemGroup>
-#include <QGraphicsRectItem>
 #include <QGraphicsScene>
 
 void MainWindow::setupScanPointGroup()
@@ -16,26 +13,13 @@ void MainWindow::setupScanPointGroup()
     scene->setItemIndexMethod(QGraphicsScene::NoIndex);
     // First in the scene: among the items of Z value 0 the points then lie below the
     // vertex handles added later, and above the zone outlines, grid and sectors.
-    scanPointGroup = new QGraphicsItemGroup;
-    scene->addItem(scanPointGroup);
+    zoneScanPoints = new ScanPointLayer;
+    scene->addItem(zoneScanPoints);
 }
 
 void MainWindow::onRecvAndShowPoint(QVector<float> angleVec, QVector<ushort> rangeVec,
                                     QVector<ushort> intensityVec)
 {
-    const qreal scale = pointItemScale(viewZoom(form->areaMonitorGraphicsView->transform()));
-    const QVector<QGraphicsItem *> items = pointItems(scanPointGroup, angleVec.size());
-    for (int i = 0; i < items.size(); ++i) {
-        auto *item = static_cast<QGraphicsRectItem *>(items[i]);
-        // Equal lengths are the worker's promise; a short vector reads as "no echo".
-        const ushort range = rangeVec.value(i);
-        const ushort intensity = intensityVec.value(i);
-        item->setPen(intensityPen(intensity));
-        item->setBrush(intensityBrush(intensity));
-        // setScale() prepares a geometry change even when the scale stays the same.
-        if (item->scale() != scale)
-            item->setScale(scale);
-        item->setVisible(range != 0);
-        item->setPos(scanPointPosition(angleVec[i], range));
-    }
+    zoneScanPoints->showScan(angleVec, rangeVec, intensityVec,
+                             viewZoom(form->areaMonitorGraphicsView->transform()));
 }

@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "filterpanel.h"
 #include "laserscanview.h"
 #include "requesttable.h"
 #include "ui_mainwindow.h"
@@ -124,8 +125,8 @@ void MainWindow::openPort()
                 onZoneWriteTimeout();
             }
         });
-        connect(workerThread, &WorkerThread::sendSettingRefused, this,
-                &MainWindow::onSettingRefused);
+        connect(workerThread, &WorkerThread::sendSettingRefused, filterPanel,
+                &FilterPanel::onSettingRefused);
         workerThread->start(QThread::InheritPriority);
     }
 
@@ -164,9 +165,7 @@ void MainWindow::closePort()
     if (zoneWriteTimer->isActive())
         endZoneWrite();
     // Refusals belong to this link; the next one starts from the scanner's own values.
-    refusedFilterSettings.clear();
-    filterRereads.clear();
-    snapshotAfterRereads = false;
+    filterPanel->forgetRefusals();
     form->openBtn->setText(tr("打开"));
     form->areasMonitoningGroupBox->setEnabled(false);
     form->factorySettingsBtn->setEnabled(false);

@@ -150,31 +150,3 @@ void MainWindow::reloadChannel(int channel)
     loadChannelFromConfig(channel);
     rebuildChannelShapes();
 }
-
-void MainWindow::showStateAreas(int channel)
-{
-    stateAreasChannel = channel;
-    const ZoneChannelRecord areas = storedChannel(channel);
-    for (int k = 0; k < 3; ++k) {
-        QVector<QPointF> points;
-        for (const QPoint &p : areas[k].points)
-            points.append(QPointF(p.x() / 10.0, -p.y() / 10.0));
-        QGraphicsPathItem *item = stateZoneItems[k];
-        switch (areas[k].regionType) {
-        case NoRegion:
-            item->setPath(QPainterPath());
-            break;
-        case PolygonRegion:
-            item->setPath(polygonZonePath(points));
-            break;
-        case ArcRegion:
-            item->setPath(arcZonePath(points));
-            break;
-        case RectangleRegion:
-            item->setPath(buildRectangleZone(points).path);
-            break;
-        default:
-            break; // single-value types have no outline; the last one stays
-        }
-    }
-}

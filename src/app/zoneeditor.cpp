@@ -67,11 +67,6 @@ void MainWindow::setupZoneScene()
         scene->addItem(outline);
         zoneItems.append(outline);
         connect(outline, &PathItem::sendPathId, this, &MainWindow::onRecvPathId);
-
-        // Zone outlines of the channel the scanner's inputs select, drawn in the live view.
-        stateZoneItems[k] = new QGraphicsPathItem;
-        stateZoneItems[k]->setBrush(zoneBrushes[k]);
-        form->stateGraphicsView->scene()->addItem(stateZoneItems[k]);
     }
 
     connect(scene, &QGraphicsScene::focusItemChanged, this, &MainWindow::onFocusItemChanged);

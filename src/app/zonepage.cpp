@@ -117,7 +117,7 @@ void MainWindow::onReadCurArea(int index)
         // answer for another channel must not land in the editor's records).
         if (index == currentChannel)
             reloadChannel(index);
-        showStateAreas(stateAreasChannel);
+        redrawStateAreas();
         return;
     }
     const int taken = readAreaIndex++;
@@ -150,7 +150,7 @@ void MainWindow::onReadCurArea(int index)
     form->treeWidget->setEnabled(true);
     form->factorySettingsBtn->setEnabled(true);
     setEnabled(true);
-    showStateAreas(stateAreasChannel);
+    redrawStateAreas();
 }
 
 void MainWindow::onWriteCurArea(int index)
@@ -167,7 +167,7 @@ void MainWindow::onWriteCurArea(int index)
     endZoneWrite();
     if (factoryReset)
         emit readLidarArea(currentChannel);
-    showStateAreas(stateAreasChannel);
+    redrawStateAreas();
 }
 
 void MainWindow::endZoneWrite()

@@ -113,8 +113,7 @@ void MainWindow::backwardDelete()
         backwardDeleteIndex = 2;
     const int a = backwardDeleteIndex;
     zoneItems[a]->setPath(QPainterPath());
-    if (stateZoneItems[a])
-        stateZoneItems[a]->setPath(QPainterPath());
+    stateZoneItem(a)->setPath(QPainterPath());
     for (RectangleItem *handle : qAsConst(vertexHandles))
         handle->setPos(-handleOffsetX, -handleOffsetY);
     areaSettings[a].points.clear();

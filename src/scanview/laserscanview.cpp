@@ -1,7 +1,6 @@
 #include "laserscanview.h"
 
-#include "intensitycolor.h"
-#include "pointitems.h"
+#include "scanpointlayer.h"
 #include "ui_laserscanview.h"
 
 #include <QCursor>
@@ -10,7 +9,6 @@
 #include <QGraphicsItemGroup>
 #include <QGraphicsLineItem>
 #include <QGraphicsPathItem>
-#include <QGraphicsRectItem>
 #include <QGraphicsScene>
 #include <QIcon>
 #include <QMenu>
@@ -64,8 +62,10 @@ LaserScanView::LaserScanView(QWidget *parent) : QGraphicsView(parent)
     m_trackingLine->hide();
     m_scene->addItem(m_trackingLine);
     buildGrid();
-    m_pointGroup = new QGraphicsItemGroup;
-    m_scene->addItem(m_pointGroup);
+    m_points = new ScanPointLayer;
+    // The tracked point's readout shows what its square holds.
+    m_points->setKeepEchoData(true);
+    m_scene->addItem(m_points);
     gridOrientation = new QGraphicsItemGroup;
 }
 
@@ -143,58 +143,32 @@ void LaserScanView::onRecvAndShowPoint(QVector<float> angleVec, QVector<ushort> 
                                        QVector<ushort> intensityVec)
 {
     const qreal zoom = viewZoom(transform());
-    const QVector<QGraphicsItem *> items = pointItems(m_pointGroup, angleVec.size());
-    const qreal scale = pointItemScale(zoom);
-    static const QPen trackedPen(Qt::red), plainPen(Qt::blue);
-    static const QBrush trackedBrush(Qt::red), plainBrush(Qt::blue);
     m_trackingLine->setPen(QPen(Qt::red, zoom < 1 ? 1 : int(1 / zoom)));
 
     QPointF mouse;
-    float mouseAngle = 0;
+    std::optional<float> mouseAngle;
     if (trackMouse) {
         mouse = mapToScene(lastMousePos);
-        mouseAngle = float(std::atan2(-mouse.y(), mouse.x()) * 180 / 3.14159f);
-        if (mouseAngle >= -180 && mouseAngle < -90)
-            mouseAngle += 360;
+        float angle = float(std::atan2(-mouse.y(), mouse.x()) * 180 / 3.14159f);
+        if (angle >= -180 && angle < -90)
+            angle += 360;
+        mouseAngle = angle;
     }
+    m_points->setTrackedDirection(mouseAngle);
+    const int tracked = m_points->showScan(angleVec, rangeVec, intensityVec, zoom);
+    if (tracked < 0)
+        return;
 
-    for (int i = 0; i < items.size(); ++i) {
-        auto *item = static_cast<QGraphicsRectItem *>(items[i]);
-        const float angle = angleVec[i];
-        // The vectors come in equal lengths; a short one reads as "no echo", never past
-        // its end.
-        const ushort range = rangeVec.value(i);
-        const ushort intensity = intensityVec.value(i);
-        bool tracked = false;
-        if (trackMouse && std::fabs(mouseAngle - angle) <= 0.2f) {
-            tracked = true;
-            const float theta = angle * 3.14159f / 180.0f;
-            const double x = range * std::cos(theta) / 1000.0;
-            const double y = range * std::sin(theta) / 1000.0;
-            form->trackedPointPositionLabel->setText(
-                QStringLiteral("(%1, %2)").arg(x, 0, 'f', 3).arg(y, 0, 'f', 3));
-            form->trackedPointDistanceLabel->setText(QString::number(std::hypot(x, y), 'f', 3));
-            form->trackedPointIntensityLabel->setText(QString::number(intensity));
-            m_trackingLine->setLine(0, 0, mouse.x(), mouse.y());
-        }
-        if (tracked) {
-            item->setPen(trackedPen);
-            item->setBrush(trackedBrush);
-        } else if (renderIntensities) {
-            item->setPen(intensityPen(intensity));
-            item->setBrush(intensityBrush(intensity));
-        } else {
-            item->setPen(plainPen);
-            item->setBrush(plainBrush);
-        }
-        // setScale() prepares a geometry change even when the scale stays the same.
-        if (item->scale() != scale)
-            item->setScale(scale);
-        item->setVisible(range != 0);
-        item->setPos(scanPointPosition(angle, range));
-        item->setData(1, range);
-        item->setData(2, intensity);
-    }
+    // Of the points within the cursor's direction, the last one is read out.
+    const float theta = angleVec[tracked] * 3.14159f / 180.0f;
+    const ushort range = rangeVec.value(tracked);
+    const double x = range * std::cos(theta) / 1000.0;
+    const double y = range * std::sin(theta) / 1000.0;
+    form->trackedPointPositionLabel->setText(
+        QStringLiteral("(%1, %2)").arg(x, 0, 'f', 3).arg(y, 0, 'f', 3));
+    form->trackedPointDistanceLabel->setText(QString::number(std::hypot(x, y), 'f', 3));
+    form->trackedPointIntensityLabel->setText(QString::number(intensityVec.value(tracked)));
+    m_trackingLine->setLine(0, 0, mouse.x(), mouse.y());
 }
 
 void LaserScanView::setLockGrid(bool locked)
@@ -216,7 +190,7 @@ void LaserScanView::setTrackMouse(bool track)
 
 void LaserScanView::setRenderIntensities(bool render)
 {
-    renderIntensities = render;
+    m_points->setRenderIntensities(render);
 }
 
 void LaserScanView::resetView()

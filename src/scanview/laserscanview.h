@@ -9,6 +9,7 @@ class QGraphicsItemGroup;
 class QGraphicsLineItem;
 class QGraphicsPathItem;
 class QGraphicsScene;
+class ScanPointLayer;
 
 namespace Ui {
 class LaserScanView;
@@ -26,7 +27,7 @@ public:
 
     QGraphicsScene *scanScene() const { return m_scene; }
     Ui::LaserScanView *panel() const { return form; }
-    QGraphicsItemGroup *pointGroup() const { return m_pointGroup; }
+    ScanPointLayer *pointGroup() const { return m_points; }
     QGraphicsPathItem *gridItem() const { return m_gridItem; }
     QGraphicsLineItem *trackingLine() const { return m_trackingLine; }
 
@@ -57,8 +58,7 @@ private:
     bool panning = false;
     bool lockGrid = true;
     bool trackMouse = false;
-    bool renderIntensities = true;
-    QGraphicsItemGroup *m_pointGroup = nullptr;
+    ScanPointLayer *m_points = nullptr;
     QGraphicsPathItem *m_gridItem = nullptr;
     QGraphicsEllipseItem *m_fieldOfView = nullptr;
     // Kept out of the scene: the view is never rotated, so nothing hangs in it yet.

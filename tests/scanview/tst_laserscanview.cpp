@@ -1,6 +1,6 @@
 #include "intensitycolor.h"
 #include "laserscanview.h"
-#include "pointitems.h"
+#include "scanpointlayer.h"
 #include "ui_laserscanview.h"
 
 #include <QApplication>

@@ -5,11 +5,14 @@
 #include <QJsonValue>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <QVector>
 
-// The ten settings of the window's filter group under names a script can use. Values
-// travel as the window sends them: flags as 0 or 1, numbers in decimal, the two mask
-// angles in half degrees (the user writes degrees).
+// The ten settings of the filter group, shared by the window's filter page and the
+// command-line tool: the requests that read and set each, its name for a script, its key
+// in the factory file, and its range. Values travel as the window sends them: flags as 0
+// or 1, numbers in decimal, the two mask angles in half degrees (the user writes degrees,
+// in steps of 0.5).
 struct FilterSetting
 {
     enum Kind
@@ -18,15 +21,28 @@ struct FilterSetting
         Number,
         HalfDegrees,
     };
+    // How the window keeps the value Cancel restores: flags as 0 or 1, the shadow filter's
+    // three numbers as the text the scanner or the factory file gave (an empty one restores
+    // as 0), the mask values as unsigned 16-bit numbers.
+    enum Kept
+    {
+        KeptAsFlag,
+        KeptAsText,
+        KeptAs16Bits,
+    };
     const char *name;
     RequestType set;
     RequestType get;
     Kind kind;
-    int maximum; // largest wire value; the smallest is 0
+    int maximum;            // largest wire value; the smallest is 0
+    const char *factoryKey; // in factorySettings.ini
+    Kept kept;
 };
 
 const QVector<FilterSetting> &filterSettings();
 const FilterSetting *findFilterSetting(const QString &name);
+// The setting a set or read request belongs to; null for any other request.
+const FilterSetting *filterSettingOf(RequestType request);
 
 struct SettingValue
 {
@@ -54,6 +70,18 @@ bool checkRangeOrder(const QVector<SettingValue> &values, int held, QString *err
 // The wire value of a setting as the scanner reports it in its read reply.
 int settingFromReply(const FilterSetting &setting, const QString &reply);
 
-// How a wire value is shown: "on"/"off", the number, or degrees with one decimal.
+// How a wire value is shown: "on"/"off", the number, or degrees with one decimal (the
+// window's value labels show the same texts).
 QString settingText(const FilterSetting &setting, int wire);
 QJsonValue settingJson(const FilterSetting &setting, int wire);
+
+// What a set request carries for a control's value: a check box state other than 0 is 1.
+QString settingRequestText(const FilterSetting &setting, int value);
+
+// The committed value the window keeps for Cancel, as a text (see FilterSetting::Kept):
+// from a read reply, from the factory file's value, or from a control's wire value.
+QString committedFromReply(const FilterSetting &setting, const QString &reply);
+QString committedFromFactory(const FilterSetting &setting, const QVariant &value);
+QString committedFromWire(const FilterSetting &setting, int wire);
+// The wire value a committed text puts the control back to.
+int committedWire(const FilterSetting &setting, const QString &committed);

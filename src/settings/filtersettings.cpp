@@ -6,25 +6,29 @@
 
 const QVector<FilterSetting> &filterSettings()
 {
+    // The order is the command-line tool's (info lists them so); the factory keys are
+    // spelled as the factory file has them.
     static const QVector<FilterSetting> settings = {
         {"filter-enable", REQUEST_SET_FILTER_ENABLE, REQUEST_GET_FILTER_ENABLE, FilterSetting::Flag,
-         1},
+         1, "Filter/filterEnable", FilterSetting::KeptAsFlag},
         {"filter-strength", REQUEST_SET_FILTER_STRENGTH, REQUEST_GET_FILTER_STRENGTH,
-         FilterSetting::Number, 100},
+         FilterSetting::Number, 100, "Filter/filterStrenth", FilterSetting::KeptAsText},
         {"filter-min-range", REQUEST_SET_FILTER_MIN_RANGE, REQUEST_GET_FILTER_MIN_RANGE,
-         FilterSetting::Number, 65535},
+         FilterSetting::Number, 65535, "Filter/filterMinRange", FilterSetting::KeptAsText},
         {"filter-max-range", REQUEST_SET_FILTER_MAX_RANGE, REQUEST_GET_FILTER_MAX_RANGE,
-         FilterSetting::Number, 65535},
+         FilterSetting::Number, 65535, "Filter/filterMaxRange", FilterSetting::KeptAsText},
         {"average-filter", REQUEST_SET_AVERAGE_FILTER, REQUEST_GET_AVERAGE_FILTER,
-         FilterSetting::Flag, 1},
-        {"input-nc", REQUEST_SET_INPUT_NONC, REQUEST_GET_INPUT_NONC, FilterSetting::Flag, 1},
-        {"output-nc", REQUEST_SET_OUTPUT_NONC, REQUEST_GET_OUTPUT_NONC, FilterSetting::Flag, 1},
+         FilterSetting::Flag, 1, "Filter/averageFilter", FilterSetting::KeptAsFlag},
+        {"input-nc", REQUEST_SET_INPUT_NONC, REQUEST_GET_INPUT_NONC, FilterSetting::Flag, 1,
+         "Filter/inputNonc", FilterSetting::KeptAsFlag},
+        {"output-nc", REQUEST_SET_OUTPUT_NONC, REQUEST_GET_OUTPUT_NONC, FilterSetting::Flag, 1,
+         "Filter/outPutNonc", FilterSetting::KeptAsFlag},
         {"mask-intensity", REQUEST_SET_MASK_INTENSITY, REQUEST_GET_MASK_INTENSITY,
-         FilterSetting::Number, 4095},
+         FilterSetting::Number, 4095, "Filter/maskIntensity", FilterSetting::KeptAs16Bits},
         {"mask-min-angle", REQUEST_SET_MASK_MIN_ANGLE, REQUEST_GET_MASK_MIN_ANGLE,
-         FilterSetting::HalfDegrees, 539},
+         FilterSetting::HalfDegrees, 539, "Filter/maskMinAngle", FilterSetting::KeptAs16Bits},
         {"mask-max-angle", REQUEST_SET_MASK_MAX_ANGLE, REQUEST_GET_MASK_MAX_ANGLE,
-         FilterSetting::HalfDegrees, 539},
+         FilterSetting::HalfDegrees, 539, "Filter/maskMaxAngle", FilterSetting::KeptAs16Bits},
     };
     return settings;
 }
@@ -33,6 +37,15 @@ const FilterSetting *findFilterSetting(const QString &name)
 {
     for (const FilterSetting &s : filterSettings()) {
         if (name == QLatin1String(s.name))
+            return &s;
+    }
+    return nullptr;
+}
+
+const FilterSetting *filterSettingOf(RequestType request)
+{
+    for (const FilterSetting &s : filterSettings()) {
+        if (request == s.set || request == s.get)
             return &s;
     }
     return nullptr;
@@ -222,4 +235,45 @@ QJsonValue settingJson(const FilterSetting &setting, int wire)
         return wire * 0.5;
     }
     return QJsonValue();
+}
+
+QString settingRequestText(const FilterSetting &setting, int value)
+{
+    if (setting.kind == FilterSetting::Flag)
+        value = value != 0 ? 1 : 0;
+    return QString::number(value);
+}
+
+QString committedFromReply(const FilterSetting &setting, const QString &reply)
+{
+    if (setting.kept == FilterSetting::KeptAsText)
+        return reply;
+    return committedFromWire(setting, reply.toInt());
+}
+
+QString committedFromFactory(const FilterSetting &setting, const QVariant &value)
+{
+    // A key the file lacks reads as false, an empty text or 0.
+    switch (setting.kept) {
+    case FilterSetting::KeptAsFlag:
+        return committedFromWire(setting, value.toBool());
+    case FilterSetting::KeptAsText:
+        return value.toString();
+    case FilterSetting::KeptAs16Bits:
+        return committedFromWire(setting, value.toInt());
+    }
+    return QString();
+}
+
+QString committedFromWire(const FilterSetting &setting, int wire)
+{
+    if (setting.kept == FilterSetting::KeptAs16Bits)
+        wire = ushort(wire);
+    return settingRequestText(setting, wire);
+}
+
+int committedWire(const FilterSetting &setting, const QString &committed)
+{
+    const int n = committed.toInt();
+    return setting.kind == FilterSetting::Flag ? (n != 0 ? 1 : 0) : n;
 }

@@ -1,0 +1,107 @@
+#include "statuspanel.h"
+
+#include "areasettings.h"
+#include "laserscanview.h"
+#include "ui_mainwindow.h"
+#include "zonegeometry.h"
+
+#include <QGraphicsPathItem>
+#include <QGraphicsScene>
+#include <QLabel>
+
+#include <utility>
+
+using namespace ZoneGeometry;
+
+namespace {
+const QString kActive = QStringLiteral("background-color:rgb(0, 153, 115);color:white");
+const QString kInactive = QStringLiteral("background-color:gray; color:white");
+
+// Status messages arrive with every scan frame, 150 times a second; a style sheet is
+// costly to apply, so an indicator is restyled only when its state changes.
+void showIndicator(QLabel *label, bool active)
+{
+    const QString &sheet = active ? kActive : kInactive;
+    if (label->styleSheet() != sheet)
+        label->setStyleSheet(sheet);
+}
+} // namespace
+
+StatusPanel::StatusPanel(Ui::MainWindow *f, StoredZones storedZones)
+    : storedZones(std::move(storedZones)), channelLabel(f->curAreaIndexLabel)
+{
+    const QBrush fills[3] = {QBrush(Qt::yellow), QBrush(QColor(255, 128, 0)), QBrush(Qt::red)};
+    for (const QBrush &fill : fills) {
+        auto *zone = new QGraphicsPathItem;
+        zone->setBrush(fill);
+        f->stateGraphicsView->scene()->addItem(zone);
+        zones.append(zone);
+    }
+    outputs = {
+        {0x02, f->stateOutOne, f->stateOutOne_2, 0},
+        {0x04, f->stateOutTwo, f->stateOutTwo_2, 1},
+        {0x08, f->stateOutThree, f->stateOutThree_2, 2},
+        {0x01, f->stateOutFour, f->stateOutFour_2, -1},
+    };
+    inputs = {f->stateInOne,   f->stateInOne_2,   f->stateInTwo,  f->stateInTwo_2,
+              f->stateInThree, f->stateInThree_2, f->stateInFour, f->stateInFour_2,
+              f->stateInFive,  f->stateInFive_2,  f->stateInSix,  f->stateInSix_2};
+}
+
+void StatusPanel::showState(uchar output, uchar input)
+{
+    for (const Output &o : qAsConst(outputs)) {
+        const bool set = (output & o.mask) != 0;
+        if (o.zone >= 0)
+            zones[o.zone]->setOpacity(set ? 0.4 : 0.2);
+        showIndicator(o.status, set);
+        showIndicator(o.zonePage, set);
+    }
+
+    if (input != lastInput) {
+        lastInput = input;
+        showChannel(input);
+    }
+
+    for (int bit = 0; bit < 6; ++bit) {
+        const bool set = (input & (1 << bit)) != 0;
+        showIndicator(inputs[2 * bit], set);
+        showIndicator(inputs[2 * bit + 1], set);
+    }
+    channelLabel->setText(QStringLiteral("%1").arg(input));
+}
+
+void StatusPanel::showChannel(int shown)
+{
+    channel = shown;
+    const ZoneChannelRecord areas = storedZones(shown);
+    for (int k = 0; k < 3; ++k) {
+        QPainterPath outline;
+        if (areaOutline(areas[k], &outline))
+            zones[k]->setPath(outline);
+    }
+}
+
+bool StatusPanel::areaOutline(const ZoneAreaRecord &area, QPainterPath *outline)
+{
+    QVector<QPointF> points;
+    points.reserve(area.points.size());
+    for (const QPoint &p : area.points)
+        points.append(QPointF(p.x() / 10.0, -p.y() / 10.0));
+    switch (area.regionType) {
+    case NoRegion:
+        *outline = QPainterPath();
+        return true;
+    case PolygonRegion:
+        *outline = polygonZonePath(points);
+        return true;
+    case ArcRegion:
+        *outline = arcZonePath(points);
+        return true;
+    case RectangleRegion:
+        *outline = buildRectangleZone(points).path;
+        return true;
+    default:
+        return false; // single-value types have no outline
+    }
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "zoneblock.h"
+
+#include <QVector>
+
+#include <functional>
+
+class QGraphicsPathItem;
+class QLabel;
+class QPainterPath;
+
+namespace Ui {
+class MainWindow;
+}
+
+// The running-status page's state: the indicators of the scanner's inputs and outputs (on
+// that page and, as a copy, on the zone page), the channel the inputs select, and the
+// outlines of that channel's three zones in the live scan view, lit while their output is.
+class StatusPanel
+{
+public:
+    // The stored areas of a channel, as the window holds them.
+    using StoredZones = std::function<ZoneChannelRecord(int channel)>;
+
+    // Adds the three outlines (attention, warning, alarm) to the scan view's scene.
+    StatusPanel(Ui::MainWindow *form, StoredZones storedZones);
+
+    // One status message: the outputs light their indicators and zones, the inputs theirs;
+    // a changed input byte selects the channel whose zones are drawn.
+    void showState(uchar output, uchar input);
+    // Draws the stored zones of a channel, and keeps to it until the inputs choose another.
+    void showChannel(int channel);
+    // Draws the shown channel again, after its stored zones changed.
+    void redraw() { showChannel(channel); }
+    int shownChannel() const { return channel; }
+    QGraphicsPathItem *zoneItem(int area) const { return zones.at(area); }
+
+    // The outline of a stored area in scene units (10 mm, y down). False for the types
+    // that have no outline of their own: the outline drawn before stays.
+    static bool areaOutline(const ZoneAreaRecord &area, QPainterPath *outline);
+
+private:
+    struct Output
+    {
+        uchar mask;
+        QLabel *status;
+        QLabel *zonePage;
+        int zone; // the zone it lights, -1 for none
+    };
+
+    StoredZones storedZones;
+    QVector<QGraphicsPathItem *> zones;
+    QVector<Output> outputs;
+    QVector<QLabel *> inputs; // input n at 2n (status page) and 2n + 1 (zone page)
+    QLabel *channelLabel;
+    // Outside the input bytes (0 to 63), so the first status message always counts as a
+    // change.
+    uchar lastInput = 0x41;
+    int channel = 0;
+};
