@@ -2,6 +2,7 @@
 
 #include "ui_mainwindow.h"
 #include "workerthread.h"
+#include "zonestorefile.h"
 
 #include <QApplication>
 #include <QBrush>
@@ -51,6 +52,7 @@ MainWindow::MainWindow(QWidget *parent)
     handleOffsetX = 5.0;
     handleOffsetY = 5.0;
     loadProductInformation();
+    zoneStore = new ZoneStoreFile(zoneStoreFileName(), this);
     initConfigFile();
 
     setupSerialPort();

@@ -29,6 +29,7 @@ class QTranslator;
 class QTreeWidgetItem;
 class RectangleItem;
 class WorkerThread;
+class ZoneStoreFile;
 struct ZoneFileProblem;
 
 namespace Ui {
@@ -67,6 +68,8 @@ public:
     void setZoneWriteTimeout(int ms) { zoneWriteTimeoutMs = ms; }
     int editedChannel() const { return currentChannel; }
     QGraphicsPathItem *stateZoneItem(int area) const { return stateZoneItems[area]; }
+    // The zones of this run and their copy in config.ini.
+    ZoneStoreFile *zoneStoreFile() const { return zoneStore; }
 
     // After a channel's records were loaded: rebuild the three outlines, then show the
     // area the user last picked with its handles and table rows.
@@ -304,9 +307,7 @@ private:
     QVector<PathItem *> zoneItems;
     QGraphicsPathItem *gridItem = nullptr;
     QGraphicsEllipseItem *fieldOfViewItem = nullptr;
-    // The store holds changes the scanner has not received: set when edits or a loaded
-    // zone file reach it, cleared by a whole full read or a whole upload.
-    bool zonesNotOnScanner = false;
+    ZoneStoreFile *zoneStore = nullptr;
     int stateAreasChannel = 0; // the channel whose zones the running-status view shows
 
     // Serial panel extras: ports the system list does not show, and the guard that

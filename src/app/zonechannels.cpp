@@ -1,16 +1,15 @@
-// The zone store as the window sees it: config.ini reset at start, the edited channel
-// written and read back, and stored zones drawn in the running-status view.
+// The zone store as the window sees it: the set reset at start, the edited channel
+// written into it and read back, and stored zones drawn in the running-status view.
 #include "mainwindow.h"
 
 #include "pathitem.h"
 #include "pointstext.h"
 #include "ui_mainwindow.h"
 #include "zonegeometry.h"
-#include "zonestore.h"
+#include "zonestorefile.h"
 
 #include <QGraphicsPathItem>
 #include <QMessageBox>
-#include <QSettings>
 
 #include <algorithm>
 #include <cmath>
@@ -18,14 +17,6 @@
 using namespace ZoneGeometry;
 
 namespace {
-
-// Stored millimetres (device frame, y forward) as scene units (10 mm, y down).
-QVector<QPointF> storedToScene(QVector<QPointF> points)
-{
-    for (QPointF &p : points)
-        p = QPointF(p.x() / 10, -p.y() / 10);
-    return points;
-}
 
 QPoint sceneToStored(const QPointF &p)
 {
@@ -36,22 +27,25 @@ QPoint sceneToStored(const QPointF &p)
 // A channel as the scanner sent it goes into the store before the window hears of it.
 void MainWindow::storeScannerChannel(int channel, const ZoneChannelRecord &areas)
 {
-    QSettings store(zoneStoreFileName(), QSettings::IniFormat);
-    writeStoredChannel(store, channel, areas);
-    store.sync();
+    zoneStore->setScannerChannel(channel, areas);
 }
 
 ZoneChannelRecord MainWindow::storedChannel(int channel) const
 {
-    QSettings store(zoneStoreFileName(), QSettings::IniFormat);
-    return readStoredChannel(store, channel);
+    // The scanner's inputs can select a channel beyond the store's: it holds no zones.
+    if (channel < 0 || channel >= kZoneChannelCount)
+        return ZoneChannelRecord();
+    ZoneChannelRecord areas = zoneStore->channel(channel);
+    // As the block carries them: coordinates keep their low 16 bits.
+    for (ZoneAreaRecord &a : areas)
+        for (QPoint &p : a.points)
+            p = QPoint(qint16(p.x()), qint16(p.y()));
+    return areas;
 }
 
 void MainWindow::initConfigFile()
 {
-    QSettings store(zoneStoreFileName(), QSettings::IniFormat);
-    resetZoneStore(store);
-    store.sync();
+    zoneStore->reset();
 }
 
 QVector<QPoint> MainWindow::storedPointsOf(int area) const
@@ -91,13 +85,13 @@ bool MainWindow::saveChannelToConfig(int channel)
 {
     if (std::all_of(areaEdits.cbegin(), areaEdits.cend(), [](int edits) { return edits == 0; }))
         return true;
-    QSettings store(zoneStoreFileName(), QSettings::IniFormat);
-    const ZoneChannelRecord before = readStoredChannel(store, channel);
+    ZoneChannelRecord areas;
+    ZoneStoreFile::ChannelKeys keys = {};
     for (int k = 0; k < 3; ++k) {
         if (!areaEdits[k])
             continue;
         const AreaSettings &a = areaSettings[k];
-        ZoneAreaRecord record;
+        ZoneAreaRecord &record = areas[size_t(k)];
         record.onDelay = a.onDelay;
         record.offDelay = a.offDelay;
         record.hysteresis = a.hysteresis;
@@ -106,14 +100,12 @@ bool MainWindow::saveChannelToConfig(int channel)
         record.dependScale = a.dependScale;
         if (areaEdits[k] & ShapeEdited) {
             record.points = storedPointsOf(k);
-            writeStoredArea(store, channel, k, record);
+            keys[size_t(k)] = ZoneStoreFile::AllKeys;
         } else {
-            writeStoredParameters(store, channel, k, record);
+            keys[size_t(k)] = ZoneStoreFile::NumberKeys;
         }
     }
-    store.sync();
-    if (store.status() == QSettings::NoError) {
-        zonesNotOnScanner = zonesNotOnScanner || readStoredChannel(store, channel) != before;
+    if (zoneStore->setChannel(channel, areas, keys)) {
         areaEdits.fill(0);
         return true;
     }
@@ -126,21 +118,23 @@ bool MainWindow::saveChannelToConfig(int channel)
 
 void MainWindow::loadChannelFromConfig(int channel)
 {
-    QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+    const ZoneChannelRecord &stored = zoneStore->channel(channel);
     areaEdits.fill(0); // the records hold what the store holds
     for (int k = 0; k < 3; ++k) {
         zoneItems[k]->setPath(QPainterPath());
-        const ZoneAreaRecord stored = readStoredParameters(store, channel, k);
+        const ZoneAreaRecord &record = stored[size_t(k)];
         AreaSettings &a = areaSettings[k];
-        a.regionType = stored.regionType;
-        a.dependScale = stored.dependScale;
-        a.detectableSize = stored.detectableSize;
-        a.hysteresis = stored.hysteresis;
-        a.onDelay = stored.onDelay;
-        a.offDelay = stored.offDelay;
-        a.points = storedToScene(readStoredPoints(store, channel, k));
+        a.regionType = record.regionType;
+        a.dependScale = record.dependScale;
+        a.detectableSize = record.detectableSize;
+        a.hysteresis = record.hysteresis;
+        a.onDelay = record.onDelay;
+        a.offDelay = record.offDelay;
+        a.points.clear();
+        a.points.reserve(record.points.size());
+        for (const QPoint &p : record.points)
+            a.points.append(QPointF(p.x() / 10.0, -p.y() / 10.0));
     }
-    store.sync();
     // The area selector keeps the area the user picked; only its parameters are shown.
     showAreaSelectors();
 }

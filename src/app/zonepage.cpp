@@ -5,10 +5,9 @@
 #include "ui_mainwindow.h"
 #include "workerthread.h"
 #include "zonefilecheck.h"
-#include "zonestore.h"
+#include "zonestorefile.h"
 
 #include <QMessageBox>
-#include <QSettings>
 #include <QSignalBlocker>
 #include <QTimer>
 
@@ -49,18 +48,11 @@ QString MainWindow::areaName(int area) const
 bool MainWindow::storeFitsTheScanner(QVector<QByteArray> *blocks)
 {
     // Every channel is checked as strictly as a zone file from outside: a value the block
-    // cannot carry, a broken points text or a missing key would be wrapped, cut or sent
-    // as 0 on the wire.
-    ZoneFileProblem problem;
-    QVector<ZoneChannelRecord> channels;
-    {
-        QSettings store(zoneStoreFileName(), QSettings::IniFormat);
-        problem = checkZoneStore(store, &channels);
-    }
+    // cannot carry, or a broken points text or a missing key copied in from a file, would
+    // be wrapped, cut or sent as 0 on the wire.
+    const ZoneFileProblem problem = zoneStore->findProblem();
     if (!problem) {
-        blocks->clear();
-        for (int channel = 0; channel < channels.size(); ++channel)
-            blocks->append(encodeZoneBlock(channel, channels.at(channel)));
+        *blocks = zoneStore->zones().blocks();
         return true;
     }
     QString text;

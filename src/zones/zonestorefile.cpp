@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QSettings>
+#include <QTimer>
 
 namespace {
 
@@ -43,12 +44,21 @@ ZoneFileProblem problemOf(const ZoneSet &zones, const UnsendableArea &found)
 constexpr ZoneStoreFile::ChannelKeys ZoneStoreFile::kWholeChannel;
 
 ZoneStoreFile::ZoneStoreFile(const QString &fileName, QObject *parent)
-    : QObject(parent), m_fileName(fileName)
+    : QObject(parent), m_fileName(fileName), m_writeTimer(new QTimer(this))
 {
+    m_writeTimer->setSingleShot(true);
+    m_writeTimer->setInterval(0);
+    connect(m_writeTimer, &QTimer::timeout, this, &ZoneStoreFile::flush);
+}
+
+ZoneStoreFile::~ZoneStoreFile()
+{
+    flush();
 }
 
 bool ZoneStoreFile::reset()
 {
+    dropWaitingWrites();
     bool written = false;
     {
         QSettings store(m_fileName, QSettings::IniFormat);
@@ -59,7 +69,6 @@ bool ZoneStoreFile::reset()
         checkAreas(store);
     }
     m_onScanner = m_zones;
-    m_unwritten.clear();
     takeWrittenFile();
     emit zonesReplaced();
     return written;
@@ -76,10 +85,10 @@ ZoneStoreFile::Copy ZoneStoreFile::replace(const ZoneFile &file)
         copy.error = out.errorString();
         return copy;
     }
+    dropWaitingWrites();
     for (int c = 0; c < kZoneChannelCount; ++c)
         m_zones.setChannel(c, file.channels.at(c));
     m_problems.clear();
-    m_unwritten.clear();
     m_fileBytes = file.bytes;
     m_fileBytesKnown = true;
     // The settings library rewrites the file in its own layout with the first change; the
@@ -93,6 +102,7 @@ bool ZoneStoreFile::takeFactoryZones(QSettings &factory)
 {
     static const char *const keys[] = {"Points",         "regionType", "dependScale",
                                        "detectableSize", "onDelay",    "offDelay"};
+    dropWaitingWrites();
     bool written = false;
     {
         QSettings store(m_fileName, QSettings::IniFormat);
@@ -108,7 +118,6 @@ bool ZoneStoreFile::takeFactoryZones(QSettings &factory)
         m_zones.load(store);
         checkAreas(store);
     }
-    m_unwritten.clear();
     takeWrittenFile();
     emit zonesReplaced();
     return written;
@@ -143,10 +152,30 @@ bool ZoneStoreFile::setChannel(int channel, const ZoneChannelRecord &areas, cons
     return written;
 }
 
-bool ZoneStoreFile::setScannerChannel(int channel, const ZoneChannelRecord &areas)
+void ZoneStoreFile::setScannerChannel(int channel, const ZoneChannelRecord &areas)
 {
     m_onScanner.setChannel(channel, areas);
-    return setChannel(channel, areas);
+    m_zones.setChannel(channel, areas);
+    for (int k = 0; k < kAreasPerChannel; ++k) {
+        m_problems.remove(areaIndex(channel, k));
+        m_waiting.append({channel, k, AllKeys});
+    }
+    m_writeTimer->start();
+    emit channelChanged(channel);
+}
+
+bool ZoneStoreFile::flush()
+{
+    if (m_waiting.isEmpty())
+        return true;
+    return write({});
+}
+
+void ZoneStoreFile::dropWaitingWrites()
+{
+    m_waiting.clear();
+    m_unwritten.clear();
+    m_writeTimer->stop();
 }
 
 bool ZoneStoreFile::setZones(const ZoneSet &zones)
@@ -188,8 +217,13 @@ ZoneFileProblem ZoneStoreFile::findProblem() const
     return {};
 }
 
-bool ZoneStoreFile::write(const QVector<AreaWrite> &writes)
+bool ZoneStoreFile::write(QVector<AreaWrite> writes)
 {
+    if (!m_waiting.isEmpty()) {
+        writes = m_waiting + writes;
+        m_waiting.clear();
+        m_writeTimer->stop();
+    }
     if (m_text.isKnown()) {
         for (const AreaWrite &w : writes) {
             const ZoneAreaRecord &record = m_zones.area(w.channel, w.area);

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QString>
 #include <QVector>
+class QTimer;
 
 #include <array>
 
@@ -46,6 +47,7 @@ public:
 
     explicit ZoneStoreFile(const QString &fileName = zoneStoreFileName(),
                            QObject *parent = nullptr);
+    ~ZoneStoreFile() override;
 
     QString fileName() const { return m_fileName; }
     const ZoneSet &zones() const { return m_zones; }
@@ -66,8 +68,13 @@ public:
     // succeeds brings the file up to date.
     bool setChannel(int channel, const ZoneChannelRecord &areas,
                     const ChannelKeys &keys = kWholeChannel);
-    // A channel as the scanner sent it: the scanner is known to hold it now.
-    bool setScannerChannel(int channel, const ZoneChannelRecord &areas);
+    // A channel as the scanner sent it: the scanner is known to hold it now. Memory takes
+    // it at once; the file as soon as the event loop is back, so that the write does not
+    // stand between the scanner's reply and the next request (any other write, or the end
+    // of this object, writes it first).
+    void setScannerChannel(int channel, const ZoneChannelRecord &areas);
+    // Writes what is waiting to be written; false when the file could not be written.
+    bool flush();
     bool setZones(const ZoneSet &zones);
 
     // The bytes the store holds, for copies of it (a user's zone file). Empty with the
@@ -99,7 +106,8 @@ private:
         AreaKeys keys;
     };
 
-    bool write(const QVector<AreaWrite> &writes);
+    bool write(QVector<AreaWrite> writes);
+    void dropWaitingWrites();
     bool writeText(const QByteArray &text);
     void takeWrittenFile();
     void checkAreas(QSettings &store);
@@ -111,8 +119,11 @@ private:
     ZoneStoreText m_text;
     QByteArray m_fileBytes;
     bool m_fileBytesKnown = false;
-    // Writes that did not reach the file while its text was not known.
+    // Writes that did not reach the file while its text was not known, and the scanner's
+    // channels waiting for the event loop.
     QVector<AreaWrite> m_unwritten;
+    QVector<AreaWrite> m_waiting;
+    QTimer *m_writeTimer = nullptr;
     // What the strict reading found in the areas as read from a file, by channel * 3 + area.
     QMap<int, ZoneFileProblem> m_problems;
 };

@@ -2,11 +2,12 @@
 #include "mainwindow.h"
 #include "modalcatcher.h"
 #include "pathitem.h"
+#include "pointstext.h"
 #include "rectangleitem.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 #include "zonegeometry.h"
-#include "zonestore.h"
+#include "zonestorefile.h"
 
 #include <QSettings>
 #include <QSpinBox>
@@ -473,11 +474,11 @@ private slots:
     {
         QFETCH(QString, stored);
         Editor e;
-        {
-            QSettings store(zoneStoreFileName(), QSettings::IniFormat);
-            store.setValue("Channel3/Area0/regionType", int(RectangleRegion));
-            store.setValue("Channel3/Area0/Points", stored);
-        }
+        ZoneChannelRecord areas = e.window.zoneStoreFile()->channel(3);
+        areas[0].regionType = RectangleRegion;
+        for (const QPointF &p : parsePointsText(stored))
+            areas[0].points.append(p.toPoint());
+        e.window.zoneStoreFile()->setScannerChannel(3, areas);
         e.ui->channels->setCurrentIndex(3);
         QCOMPARE(e.window.areaRecord(0).points.size(), 4);
 

@@ -2,9 +2,10 @@
 #include "mainwindow.h"
 #include "modalcatcher.h"
 #include "pathitem.h"
+#include "pointstext.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
-#include "zonestore.h"
+#include "zonestorefile.h"
 
 #include <QGraphicsScene>
 #include <QSettings>
@@ -21,6 +22,12 @@ QMap<QString, QString> storedChannel(int channel)
     for (const QString &key : names)
         keys.insert(key, store.value(key).toString());
     return keys;
+}
+
+QByteArray storeBytes()
+{
+    QFile file(zoneStoreFileName());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QVector<PathItem *> outlinesOf(MainWindow &window)
@@ -74,18 +81,23 @@ private slots:
         TempWorkingDir dir;
         ModalCatcher boxes;
         MainWindow window;
+        QVERIFY(QFile::copy(zoneStoreFileName(), "zones.ini"));
         {
-            QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+            QSettings file("zones.ini", QSettings::IniFormat);
             // A rectangle stored by its corners, left and below the scanner.
-            store.setValue("Channel3/Area0/regionType", 3);
-            store.setValue("Channel3/Area0/Points", "-1000,-200,-3000,-200,-3000,1500,-1000,1500,");
-            store.setValue("Channel3/Area1/regionType", 7);
-            store.setValue("Channel3/Area1/dependScale", 1234);
-            store.setValue("Channel3/Area1/Points", "10,20,");
-            store.setValue("Channel3/Area2/regionType", 0);
-            store.setValue("Channel3/Area2/onDelay", 5);
-            store.sync();
+            file.setValue("Channel3/Area0/regionType", 3);
+            file.setValue("Channel3/Area0/Points", "-1000,-200,-3000,-200,-3000,1500,-1000,1500,");
+            file.setValue("Channel3/Area1/regionType", 7);
+            file.setValue("Channel3/Area1/dependScale", 1234);
+            file.setValue("Channel3/Area1/Points", "10,20,");
+            file.setValue("Channel3/Area2/regionType", 0);
+            file.setValue("Channel3/Area2/onDelay", 5);
         }
+        window.ui()->areasMonitoningGroupBox->setEnabled(true);
+        window.setZoneFileProvider([](bool) { return QStringLiteral("zones.ini"); });
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression(";wrtie: true"));
+        window.ui()->loadSettingsBtn->click();
+        const QByteArray loaded = storeBytes();
         const QMap<QString, QString> before = storedChannel(3);
         window.ui()->channels->setCurrentIndex(3);
         QCOMPARE(storedChannel(3), before);
@@ -105,6 +117,7 @@ private slots:
         QCOMPARE(store.value("Channel3/Area2/regionType").toInt(), 0);
         QCOMPARE(store.value("Channel3/Area2/onDelay").toInt(), 5);
         QCOMPARE(storedChannel(3), before);
+        QCOMPARE(storeBytes(), loaded);
         QVERIFY(boxes.boxes().isEmpty());
     }
 
@@ -151,10 +164,14 @@ private slots:
                                               Q_ARG(uchar, 0), Q_ARG(uchar, 0),
                                               Q_ARG(uchar, input)));
         };
-        auto setStored = [](int channel, int area, int type, const QString &points) {
-            QSettings store(zoneStoreFileName(), QSettings::IniFormat);
-            store.setValue(zoneKey(channel, area, QLatin1String("regionType")), type);
-            store.setValue(zoneKey(channel, area, QLatin1String("Points")), points);
+        // As a channel read from the scanner changes the store.
+        auto setStored = [&](int channel, int area, int type, const QString &points) {
+            ZoneChannelRecord areas = window.zoneStoreFile()->channel(channel);
+            areas[size_t(area)].regionType = quint8(type);
+            areas[size_t(area)].points.clear();
+            for (const QPointF &p : parsePointsText(points))
+                areas[size_t(area)].points.append(p.toPoint());
+            window.zoneStoreFile()->setScannerChannel(channel, areas);
         };
         // Whole scene units: the clip to the field of view trims a hair off the scanner's corner.
         auto drawn = [&](int area) {

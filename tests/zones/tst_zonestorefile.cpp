@@ -1,4 +1,5 @@
 #include "lockedpath.h"
+#include "pointstext.h"
 #include "testsupport.h"
 #include "zonefilecheck.h"
 #include "zonestorefile.h"
@@ -254,11 +255,30 @@ private slots:
         QCOMPARE(int(store.zones().area(0, 0).offDelay), 5);
         changeBoth(5);
 
+        // The scanner's channels reach the file once the event loop is back, or with the
+        // next write, or when the store goes.
         ZoneChannelRecord scanner;
         scanner[1] = randomArea(random);
-        QVERIFY(store.setScannerChannel(40, scanner));
+        const QByteArray before = fileBytes("config.ini");
+        store.setScannerChannel(40, scanner);
+        QCOMPARE(store.channel(40), scanner);
+        QCOMPARE(fileBytes("config.ini"), before);
         writeAsTheLibrary("reference.ini", 40, scanner, ZoneStoreFile::kWholeChannel);
+        QTRY_COMPARE(fileBytes("config.ini"), fileBytes("reference.ini"));
+
+        scanner[2] = randomArea(random);
+        store.setScannerChannel(41, scanner);
+        writeAsTheLibrary("reference.ini", 41, scanner, ZoneStoreFile::kWholeChannel);
+        changeBoth(1);
         QCOMPARE(fileBytes("config.ini"), fileBytes("reference.ini"));
+
+        auto later = std::make_unique<ZoneStoreFile>();
+        QVERIFY(later->reset());
+        scanner[0] = randomArea(random);
+        later->setScannerChannel(63, scanner);
+        later.reset();
+        QSettings disk("config.ini", QSettings::IniFormat);
+        QCOMPARE(disk.value("Channel63/Area0/Points").toString(), pointsText(scanner[0].points));
     }
 
     // A write that fails leaves the change in memory, and the next one that succeeds
