@@ -14,7 +14,6 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QSettings>
-#include <QStandardItemModel>
 #include <QTimer>
 #include <QTranslator>
 
@@ -49,8 +48,6 @@ MainWindow::MainWindow(QWidget *parent)
 
     loadStyleSheet();
 
-    handleOffsetX = 5.0;
-    handleOffsetY = 5.0;
     loadProductInformation();
     zoneStore = new ZoneStoreFile(zoneStoreFileName(), this);
     initConfigFile();
@@ -89,11 +86,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(form->treeWidget, &QTreeWidget::itemClicked, this, &MainWindow::onTreeWidgetClicked);
 
     setupScanPointGroup();
-    pointModel = new QStandardItemModel(0, 2, this);
-    form->tableView->setModel(pointModel);
-    form->tableView->setSelectionBehavior(QAbstractItemView::SelectRows);
-
-    setupZoneScene();
+    setupZoneEditor();
 
     setupTabs();
     form->treeWidget->setEnabled(false);
@@ -118,7 +111,6 @@ MainWindow::MainWindow(QWidget *parent)
                 &MainWindow::onParametorChange);
     connect(form->factorySettingsBtn, &QPushButton::clicked, this,
             &MainWindow::onFactorySettingsBtn);
-    connect(form->backwardDeleteBtn, &QPushButton::clicked, this, &MainWindow::backwardDelete);
     connect(form->saveSettingsBtn, &QPushButton::clicked, this, &MainWindow::onSaveSettingsBtn);
     connect(form->loadSettingsBtn, &QPushButton::clicked, this, &MainWindow::onLoadSettingsBtn);
     form->npnorpnp->setEnabled(false);

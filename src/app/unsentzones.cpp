@@ -51,8 +51,7 @@ QString MainWindow::keepUnsentZonesCopy(QString *error)
 bool MainWindow::uploadUnsentZonesInstead()
 {
     // Edits that only the editor holds count as well.
-    if (currentChannel < 64)
-        saveChannelToConfig(currentChannel);
+    saveChannelToConfig(editedChannel());
     if (!hasUnsentZones())
         return false;
 

@@ -1,28 +1,101 @@
-// The zone store as the window sees it: the set reset at start, the edited channel
-// written into it and read back, and stored zones drawn in the running-status view.
+// The window's side of the zones: the set reset at start, the scanner's channels put into
+// it, the stored zones drawn in the running-status view, and the zone editor wired to the
+// window's slots, each of which hands its signal on to the editor.
 #include "mainwindow.h"
 
 #include "pathitem.h"
-#include "pointstext.h"
+#include "rectangleitem.h"
 #include "ui_mainwindow.h"
+#include "zoneeditor.h"
 #include "zonegeometry.h"
 #include "zonestorefile.h"
 
 #include <QGraphicsPathItem>
-#include <QMessageBox>
-
-#include <algorithm>
-#include <cmath>
+#include <QGraphicsScene>
+#include <QStandardItemModel>
 
 using namespace ZoneGeometry;
 
-namespace {
-
-QPoint sceneToStored(const QPointF &p)
+void MainWindow::setupZoneEditor()
 {
-    return QPoint(int(std::trunc(p.x() * 10)), int(std::trunc(-p.y() * 10)));
+    editor = new ZoneEditor(form, this, statusBar(), zoneStore, this);
+    for (RectangleItem *handle : editor->handles())
+        connect(handle, &RectangleItem::sendItemPos, this, &MainWindow::onRectangleItemPos);
+    for (PathItem *outline : editor->outlines())
+        connect(outline, &PathItem::sendPathId, this, &MainWindow::onRecvPathId);
+    connect(form->areaMonitorGraphicsView->zoneScene(), &QGraphicsScene::focusItemChanged, this,
+            &MainWindow::onFocusItemChanged);
+    connect(editor->pointModel(), &QStandardItemModel::itemChanged, this,
+            &MainWindow::onModelItemChanged);
+    connect(form->tableView, &QAbstractItemView::clicked, this, [this]() { editor->touchTable(); });
+    for (QToolButton *button : {form->polygonBtn, form->arcBtn, form->rectangleBtn})
+        connect(button, &QToolButton::clicked, this, &MainWindow::onShapeBtn);
+    connect(form->backwardDeleteBtn, &QPushButton::clicked, editor, &ZoneEditor::backwardDelete);
+
+    // Zone outlines of the channel the scanner's inputs select, drawn in the live view; a
+    // backward delete clears the area there too.
+    for (int k = 0; k < 3; ++k) {
+        stateZoneItems[k] = new QGraphicsPathItem;
+        stateZoneItems[k]->setBrush(ZoneEditor::zoneBrush(k));
+        form->stateGraphicsView->scene()->addItem(stateZoneItems[k]);
+    }
+    connect(editor, &ZoneEditor::areaCleared, this,
+            [this](int area) { stateZoneItems[area]->setPath(QPainterPath()); });
 }
-} // namespace
+
+// The window's children outlive its members: a cell editor that commits, or a scene that
+// drops its focus item while they are torn down, must no longer reach the editor.
+void MainWindow::disconnectZoneEditor()
+{
+    disconnect(editor->pointModel(), nullptr, this, nullptr);
+    disconnect(form->areaMonitorGraphicsView->zoneScene(), nullptr, this, nullptr);
+    disconnect(form->tableView, nullptr, this, nullptr);
+}
+
+int MainWindow::editedChannel() const
+{
+    return editor->editedChannel();
+}
+
+void MainWindow::onAreasCurrentIndexChanged(int index)
+{
+    editor->selectArea(index);
+}
+
+void MainWindow::onParametorChange(int index)
+{
+    editor->setParameter(sender(), index);
+}
+
+void MainWindow::onShapeBtn()
+{
+    editor->chooseShape(sender());
+}
+
+void MainWindow::onRecvPathId(int id)
+{
+    editor->selectOutline(id);
+}
+
+void MainWindow::onModelItemChanged(QStandardItem *item)
+{
+    editor->takeCell(item);
+}
+
+void MainWindow::onRectangleItemPos(QPointF pos)
+{
+    editor->moveHandle(qobject_cast<RectangleItem *>(sender()), pos);
+}
+
+void MainWindow::onFocusItemChanged(QGraphicsItem *newFocusItem, QGraphicsItem *)
+{
+    editor->focusChanged(newFocusItem);
+}
+
+void MainWindow::onMouseMovePoint(QPoint point)
+{
+    editor->showCursor(point);
+}
 
 // A channel as the scanner sent it goes into the store before the window hears of it.
 void MainWindow::storeScannerChannel(int channel, const ZoneChannelRecord &areas)
@@ -48,101 +121,15 @@ void MainWindow::initConfigFile()
     zoneStore->reset();
 }
 
-QVector<QPoint> MainWindow::storedPointsOf(int area) const
-{
-    const AreaSettings &a = areaSettings[area];
-    QVector<QPoint> stored;
-    switch (a.regionType) {
-    case PolygonRegion: {
-        // Polygons are kept in their angular order, whatever order they were drawn in.
-        QVector<QPointF> deviceFrame;
-        deviceFrame.reserve(a.points.size());
-        for (const QPointF &p : a.points)
-            deviceFrame.append(QPointF(p.x(), -p.y()));
-        for (const QPointF &p : storedPolygonOrder(deviceFrame))
-            stored.append(QPoint(int(std::trunc(p.x() * 10)), int(std::trunc(p.y() * 10))));
-        break;
-    }
-    case RectangleRegion:
-        // The corners as the outline leaves them, from the vertices as they are now: a new
-        // rectangle has all four on the scanner.
-        for (const QPointF &p : buildRectangleZone(a.points).corners)
-            stored.append(sceneToStored(p));
-        break;
-    default:
-        for (const QPointF &p : a.points)
-            stored.append(sceneToStored(p));
-        break;
-    }
-    return stored;
-}
-
-// Writes what the user changed in the channel's areas; an area only looked at keeps its
-// keys as they were read, byte for byte. False, after telling the user, when the store
-// could not be written: the edits are then only in the editor, and whatever was about to
-// read the store must not go on as if they were saved.
+// The editor holds one channel; only its own edits can be saved.
 bool MainWindow::saveChannelToConfig(int channel)
 {
-    if (std::all_of(areaEdits.cbegin(), areaEdits.cend(), [](int edits) { return edits == 0; }))
-        return true;
-    ZoneChannelRecord areas;
-    ZoneStoreFile::ChannelKeys keys = {};
-    for (int k = 0; k < 3; ++k) {
-        if (!areaEdits[k])
-            continue;
-        const AreaSettings &a = areaSettings[k];
-        ZoneAreaRecord &record = areas[size_t(k)];
-        record.onDelay = a.onDelay;
-        record.offDelay = a.offDelay;
-        record.hysteresis = a.hysteresis;
-        record.detectableSize = a.detectableSize;
-        record.regionType = a.regionType;
-        record.dependScale = a.dependScale;
-        if (areaEdits[k] & ShapeEdited) {
-            record.points = storedPointsOf(k);
-            keys[size_t(k)] = ZoneStoreFile::AllKeys;
-        } else {
-            keys[size_t(k)] = ZoneStoreFile::NumberKeys;
-        }
-    }
-    if (zoneStore->setChannel(channel, areas, keys)) {
-        areaEdits.fill(0);
-        return true;
-    }
-    QMessageBox::critical(
-        this, tr("提示"),
-        tr("无法写入区域存储config.ini，第%1区域组的修改只保留在编辑器中").arg(channel),
-        QMessageBox::Ok);
-    return false;
-}
-
-void MainWindow::loadChannelFromConfig(int channel)
-{
-    const ZoneChannelRecord &stored = zoneStore->channel(channel);
-    areaEdits.fill(0); // the records hold what the store holds
-    for (int k = 0; k < 3; ++k) {
-        zoneItems[k]->setPath(QPainterPath());
-        const ZoneAreaRecord &record = stored[size_t(k)];
-        AreaSettings &a = areaSettings[k];
-        a.regionType = record.regionType;
-        a.dependScale = record.dependScale;
-        a.detectableSize = record.detectableSize;
-        a.hysteresis = record.hysteresis;
-        a.onDelay = record.onDelay;
-        a.offDelay = record.offDelay;
-        a.points.clear();
-        a.points.reserve(record.points.size());
-        for (const QPoint &p : record.points)
-            a.points.append(QPointF(p.x() / 10.0, -p.y() / 10.0));
-    }
-    // The area selector keeps the area the user picked; only its parameters are shown.
-    showAreaSelectors();
+    return channel != editor->editedChannel() || editor->saveChannel();
 }
 
 void MainWindow::reloadChannel(int channel)
 {
-    loadChannelFromConfig(channel);
-    rebuildChannelShapes();
+    editor->takeChannel(channel);
 }
 
 void MainWindow::showStateAreas(int channel)

@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 
 #include "ui_mainwindow.h"
+#include "zoneeditor.h"
 #include "zonefilecheck.h"
 #include "zonestorefile.h"
 
@@ -108,7 +109,7 @@ void MainWindow::onSaveSettingsBtn()
                               QMessageBox::Ok);
         return;
     }
-    if (currentChannel < 64 && !saveChannelToConfig(currentChannel))
+    if (!saveChannelToConfig(editedChannel()))
         return; // a file without the latest edits is not what the user asked for
 
     // The new file is written completely beside the old one and only then takes its
@@ -163,8 +164,8 @@ void MainWindow::onLoadSettingsBtn()
         return;
     }
 
-    // The editor's channel belongs to the old store: it must not be saved over the new one.
-    currentChannel = 64;
+    // What the editor changed belongs to the old store: it must not be saved over the new one.
+    editor->dropEdits();
     // The selector shows the channel the editor now holds; the channel change itself runs
     // here, once.
     {

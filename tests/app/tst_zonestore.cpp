@@ -5,6 +5,7 @@
 #include "pointstext.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
+#include "zoneeditor.h"
 #include "zonestorefile.h"
 
 #include <QGraphicsScene>
@@ -68,8 +69,8 @@ private slots:
         QCOMPARE(store.value("Channel9/Area2/hysteresis").toInt(), 33);
         QCOMPARE(window.editedChannel(), 0);
         for (int k = 0; k < 3; ++k) {
-            QCOMPARE(int(window.areaRecord(k).regionType), int(PolygonRegion));
-            QVERIFY(window.areaRecord(k).points.isEmpty());
+            QCOMPARE(int(window.zoneEditor()->areaRecord(k).regionType), int(PolygonRegion));
+            QVERIFY(window.zoneEditor()->areaRecord(k).points.isEmpty());
             QVERIFY(outlinesOf(window)[k]->path().isEmpty());
         }
     }
@@ -101,8 +102,8 @@ private slots:
         const QMap<QString, QString> before = storedChannel(3);
         window.ui()->channels->setCurrentIndex(3);
         QCOMPARE(storedChannel(3), before);
-        QCOMPARE(int(window.areaRecord(1).regionType), 7);
-        QCOMPARE(window.areaRecord(1).dependScale, quint16(1234));
+        QCOMPARE(int(window.zoneEditor()->areaRecord(1).regionType), 7);
+        QCOMPARE(window.zoneEditor()->areaRecord(1).dependScale, quint16(1234));
         QVERIFY(outlinesOf(window)[1]->path().isEmpty());
         QVERIFY(!outlinesOf(window)[0]->path().isEmpty());
 
@@ -131,7 +132,7 @@ private slots:
         window.ui()->areasMonitoningGroupBox->setEnabled(true);
         window.ui()->channels->setCurrentIndex(2);
         QTest::mouseClick(window.ui()->arcBtn, Qt::LeftButton);
-        QCOMPARE(window.areaRecord(0).points.size(), 2);
+        QCOMPARE(window.zoneEditor()->areaRecord(0).points.size(), 2);
         {
             LockedPath store(dir.filePath(zoneStoreFileName()));
             if (!store.locked())
@@ -139,7 +140,7 @@ private slots:
             window.ui()->channels->setCurrentIndex(5);
             QCOMPARE(window.editedChannel(), 2);
             QCOMPARE(window.ui()->channels->currentIndex(), 2);
-            QCOMPARE(int(window.areaRecord(0).regionType), int(ArcRegion));
+            QCOMPARE(int(window.zoneEditor()->areaRecord(0).regionType), int(ArcRegion));
             QTest::mouseClick(window.ui()->uploadBtn, Qt::LeftButton);
             QCOMPARE(boxes.count(), 2);
             QCOMPARE(boxes.boxes().first().text,
@@ -183,7 +184,7 @@ private slots:
         setStored(5, 0, 6, "");
         setStored(5, 1, NoRegion, "");
         setStored(5, 2, PolygonRegion, "3000,3000,-3000,3000,");
-        const AreaSettings editorBefore = window.areaRecord(0);
+        const AreaSettings editorBefore = window.zoneEditor()->areaRecord(0);
 
         // The first message always draws, whatever its input byte.
         send(0);
@@ -203,7 +204,7 @@ private slots:
         QCOMPARE(drawn(2), QRect(-300, -300, 600, 300));
         send(0);
         QCOMPARE(drawn(0), QRect(-200, -200, 400, 200));
-        QCOMPARE(window.areaRecord(0).points, editorBefore.points);
+        QCOMPARE(window.zoneEditor()->areaRecord(0).points, editorBefore.points);
         QCOMPARE(window.ui()->curAreaIndexLabel->text(), QStringLiteral("0"));
     }
 };

@@ -6,6 +6,7 @@
 #include "ui_mainwindow.h"
 #include "workerthread.h"
 #include "zoneblock.h"
+#include "zoneeditor.h"
 #include "zonepagedriver.h"
 #include "zonestore.h"
 
@@ -201,7 +202,8 @@ private slots:
         QCOMPARE(rig.ui->channels->currentIndex(), 7);
         QCOMPARE(framesOf(rig.sim, REQUEST_READ_AREA).last().payload, QByteArray(1, '\7'));
         for (int k = 0; k < 3; ++k)
-            QCOMPARE(rig.window->areaRecord(k).points, sceneOf(scanner.zone(7, k).points));
+            QCOMPARE(rig.window->zoneEditor()->areaRecord(k).points,
+                     sceneOf(scanner.zone(7, k).points));
         // The running-status view shows the zones of channel 0.
         for (int k = 0; k < 3; ++k)
             QVERIFY(!rig.window->stateZoneItem(k)->path().isEmpty());
@@ -219,16 +221,16 @@ private slots:
         rig.addVertex(2000, 1000);
         rig.addVertex(0, 3000);
         rig.ui->onDelayComboBox->setCurrentIndex(12);
-        const QVector<QPointF> drawn = rig.window->areaRecord(0).points;
+        const QVector<QPointF> drawn = rig.window->zoneEditor()->areaRecord(0).points;
         QCOMPARE(drawn.size(), 3);
 
         rig.ui->channels->setCurrentIndex(9);
-        QVERIFY(rig.window->areaRecord(0).points != drawn);
+        QVERIFY(rig.window->zoneEditor()->areaRecord(0).points != drawn);
         rig.ui->channels->setCurrentIndex(5);
         // Stored in angular order, read back as stored.
         QCOMPARE(rig.stored(5, 0, "Points"), QStringLiteral("2000,1000,0,3000,-2000,1000,"));
         QCOMPARE(rig.stored(5, 0, "onDelay"), QStringLiteral("12"));
-        QCOMPARE(rig.window->areaRecord(0).points,
+        QCOMPARE(rig.window->zoneEditor()->areaRecord(0).points,
                  sceneOf({{2000, 1000}, {0, 3000}, {-2000, 1000}}));
         QCOMPARE(rig.ui->onDelayComboBox->currentIndex(), 12);
 
@@ -265,7 +267,8 @@ private slots:
 
         for (int area : {1, 2, 0})
             rig.ui->areas->setCurrentIndex(area);
-        QCOMPARE(rig.window->areaRecord(0).points, sceneOf(scanner.zone(7, 0).points));
+        QCOMPARE(rig.window->zoneEditor()->areaRecord(0).points,
+                 sceneOf(scanner.zone(7, 0).points));
         rig.ui->channels->setCurrentIndex(12);
         for (int area : {2, 1, 0})
             rig.ui->areas->setCurrentIndex(area);
@@ -281,7 +284,7 @@ private slots:
         // on delay for the polygon leaves its vertices in the order they were read.
         rig.ui->channels->setCurrentIndex(7);
         rig.setCell(0, 0, 2000);
-        QCOMPARE(rig.window->areaRecord(0).points, sceneOf({{2000, 0}, {0, 2000}}));
+        QCOMPARE(rig.window->zoneEditor()->areaRecord(0).points, sceneOf({{2000, 0}, {0, 2000}}));
         rig.ui->areas->setCurrentIndex(1);
         rig.ui->onDelayComboBox->setCurrentIndex(9);
         QVERIFY(rig.upload());
