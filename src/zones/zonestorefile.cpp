@@ -125,6 +125,8 @@ bool ZoneStoreFile::takeFactoryZones(QSettings &factory)
 
 bool ZoneStoreFile::setChannel(int channel, const ZoneChannelRecord &areas, const ChannelKeys &keys)
 {
+    if (channel < 0 || channel >= kZoneChannelCount)
+        return false;
     ZoneChannelRecord next = m_zones.channel(channel);
     QVector<AreaWrite> writes;
     for (int k = 0; k < kAreasPerChannel; ++k) {
@@ -154,6 +156,9 @@ bool ZoneStoreFile::setChannel(int channel, const ZoneChannelRecord &areas, cons
 
 void ZoneStoreFile::setScannerChannel(int channel, const ZoneChannelRecord &areas)
 {
+    // A block can name any channel up to 255; the store has none beyond 63.
+    if (channel < 0 || channel >= kZoneChannelCount)
+        return;
     m_onScanner.setChannel(channel, areas);
     m_zones.setChannel(channel, areas);
     for (int k = 0; k < kAreasPerChannel; ++k) {

@@ -65,7 +65,7 @@ public:
 
     // The keys of a channel's areas the caller names, in memory and on disk. False when the
     // file could not be written: memory holds the change then, and the next write that
-    // succeeds brings the file up to date.
+    // succeeds brings the file up to date. Channels outside 0..63 change nothing.
     bool setChannel(int channel, const ZoneChannelRecord &areas,
                     const ChannelKeys &keys = kWholeChannel);
     // A channel as the scanner sent it: the scanner is known to hold it now. Memory takes

@@ -1,5 +1,7 @@
 #include "zonestoretext.h"
 
+#include "zoneset.h"
+
 #include <QList>
 
 namespace {
@@ -208,4 +210,14 @@ QByteArray ZoneStoreText::text() const
     }
     m_stale = false;
     return m_text;
+}
+
+QByteArray zoneFileText(const ZoneSet &zones)
+{
+    ZoneStoreText text;
+    text.take(QByteArray(), ZoneStoreText::WrittenByLibrary);
+    for (int c = 0; c < kZoneChannelCount; ++c)
+        for (int k = 0; k < kAreasPerChannel; ++k)
+            text.setArea(c, k, zones.area(c, k));
+    return text.text();
 }

@@ -15,6 +15,8 @@
 // Only texts whose rewrite by the library is known are taken; for anything else (a
 // comment, a value list, a key outside the plain alphabet) the text is not known, and the
 // caller writes through the library itself.
+class ZoneSet;
+
 class ZoneStoreText
 {
 public:
@@ -59,3 +61,7 @@ private:
     mutable QByteArray m_text;
     mutable bool m_stale = true;
 };
+
+// The file the settings library writes for a store that holds every key of every area of
+// the set and nothing else: a zone file of the set, as the store would be copied to one.
+QByteArray zoneFileText(const ZoneSet &zones);

@@ -366,6 +366,43 @@ private slots:
         QVERIFY(!store.findProblem());
     }
 
+    // A set written out whole is the file a store gets that took every channel from a
+    // scanner, one settings object per channel, starting from no file.
+    void zoneFileOfASet()
+    {
+        TempWorkingDir dir;
+        QRandomGenerator random(11);
+        ZoneSet zones;
+        for (int c = 0; c < kZoneChannelCount; ++c) {
+            ZoneChannelRecord areas;
+            for (auto &a : areas)
+                a = randomArea(random);
+            zones.setChannel(c, areas);
+            QSettings store("read.ini", QSettings::IniFormat);
+            writeStoredChannel(store, c, areas);
+        }
+        QCOMPARE(zoneFileText(zones), fileBytes("read.ini"));
+        QCOMPARE(zoneFileText(ZoneSet()).count("\n["), kZoneChannelCount - 1);
+    }
+
+    // A block can name a channel up to 255: the store has none beyond 63 and keeps itself.
+    void channelsBeyondTheStoreChangeNothing()
+    {
+        TempWorkingDir dir;
+        ZoneStoreFile store;
+        store.reset();
+        const QByteArray before = fileBytes(store.fileName());
+        ZoneChannelRecord areas;
+        areas[0].points = {QPoint(1, 2)};
+        store.setScannerChannel(200, areas);
+        QVERIFY(!store.setChannel(64, areas));
+        QVERIFY(!store.setChannel(-1, areas));
+        QVERIFY(store.flush());
+        QCOMPARE(fileBytes(store.fileName()), before);
+        QVERIFY(store.zones() == ZoneSet());
+        QVERIFY(!store.hasUnsentChanges());
+    }
+
     void factoryZonesAreCheckedAsCopied()
     {
         TempWorkingDir dir;
