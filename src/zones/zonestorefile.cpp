@@ -64,12 +64,13 @@ bool ZoneStoreFile::reset()
         QSettings store(m_fileName, QSettings::IniFormat);
         resetZoneStore(store);
         store.sync();
-        written = store.status() == QSettings::NoError;
+        // A file with lines the library cannot parse is still written over.
+        written = store.status() != QSettings::AccessError;
         m_zones.load(store);
         checkAreas(store);
     }
     m_onScanner = m_zones;
-    takeWrittenFile();
+    tookWholeSet(written);
     emit zonesReplaced();
     return written;
 }
@@ -114,11 +115,12 @@ bool ZoneStoreFile::takeFactoryZones(QSettings &factory)
                     store.setValue(name, factory.value(name));
                 }
         store.sync();
-        written = store.status() == QSettings::NoError;
+        // A file with lines the library cannot parse is still written over.
+        written = store.status() != QSettings::AccessError;
         m_zones.load(store);
         checkAreas(store);
     }
-    takeWrittenFile();
+    tookWholeSet(written);
     emit zonesReplaced();
     return written;
 }
@@ -280,6 +282,22 @@ bool ZoneStoreFile::writeText(const QByteArray &text)
         return false;
     }
     return out.commit();
+}
+
+// After the whole set was written through the settings library: the file's text, or, when
+// the file could not be written, every area for the next write to bring it up to date.
+void ZoneStoreFile::tookWholeSet(bool written)
+{
+    if (written) {
+        takeWrittenFile();
+        return;
+    }
+    m_text.forget();
+    m_fileBytesKnown = false;
+    m_unwritten.clear();
+    for (int c = 0; c < kZoneChannelCount; ++c)
+        for (int k = 0; k < kAreasPerChannel; ++k)
+            m_unwritten.append({c, k, AllKeys});
 }
 
 // After the settings library wrote the file: its bytes, and the text it will write next.

@@ -109,6 +109,7 @@ private:
     bool write(QVector<AreaWrite> writes);
     void dropWaitingWrites();
     bool writeText(const QByteArray &text);
+    void tookWholeSet(bool written);
     void takeWrittenFile();
     void checkAreas(QSettings &store);
 
