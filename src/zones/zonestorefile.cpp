@@ -41,13 +41,14 @@ ZoneFileProblem problemOf(const ZoneSet &zones, const UnsendableArea &found)
 
 } // namespace
 
-constexpr ZoneStoreFile::ChannelKeys ZoneStoreFile::kWholeChannel;
-
 ZoneStoreFile::ZoneStoreFile(const QString &fileName, QObject *parent)
     : QObject(parent), m_fileName(fileName), m_writeTimer(new QTimer(this))
 {
+    // A moment after the channel came in, the request for the next one has gone out: the
+    // port writes it when the event loop is back, and a zero timer may run before that.
+    // The next block takes about 70 ms on the wire, so the writes never pile up.
     m_writeTimer->setSingleShot(true);
-    m_writeTimer->setInterval(0);
+    m_writeTimer->setInterval(kScannerWriteDelayMs);
     connect(m_writeTimer, &QTimer::timeout, this, &ZoneStoreFile::flush);
 }
 

@@ -69,9 +69,10 @@ public:
     bool setChannel(int channel, const ZoneChannelRecord &areas,
                     const ChannelKeys &keys = kWholeChannel);
     // A channel as the scanner sent it: the scanner is known to hold it now. Memory takes
-    // it at once; the file as soon as the event loop is back, so that the write does not
-    // stand between the scanner's reply and the next request (any other write, or the end
-    // of this object, writes it first).
+    // it at once, the file kScannerWriteDelayMs later, so that the write (up to a megabyte,
+    // synced to disk) does not stand between the scanner's reply and the next request; any
+    // other write, or the end of this object, writes it first.
+    static constexpr int kScannerWriteDelayMs = 5;
     void setScannerChannel(int channel, const ZoneChannelRecord &areas);
     // Writes what is waiting to be written; false when the file could not be written.
     bool flush();
