@@ -123,10 +123,15 @@ struct Rig
     }
 };
 
+QByteArray bytesOf(const QString &name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 QByteArray storeBytes()
 {
-    QFile file(zoneStoreFileName());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return bytesOf(zoneStoreFileName());
 }
 
 // Zones as a scanner may hold them, none of them in the form the editor would write:
@@ -177,6 +182,20 @@ private slots:
         rig.addVertex(1500, 2500);
         rig.addVertex(-1500, 2500);
         QVERIFY(rig.connectAndRead());
+
+        // Byte for byte the file a settings object per channel wrote over the start-up
+        // store.
+        {
+            QSettings reference("reference.ini", QSettings::IniFormat);
+            resetZoneStore(reference);
+        }
+        for (int channel = 0; channel < 64; ++channel) {
+            QSettings reference("reference.ini", QSettings::IniFormat);
+            const QByteArray block = scanner.zoneBlock(channel);
+            writeStoredChannel(reference, channel,
+                               decodeZoneBlock(block.constData(), block.size()).areas);
+        }
+        QTRY_COMPARE(storeBytes(), bytesOf("reference.ini"));
 
         QSettings store(zoneStoreFileName(), QSettings::IniFormat);
         for (int channel = 0; channel < 64; ++channel) {
