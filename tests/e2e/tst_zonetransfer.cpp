@@ -483,6 +483,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(rig.boxes.sawText(message), 5000);
         QVERIFY(rig.window->isEnabled());
         QVERIFY(rig.ui->areasMonitoningGroupBox->isEnabled());
+        QVERIFY(rig.ui->progressBar->isHidden());
         QVERIFY(rig.ui->resetFactoryProgressBar->isHidden());
         QTest::qWait(100);
         QVERIFY(framesOf(rig.sim, REQUEST_BEGIN_AREA_WRITE).isEmpty());
