@@ -7,6 +7,7 @@
 #include "mainwindow.h"
 #include "rectangleitem.h"
 #include "ui_mainwindow.h"
+#include "zoneeditor.h"
 #include "zonegeometry.h"
 
 #include <QApplication>
@@ -84,7 +85,7 @@ void benchDrag(bool shuffled)
         emit ui->tableView->clicked(model->index(row, 1));
         model->setData(model->index(row, 1), mm.y());
     }
-    if (window.areaRecord(0).points.size() != ZoneGeometry::kHandleCount) {
+    if (window.zoneEditor()->areaRecord(0).points.size() != ZoneGeometry::kHandleCount) {
         std::printf("could not build the polygon\n");
         return;
     }
@@ -93,7 +94,7 @@ void benchDrag(bool shuffled)
     auto at = [&](const QPointF &scene) {
         return view->viewport()->mapTo(&window, view->mapFromScene(scene));
     };
-    const QVector<QPointF> before = window.areaRecord(0).points;
+    const QVector<QPointF> before = window.zoneEditor()->areaRecord(0).points;
     const QPointF start = before[270];
     QTest::mousePress(handle, Qt::LeftButton, {}, at(start));
     QVector<double> ms;
@@ -105,7 +106,7 @@ void benchDrag(bool shuffled)
         ms.append(timer.nsecsElapsed() / 1e6);
     }
     QTest::mouseRelease(handle, Qt::LeftButton, {}, at(start + QPointF(180, -120)));
-    const bool moved = window.areaRecord(0).points != before;
+    const bool moved = window.zoneEditor()->areaRecord(0).points != before;
     std::printf("drag step on the window, %-14s median %.3f ms, max %.3f ms%s\n",
                 shuffled ? "random order:" : "sweep order:", median(ms),
                 *std::max_element(ms.begin(), ms.end()), moved ? "" : " (no vertex moved!)");

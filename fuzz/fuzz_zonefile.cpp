@@ -9,12 +9,15 @@
 //   changes nothing: the file itself, the zone store beside it and the temporary folder
 //   are as they were;
 // - a channel taken means the same to the store's reading;
-// - a points text taken means the same to the store's reading and writes back to itself.
+// - a points text taken means the same to the store's reading and writes back to itself;
+// - a file whose rewrite the store's text claims to know is rewritten by the settings
+//   library, after the same change, into exactly that text.
 
 #include "pointstext.h"
 #include "zoneblock.h"
 #include "zonefilecheck.h"
 #include "zonestore.h"
+#include "zonestoretext.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -169,6 +172,30 @@ void checkFile(const QByteArray &bytes)
     QFile::remove(input);
 }
 
+void checkStoreText(const QByteArray &bytes)
+{
+    ZoneStoreText text;
+    if (!text.take(bytes, ZoneStoreText::FromOutside)) {
+        check(!text.isKnown() && text.text().isEmpty());
+        return;
+    }
+    Fixture &f = fixture();
+    const QString input = f.work + QStringLiteral("/text%1.ini").arg(f.counter++);
+    writeBytes(input, bytes);
+    ZoneAreaRecord record;
+    record.onDelay = quint8(bytes.size());
+    record.points = {QPoint(bytes.size(), -7)};
+    {
+        QSettings store(input, QSettings::IniFormat);
+        writeStoredArea(store, 3, 1, record);
+    }
+    text.setArea(3, 1, record);
+    check(fileBytes(input) == text.text());
+    ZoneStoreText again;
+    check(again.take(text.text(), ZoneStoreText::WrittenByLibrary) && again.text() == text.text());
+    QFile::remove(input);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -176,12 +203,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size == 0)
         return 0;
     const QByteArray rest(reinterpret_cast<const char *>(data) + 1, int(size - 1));
-    switch (data[0] % 3) {
+    switch (data[0] % 4) {
     case 0:
         checkFile(rest);
         break;
     case 1:
         checkPointsText(QString::fromUtf8(rest));
+        break;
+    case 3:
+        checkStoreText(rest);
         break;
     default:
         checkChannel(rest);

@@ -5,17 +5,12 @@
 #include "appfolders.h"
 #include "filterpanel.h"
 #include "ui_mainwindow.h"
-#include "zonestore.h"
+#include "zonestorefile.h"
 
 #include <QFile>
 #include <QMessageBox>
 #include <QSettings>
 #include <QTimer>
-
-namespace {
-const char *const kZoneKeys[] = {"Points",         "regionType", "dependScale",
-                                 "detectableSize", "onDelay",    "offDelay"};
-} // namespace
 
 void MainWindow::onFactorySettingsBtn()
 {
@@ -50,18 +45,9 @@ void MainWindow::onFactorySettingsBtn()
     QTimer::singleShot(700, this,
                        [this]() { emit sendRequestType(REQUEST_SAVE_PARAMETERS, QString()); });
 
-    {
-        QSettings store(zoneStoreFileName(), QSettings::IniFormat);
-        store.clear();
-        for (int channel = 0; channel < 64; ++channel)
-            for (int area = 0; area < 3; ++area)
-                for (const char *key : kZoneKeys) {
-                    const QString name = zoneKey(channel, area, QLatin1String(key));
-                    store.setValue(name, factory.value(name));
-                }
-        store.sync();
-    }
-    zonesNotOnScanner = true; // until the upload below has reached channel 63
+    // Until the upload below has reached channel 63, the store holds zones the scanner
+    // has not received.
+    zoneStore->takeFactoryZones(factory);
     factory.sync();
     factoryResetInProgress = true;
 

@@ -3,6 +3,7 @@
 #include "statuspanel.h"
 #include "ui_mainwindow.h"
 #include "workerthread.h"
+#include "zonestorefile.h"
 
 #include <QApplication>
 #include <QBrush>
@@ -14,7 +15,6 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QSettings>
-#include <QStandardItemModel>
 #include <QTimer>
 #include <QTranslator>
 
@@ -48,9 +48,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), tabPages(3, nullp
 
     loadStyleSheet();
 
-    handleOffsetX = 5.0;
-    handleOffsetY = 5.0;
     loadProductInformation();
+    zoneStore = new ZoneStoreFile(zoneStoreFileName(), this);
     initConfigFile();
 
     setupSerialPort();
@@ -87,13 +86,9 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), tabPages(3, nullp
     connect(form->treeWidget, &QTreeWidget::itemClicked, this, &MainWindow::onTreeWidgetClicked);
 
     setupScanPointGroup();
-    pointModel = new QStandardItemModel(0, 2, this);
-    form->tableView->setModel(pointModel);
-    form->tableView->setSelectionBehavior(QAbstractItemView::SelectRows);
-
     statusPanel =
         std::make_unique<StatusPanel>(form, [this](int channel) { return storedChannel(channel); });
-    setupZoneScene();
+    setupZoneEditor();
 
     setupTabs();
     form->treeWidget->setEnabled(false);
@@ -118,7 +113,6 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), tabPages(3, nullp
                 &MainWindow::onParametorChange);
     connect(form->factorySettingsBtn, &QPushButton::clicked, this,
             &MainWindow::onFactorySettingsBtn);
-    connect(form->backwardDeleteBtn, &QPushButton::clicked, this, &MainWindow::backwardDelete);
     connect(form->saveSettingsBtn, &QPushButton::clicked, this, &MainWindow::onSaveSettingsBtn);
     connect(form->loadSettingsBtn, &QPushButton::clicked, this, &MainWindow::onLoadSettingsBtn);
     form->npnorpnp->setEnabled(false);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "areasettings.h"
 #include "requesttype.h"
 #include "zoneblock.h"
 
@@ -12,8 +11,6 @@
 #include <QVector>
 
 class FilterPanel;
-class PathItem;
-class QGraphicsEllipseItem;
 
 #include <functional>
 #include <memory>
@@ -21,14 +18,14 @@ class QGraphicsEllipseItem;
 class QGraphicsItem;
 class QGraphicsPathItem;
 class QStandardItem;
-class QStandardItemModel;
 class QTimer;
 class QTranslator;
 class QTreeWidgetItem;
-class RectangleItem;
 class ScanPointLayer;
 class StatusPanel;
 class WorkerThread;
+class ZoneEditor;
+class ZoneStoreFile;
 struct ZoneFileProblem;
 
 namespace Ui {
@@ -65,16 +62,12 @@ public:
     void setZoneReadTimeout(int ms) { zoneReadTimeoutMs = ms; }
     // How long a zone upload may wait for the next acknowledgement before it gives up.
     void setZoneWriteTimeout(int ms) { zoneWriteTimeoutMs = ms; }
-    int editedChannel() const { return currentChannel; }
     QGraphicsPathItem *stateZoneItem(int area) const;
-
-    // After a channel's records were loaded: rebuild the three outlines, then show the
-    // area the user last picked with its handles and table rows.
-    void rebuildChannelShapes();
-    const AreaSettings &areaRecord(int area) const { return areaSettings[area]; }
-    // The corners the store receives for the area when it is a rectangle.
-    QVector<QPointF> rectangleCornerList(int area) const;
-    int editedArea() const { return currentArea; }
+    // The zones of this run and their copy in config.ini, and the zone page's editor.
+    ZoneStoreFile *zoneStoreFile() const { return zoneStore; }
+    ZoneEditor *zoneEditor() const { return editor; }
+    // The channel in the zone editor.
+    int editedChannel() const;
 
     // Firmware update: where the file name comes from (a file dialog unless replaced),
     // the reconnect period while the scanner restarts into its bootloader, and how long
@@ -173,36 +166,15 @@ private:
     // Request results.
     void handleFirmwareResult(RequestType type, const QString &value);
 
-    // Zone editor: scene, outlines, handles, point table.
-    void setupZoneScene();
+    // Zone editor: wired to the window's slots, let go of before the window's children go.
+    void setupZoneEditor();
     void disconnectZoneEditor();
-    // movedVertex: the vertex the user just moved, or kNoMovedVertex for a redraw of the
-    // record as it is (showing a channel or an area), which moves nothing.
-    void rebuildOutline(int movedVertex);
-    void startNewShape();
-    void placeHandles();
-    void placeHandle(int index, const QPointF &vertex);
-    void placeShapeHandles(int count);
-    void resetHandles();
-    void setHandlesVisible(bool visible);
-    void fillTable();
-    void refreshRow(int row);
-    void setRowCells(int row, const QPointF &vertex);
-    bool isAddRow(int row) const;
-    bool readCellMm(int row, int column, int *mm, QString *refusal) const;
-    void refuseCellEdit(int row, const QString &reason);
-    void markAreaEdited(int area, int what);
-    void updatePolygonRow(int k, const QPointF &vertex);
-    void checkShapeButton(int regionType);
-    void showAreaSelectors();
-    void backwardDelete();
 
     // Zone store and transfers.
     void initConfigFile();
+    // The editor's seams: its channel saved into the store, or taken from it again.
     bool saveChannelToConfig(int channel);
-    void loadChannelFromConfig(int channel);
     void reloadChannel(int channel);
-    QVector<QPoint> storedPointsOf(int area) const;
     void showStateAreas(int channel);
     // Draws the running-status view's channel again after its stored zones changed.
     void redrawStateAreas();
@@ -255,35 +227,10 @@ private:
     // The live scan over the zone editor, one square per measurement (the zone scene owns it).
     ScanPointLayer *zoneScanPoints = nullptr;
 
-    // Zone page state.
-    qreal handleOffsetX = 0;
-    qreal handleOffsetY = 0;
-    QStandardItemModel *pointModel = nullptr;
+    // Zone page: the set and its file, and the editor working on it.
+    ZoneStoreFile *zoneStore = nullptr;
+    ZoneEditor *editor = nullptr;
     bool factoryResetInProgress = false;
-    QVector<AreaSettings> areaSettings = QVector<AreaSettings>(3);
-    // What the user changed in each area since the channel was read from the store: only
-    // that is written back, so a channel that was only looked at keeps its bytes.
-    enum AreaEdit
-    {
-        ParametersEdited = 1, // a selector: the six numbers are written, Points stays
-        ShapeEdited = 2,      // a vertex, a new shape or a delete: the whole area
-    };
-    QVector<int> areaEdits = QVector<int>(3, 0);
-    static constexpr int kNoMovedVertex = -1;
-    // The reason for the last refused cell edit while the status bar still shows it.
-    QString cellRefusal;
-    int currentChannel = 0;
-    int currentArea = 0;  // the edited area
-    int selectedArea = 0; // the area the user last picked (selector or outline click)
-    int backwardDeleteIndex = 2;
-    bool tableTouched = false;
-    QVector<RectangleItem *> vertexHandles;
-    QVector<PathItem *> zoneItems;
-    QGraphicsPathItem *gridItem = nullptr;
-    QGraphicsEllipseItem *fieldOfViewItem = nullptr;
-    // The store holds changes the scanner has not received: set when edits or a loaded
-    // zone file reach it, cleared by a whole full read or a whole upload.
-    bool zonesNotOnScanner = false;
 
     // Serial panel extras: ports the system list does not show, and the guard that
     // ends a full zone read the scanner never finishes.

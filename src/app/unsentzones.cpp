@@ -4,37 +4,33 @@
 #include "mainwindow.h"
 
 #include "ui_mainwindow.h"
-#include "zonestore.h"
+#include "zonestorefile.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSaveFile>
 
 bool MainWindow::hasUnsentZones() const
 {
-    return zonesNotOnScanner;
+    return zoneStore->hasUnsentChanges();
 }
 
 void MainWindow::zonesReachedScanner()
 {
-    zonesNotOnScanner = false;
+    zoneStore->markOnScanner();
 }
 
 // Writes the store to a new zone file in the working folder, named after the moment;
 // its path, or an empty text with the reason in *error.
 QString MainWindow::keepUnsentZonesCopy(QString *error)
 {
-    QFile store(zoneStoreFileName());
-    if (!store.open(QIODevice::ReadOnly)) {
-        *error = store.errorString();
-        return QString();
-    }
-    const QByteArray bytes = store.readAll();
-    if (store.error() != QFileDevice::NoError) {
-        *error = store.errorString();
+    QString unreadable;
+    const QByteArray bytes = zoneStore->bytes(&unreadable);
+    if (!unreadable.isEmpty()) {
+        *error = unreadable;
         return QString();
     }
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
@@ -55,8 +51,7 @@ QString MainWindow::keepUnsentZonesCopy(QString *error)
 bool MainWindow::uploadUnsentZonesInstead()
 {
     // Edits that only the editor holds count as well.
-    if (currentChannel < 64)
-        saveChannelToConfig(currentChannel);
+    saveChannelToConfig(editedChannel());
     if (!hasUnsentZones())
         return false;
 

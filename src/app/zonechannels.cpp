@@ -1,152 +1,127 @@
-// The zone store as the window sees it: config.ini reset at start, the edited channel
-// written and read back, and stored zones drawn in the running-status view.
+// The window's side of the zones: the set reset at start, the scanner's channels put into
+// it, the stored zones drawn in the running-status view, and the zone editor wired to the
+// window's slots, each of which hands its signal on to the editor.
 #include "mainwindow.h"
 
 #include "pathitem.h"
-#include "pointstext.h"
+#include "rectangleitem.h"
 #include "ui_mainwindow.h"
+#include "zoneeditor.h"
 #include "zonegeometry.h"
-#include "zonestore.h"
+#include "zonestorefile.h"
 
 #include <QGraphicsPathItem>
-#include <QMessageBox>
-#include <QSettings>
-
-#include <algorithm>
-#include <cmath>
+#include <QGraphicsScene>
+#include <QStandardItemModel>
 
 using namespace ZoneGeometry;
 
-namespace {
-
-// Stored millimetres (device frame, y forward) as scene units (10 mm, y down).
-QVector<QPointF> storedToScene(QVector<QPointF> points)
+void MainWindow::setupZoneEditor()
 {
-    for (QPointF &p : points)
-        p = QPointF(p.x() / 10, -p.y() / 10);
-    return points;
+    editor = new ZoneEditor(form, this, statusBar(), zoneStore, this);
+    for (RectangleItem *handle : editor->handles())
+        connect(handle, &RectangleItem::sendItemPos, this, &MainWindow::onRectangleItemPos);
+    for (PathItem *outline : editor->outlines())
+        connect(outline, &PathItem::sendPathId, this, &MainWindow::onRecvPathId);
+    connect(form->areaMonitorGraphicsView->zoneScene(), &QGraphicsScene::focusItemChanged, this,
+            &MainWindow::onFocusItemChanged);
+    connect(editor->pointModel(), &QStandardItemModel::itemChanged, this,
+            &MainWindow::onModelItemChanged);
+    connect(form->tableView, &QAbstractItemView::clicked, this, [this]() { editor->touchTable(); });
+    for (QToolButton *button : {form->polygonBtn, form->arcBtn, form->rectangleBtn})
+        connect(button, &QToolButton::clicked, this, &MainWindow::onShapeBtn);
+    connect(form->backwardDeleteBtn, &QPushButton::clicked, editor, &ZoneEditor::backwardDelete);
+
+    // A backward delete clears the area in the running-status view too.
+    connect(editor, &ZoneEditor::areaCleared, this,
+            [this](int area) { stateZoneItem(area)->setPath(QPainterPath()); });
 }
 
-QPoint sceneToStored(const QPointF &p)
+// The window's children outlive its members: a cell editor that commits, or a scene that
+// drops its focus item while they are torn down, must no longer reach the editor.
+void MainWindow::disconnectZoneEditor()
 {
-    return QPoint(int(std::trunc(p.x() * 10)), int(std::trunc(-p.y() * 10)));
+    disconnect(editor->pointModel(), nullptr, this, nullptr);
+    disconnect(form->areaMonitorGraphicsView->zoneScene(), nullptr, this, nullptr);
+    disconnect(form->tableView, nullptr, this, nullptr);
 }
-} // namespace
+
+int MainWindow::editedChannel() const
+{
+    return editor->editedChannel();
+}
+
+void MainWindow::onAreasCurrentIndexChanged(int index)
+{
+    editor->selectArea(index);
+}
+
+void MainWindow::onParametorChange(int index)
+{
+    editor->setParameter(sender(), index);
+}
+
+void MainWindow::onShapeBtn()
+{
+    editor->chooseShape(sender());
+}
+
+void MainWindow::onRecvPathId(int id)
+{
+    editor->selectOutline(id);
+}
+
+void MainWindow::onModelItemChanged(QStandardItem *item)
+{
+    editor->takeCell(item);
+}
+
+void MainWindow::onRectangleItemPos(QPointF pos)
+{
+    editor->moveHandle(qobject_cast<RectangleItem *>(sender()), pos);
+}
+
+void MainWindow::onFocusItemChanged(QGraphicsItem *newFocusItem, QGraphicsItem *)
+{
+    editor->focusChanged(newFocusItem);
+}
+
+void MainWindow::onMouseMovePoint(QPoint point)
+{
+    editor->showCursor(point);
+}
 
 // A channel as the scanner sent it goes into the store before the window hears of it.
 void MainWindow::storeScannerChannel(int channel, const ZoneChannelRecord &areas)
 {
-    QSettings store(zoneStoreFileName(), QSettings::IniFormat);
-    writeStoredChannel(store, channel, areas);
-    store.sync();
+    zoneStore->setScannerChannel(channel, areas);
 }
 
 ZoneChannelRecord MainWindow::storedChannel(int channel) const
 {
-    QSettings store(zoneStoreFileName(), QSettings::IniFormat);
-    return readStoredChannel(store, channel);
+    // The scanner's inputs can select a channel beyond the store's: it holds no zones.
+    if (channel < 0 || channel >= kZoneChannelCount)
+        return ZoneChannelRecord();
+    ZoneChannelRecord areas = zoneStore->channel(channel);
+    // As the block carries them: coordinates keep their low 16 bits.
+    for (ZoneAreaRecord &a : areas)
+        for (QPoint &p : a.points)
+            p = QPoint(qint16(p.x()), qint16(p.y()));
+    return areas;
 }
 
 void MainWindow::initConfigFile()
 {
-    QSettings store(zoneStoreFileName(), QSettings::IniFormat);
-    resetZoneStore(store);
-    store.sync();
+    zoneStore->reset();
 }
 
-QVector<QPoint> MainWindow::storedPointsOf(int area) const
-{
-    const AreaSettings &a = areaSettings[area];
-    QVector<QPoint> stored;
-    switch (a.regionType) {
-    case PolygonRegion: {
-        // Polygons are kept in their angular order, whatever order they were drawn in.
-        QVector<QPointF> deviceFrame;
-        deviceFrame.reserve(a.points.size());
-        for (const QPointF &p : a.points)
-            deviceFrame.append(QPointF(p.x(), -p.y()));
-        for (const QPointF &p : storedPolygonOrder(deviceFrame))
-            stored.append(QPoint(int(std::trunc(p.x() * 10)), int(std::trunc(p.y() * 10))));
-        break;
-    }
-    case RectangleRegion:
-        // The corners as the outline leaves them, from the vertices as they are now: a new
-        // rectangle has all four on the scanner.
-        for (const QPointF &p : buildRectangleZone(a.points).corners)
-            stored.append(sceneToStored(p));
-        break;
-    default:
-        for (const QPointF &p : a.points)
-            stored.append(sceneToStored(p));
-        break;
-    }
-    return stored;
-}
-
-// Writes what the user changed in the channel's areas; an area only looked at keeps its
-// keys as they were read, byte for byte. False, after telling the user, when the store
-// could not be written: the edits are then only in the editor, and whatever was about to
-// read the store must not go on as if they were saved.
+// The editor holds one channel; only its own edits can be saved.
 bool MainWindow::saveChannelToConfig(int channel)
 {
-    if (std::all_of(areaEdits.cbegin(), areaEdits.cend(), [](int edits) { return edits == 0; }))
-        return true;
-    QSettings store(zoneStoreFileName(), QSettings::IniFormat);
-    const ZoneChannelRecord before = readStoredChannel(store, channel);
-    for (int k = 0; k < 3; ++k) {
-        if (!areaEdits[k])
-            continue;
-        const AreaSettings &a = areaSettings[k];
-        ZoneAreaRecord record;
-        record.onDelay = a.onDelay;
-        record.offDelay = a.offDelay;
-        record.hysteresis = a.hysteresis;
-        record.detectableSize = a.detectableSize;
-        record.regionType = a.regionType;
-        record.dependScale = a.dependScale;
-        if (areaEdits[k] & ShapeEdited) {
-            record.points = storedPointsOf(k);
-            writeStoredArea(store, channel, k, record);
-        } else {
-            writeStoredParameters(store, channel, k, record);
-        }
-    }
-    store.sync();
-    if (store.status() == QSettings::NoError) {
-        zonesNotOnScanner = zonesNotOnScanner || readStoredChannel(store, channel) != before;
-        areaEdits.fill(0);
-        return true;
-    }
-    QMessageBox::critical(
-        this, tr("提示"),
-        tr("无法写入区域存储config.ini，第%1区域组的修改只保留在编辑器中").arg(channel),
-        QMessageBox::Ok);
-    return false;
-}
-
-void MainWindow::loadChannelFromConfig(int channel)
-{
-    QSettings store(zoneStoreFileName(), QSettings::IniFormat);
-    areaEdits.fill(0); // the records hold what the store holds
-    for (int k = 0; k < 3; ++k) {
-        zoneItems[k]->setPath(QPainterPath());
-        const ZoneAreaRecord stored = readStoredParameters(store, channel, k);
-        AreaSettings &a = areaSettings[k];
-        a.regionType = stored.regionType;
-        a.dependScale = stored.dependScale;
-        a.detectableSize = stored.detectableSize;
-        a.hysteresis = stored.hysteresis;
-        a.onDelay = stored.onDelay;
-        a.offDelay = stored.offDelay;
-        a.points = storedToScene(readStoredPoints(store, channel, k));
-    }
-    store.sync();
-    // The area selector keeps the area the user picked; only its parameters are shown.
-    showAreaSelectors();
+    return channel != editor->editedChannel() || editor->saveChannel();
 }
 
 void MainWindow::reloadChannel(int channel)
 {
-    loadChannelFromConfig(channel);
-    rebuildChannelShapes();
+    editor->takeChannel(channel);
 }

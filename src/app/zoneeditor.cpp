@@ -1,22 +1,50 @@
-// Zone editor: the scene's items, the outline builds, the handle pool and the cursor read-out.
-#include "mainwindow.h"
+// Zone editor: the scene's items, the edited channel taken from the zone set and saved
+// back, the outline builds, the handle pool and the cursor read-out.
+#include "zoneeditor.h"
 
 #include "pathitem.h"
+#include "pointstext.h"
 #include "rectangleitem.h"
 #include "ui_mainwindow.h"
 #include "zonegeometry.h"
+#include "zonestorefile.h"
 
+#include <QCoreApplication>
 #include <QGraphicsEllipseItem>
 #include <QGraphicsPathItem>
 #include <QGraphicsScene>
+#include <QMessageBox>
 #include <QPen>
 #include <QStandardItemModel>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace ZoneGeometry;
 
-void MainWindow::setupZoneScene()
+namespace {
+QPoint sceneToStored(const QPointF &p)
+{
+    return QPoint(int(std::trunc(p.x() * 10)), int(std::trunc(-p.y() * 10)));
+}
+} // namespace
+
+QString ZoneEditor::text(const char *source)
+{
+    return QCoreApplication::translate("MainWindow", source);
+}
+
+ZoneEditor::ZoneEditor(Ui::MainWindow *form, QWidget *window, QStatusBar *statusBar,
+                       ZoneStoreFile *store, QObject *parent)
+    : QObject(parent), form(form), window(window), statusBar(statusBar), store(store)
+{
+    model = new QStandardItemModel(0, 2, this);
+    form->tableView->setModel(model);
+    form->tableView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    setupScene();
+}
+
+void ZoneEditor::setupScene()
 {
     QGraphicsScene *scene = form->areaMonitorGraphicsView->zoneScene();
 
@@ -47,7 +75,6 @@ void MainWindow::setupZoneScene()
     vertexHandles.reserve(kHandleCount);
     for (int i = 0; i < kHandleCount; ++i) {
         auto *handle = new RectangleItem(10, 10);
-        connect(handle, &RectangleItem::sendItemPos, this, &MainWindow::onRectangleItemPos);
         handle->setData(3, i);
         vertexHandles.append(handle);
         handle->setPos(-handleOffsetX, -handleOffsetY);
@@ -57,41 +84,178 @@ void MainWindow::setupZoneScene()
     for (int i = kHandleCount - 1; i >= 0; --i)
         scene->addItem(vertexHandles[i]);
 
-    const QBrush zoneBrushes[3] = {QBrush(Qt::yellow), QBrush(QColor(255, 128, 0)),
-                                   QBrush(Qt::red)};
     for (int k = 0; k < 3; ++k) {
         auto *outline = new PathItem(k);
-        outline->setBrush(zoneBrushes[k]);
+        outline->setBrush(zoneBrush(k));
         outline->setFlags(QGraphicsItem::ItemIsSelectable | QGraphicsItem::ItemIsFocusable);
         outline->setZValue(-106 - k);
         scene->addItem(outline);
         zoneItems.append(outline);
-        connect(outline, &PathItem::sendPathId, this, &MainWindow::onRecvPathId);
     }
-
-    connect(scene, &QGraphicsScene::focusItemChanged, this, &MainWindow::onFocusItemChanged);
-    connect(pointModel, &QStandardItemModel::itemChanged, this, &MainWindow::onModelItemChanged);
-    connect(form->tableView, &QAbstractItemView::clicked, this, [this]() { tableTouched = true; });
-    for (QToolButton *button : {form->polygonBtn, form->arcBtn, form->rectangleBtn})
-        connect(button, &QToolButton::clicked, this, &MainWindow::onShapeBtn);
 }
 
-// The window's children outlive its members: a cell editor that commits, or a scene that
-// drops its focus item while they are torn down, must no longer reach this window.
-void MainWindow::disconnectZoneEditor()
+QBrush ZoneEditor::zoneBrush(int area)
 {
-    disconnect(pointModel, nullptr, this, nullptr);
-    disconnect(form->areaMonitorGraphicsView->zoneScene(), nullptr, this, nullptr);
-    disconnect(form->tableView, nullptr, this, nullptr);
+    switch (area) {
+    case 0:
+        return QBrush(Qt::yellow);
+    case 1:
+        return QBrush(QColor(255, 128, 0));
+    default:
+        return QBrush(Qt::red);
+    }
 }
 
-void MainWindow::placeHandle(int index, const QPointF &vertex)
+bool ZoneEditor::hasEdits() const
+{
+    return std::any_of(areaEdits.cbegin(), areaEdits.cend(), [](int edits) { return edits != 0; });
+}
+
+void ZoneEditor::markAreaEdited(int area, int what)
+{
+    if (area >= 0 && area < areaEdits.size())
+        areaEdits[area] |= what;
+}
+
+bool ZoneEditor::showChannel(int channel)
+{
+    if (channel < 0)
+        return false;
+    if (!saveChannel()) {
+        // Taking another channel would drop the edits that only the editor holds now.
+        const QSignalBlocker quiet(form->channels);
+        form->channels->setCurrentIndex(currentChannel);
+        return false;
+    }
+    takeChannel(channel);
+    backwardDeleteIndex = 2;
+    return true;
+}
+
+QVector<QPoint> ZoneEditor::storedPointsOf(int area) const
+{
+    const AreaSettings &a = areaSettings[area];
+    QVector<QPoint> stored;
+    switch (a.regionType) {
+    case PolygonRegion: {
+        // Polygons are kept in their angular order, whatever order they were drawn in.
+        QVector<QPointF> deviceFrame;
+        deviceFrame.reserve(a.points.size());
+        for (const QPointF &p : a.points)
+            deviceFrame.append(QPointF(p.x(), -p.y()));
+        for (const QPointF &p : storedPolygonOrder(deviceFrame))
+            stored.append(QPoint(int(std::trunc(p.x() * 10)), int(std::trunc(p.y() * 10))));
+        break;
+    }
+    case RectangleRegion:
+        // The corners as the outline leaves them, from the vertices as they are now: a new
+        // rectangle has all four on the scanner.
+        for (const QPointF &p : buildRectangleZone(a.points).corners)
+            stored.append(sceneToStored(p));
+        break;
+    default:
+        for (const QPointF &p : a.points)
+            stored.append(sceneToStored(p));
+        break;
+    }
+    return stored;
+}
+
+// Writes what the user changed in the channel's areas; an area only looked at keeps its
+// keys as they were read, byte for byte.
+bool ZoneEditor::saveChannel()
+{
+    if (!hasEdits())
+        return true;
+    ZoneChannelRecord areas;
+    ZoneStoreFile::ChannelKeys keys = {};
+    for (int k = 0; k < 3; ++k) {
+        if (!areaEdits[k])
+            continue;
+        const AreaSettings &a = areaSettings[k];
+        ZoneAreaRecord &record = areas[size_t(k)];
+        record.onDelay = a.onDelay;
+        record.offDelay = a.offDelay;
+        record.hysteresis = a.hysteresis;
+        record.detectableSize = a.detectableSize;
+        record.regionType = a.regionType;
+        record.dependScale = a.dependScale;
+        if (areaEdits[k] & ShapeEdited) {
+            record.points = storedPointsOf(k);
+            keys[size_t(k)] = ZoneStoreFile::AllKeys;
+        } else {
+            keys[size_t(k)] = ZoneStoreFile::NumberKeys;
+        }
+    }
+    if (store->setChannel(currentChannel, areas, keys)) {
+        areaEdits.fill(0);
+        return true;
+    }
+    QMessageBox::critical(
+        window, text("提示"),
+        text("无法写入区域存储config.ini，第%1区域组的修改只保留在编辑器中").arg(currentChannel),
+        QMessageBox::Ok);
+    return false;
+}
+
+void ZoneEditor::takeChannel(int channel)
+{
+    currentChannel = channel;
+    loadChannel(channel);
+    rebuildChannelShapes();
+}
+
+void ZoneEditor::loadChannel(int channel)
+{
+    const ZoneChannelRecord &stored = store->channel(channel);
+    areaEdits.fill(0); // the records hold what the set holds
+    for (int k = 0; k < 3; ++k) {
+        zoneItems[k]->setPath(QPainterPath());
+        const ZoneAreaRecord &record = stored[size_t(k)];
+        AreaSettings &a = areaSettings[k];
+        a.regionType = record.regionType;
+        a.dependScale = record.dependScale;
+        a.detectableSize = record.detectableSize;
+        a.hysteresis = record.hysteresis;
+        a.onDelay = record.onDelay;
+        a.offDelay = record.offDelay;
+        a.points.clear();
+        a.points.reserve(record.points.size());
+        for (const QPoint &p : record.points)
+            a.points.append(QPointF(p.x() / 10.0, -p.y() / 10.0));
+    }
+    // The area selector keeps the area the user picked; only its parameters are shown.
+    showAreaSelectors();
+}
+
+void ZoneEditor::replaceAreaRecord(int area, const AreaSettings &record)
+{
+    if (area < 0 || area > 2)
+        return;
+    areaSettings[area] = record;
+    markAreaEdited(area, ShapeEdited | ParametersEdited);
+    // An outline without vertices keeps its path when it is rebuilt: the old one goes first.
+    zoneItems[area]->setPath(QPainterPath());
+    if (area == currentArea) {
+        placeHandles();
+        fillTable();
+        showAreaSelectors();
+        checkShapeButton(record.regionType);
+        return;
+    }
+    currentArea = area;
+    rebuildOutline(kNoMovedVertex);
+    currentArea = selectedArea;
+    checkShapeButton(areaSettings[currentArea].regionType);
+}
+
+void ZoneEditor::placeHandle(int index, const QPointF &vertex)
 {
     if (index >= 0 && index < vertexHandles.size())
         vertexHandles[index]->setPos(vertex - QPointF(handleOffsetX, handleOffsetY));
 }
 
-void MainWindow::resetHandles()
+void ZoneEditor::resetHandles()
 {
     for (RectangleItem *handle : qAsConst(vertexHandles)) {
         handle->setPos(-handleOffsetX, -handleOffsetY);
@@ -99,7 +263,7 @@ void MainWindow::resetHandles()
     }
 }
 
-void MainWindow::setHandlesVisible(bool visible)
+void ZoneEditor::setHandlesVisible(bool visible)
 {
     for (RectangleItem *handle : qAsConst(vertexHandles))
         handle->setVisible(visible);
@@ -109,7 +273,7 @@ void MainWindow::setHandlesVisible(bool visible)
 // set) may change the record: a polygon's dependScale then goes to 0, and the caller has
 // already pulled an arc's partner or coupled a rectangle's corners. A redraw changes
 // nothing, so a channel that is only looked at keeps what was read.
-void MainWindow::rebuildOutline(int movedVertex)
+void ZoneEditor::rebuildOutline(int movedVertex)
 {
     AreaSettings &area = areaSettings[currentArea];
     PathItem *outline = zoneItems[currentArea];
@@ -140,12 +304,12 @@ void MainWindow::rebuildOutline(int movedVertex)
     }
 }
 
-QVector<QPointF> MainWindow::rectangleCornerList(int area) const
+QVector<QPointF> ZoneEditor::rectangleCornerList(int area) const
 {
     return buildRectangleZone(areaSettings[area].points).corners;
 }
 
-void MainWindow::startNewShape()
+void ZoneEditor::startNewShape()
 {
     resetHandles();
     AreaSettings &area = areaSettings[currentArea];
@@ -171,7 +335,7 @@ void MainWindow::startNewShape()
     }
 }
 
-void MainWindow::placeHandles()
+void ZoneEditor::placeHandles()
 {
     resetHandles();
     const AreaSettings &area = areaSettings[currentArea];
@@ -196,7 +360,7 @@ void MainWindow::placeHandles()
     rebuildOutline(kNoMovedVertex);
 }
 
-void MainWindow::rebuildChannelShapes()
+void ZoneEditor::rebuildChannelShapes()
 {
     for (int k = 0; k < 3; ++k) {
         currentArea = k;
@@ -207,9 +371,9 @@ void MainWindow::rebuildChannelShapes()
     fillTable();
 }
 
-void MainWindow::onMouseMovePoint(QPoint point)
+void ZoneEditor::showCursor(const QPoint &viewPoint)
 {
-    const QPointF scene = form->areaMonitorGraphicsView->mapToScene(point);
+    const QPointF scene = form->areaMonitorGraphicsView->mapToScene(viewPoint);
     const qreal x = scene.x() / 100;
     const qreal y = -scene.y() / 100;
     qreal degrees = std::atan2(-scene.y(), scene.x()) * 180 / M_PI;

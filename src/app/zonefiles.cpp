@@ -2,12 +2,12 @@
 #include "mainwindow.h"
 
 #include "ui_mainwindow.h"
+#include "zoneeditor.h"
 #include "zonefilecheck.h"
-#include "zonestore.h"
+#include "zonestorefile.h"
 
 #include <QDebug>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -109,21 +109,13 @@ void MainWindow::onSaveSettingsBtn()
                               QMessageBox::Ok);
         return;
     }
-    if (currentChannel < 64 && !saveChannelToConfig(currentChannel))
+    if (!saveChannelToConfig(editedChannel()))
         return; // a file without the latest edits is not what the user asked for
 
     // The new file is written completely beside the old one and only then takes its
     // place, so a full disk or a read-only folder leaves the user's old file as it was.
     QString error;
-    QFile store(zoneStoreFileName());
-    QByteArray bytes;
-    if (!store.open(QIODevice::ReadOnly)) {
-        error = store.errorString();
-    } else {
-        bytes = store.readAll();
-        if (store.error() != QFileDevice::NoError)
-            error = store.errorString();
-    }
+    const QByteArray bytes = zoneStore->bytes(&error);
     if (error.isEmpty()) {
         QSaveFile file(name);
         if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
@@ -162,24 +154,18 @@ void MainWindow::onLoadSettingsBtn()
             QMessageBox::Ok);
         return;
     }
-    const QByteArray &bytes = file.bytes;
-
-    QSaveFile store(zoneStoreFileName());
-    const bool writeOpen = store.open(QIODevice::WriteOnly);
-    const qint64 written = writeOpen ? store.write(bytes) : 0;
-    const bool stored = writeOpen && written == bytes.size() && store.commit();
-    qDebug() << file.read << ";wrtie:" << writeOpen << ";size:" << bytes.size()
-             << ";write size:" << written;
-    if (!stored) {
+    const ZoneStoreFile::Copy copy = zoneStore->replace(file);
+    qDebug() << file.read << ";wrtie:" << copy.opened << ";size:" << file.bytes.size()
+             << ";write size:" << copy.written;
+    if (!copy.stored) {
         QMessageBox::critical(this, tr("提示"),
-                              tr("无法写入区域存储config.ini：%1").arg(store.errorString()),
+                              tr("无法写入区域存储config.ini：%1").arg(copy.error),
                               QMessageBox::Ok);
         return;
     }
 
-    zonesNotOnScanner = true;
-    // The editor's channel belongs to the old store: it must not be saved over the new one.
-    currentChannel = 64;
+    // What the editor changed belongs to the old store: it must not be saved over the new one.
+    editor->dropEdits();
     // The selector shows the channel the editor now holds; the channel change itself runs
     // here, once.
     {

@@ -4,34 +4,22 @@
 
 #include "ui_mainwindow.h"
 #include "workerthread.h"
+#include "zoneeditor.h"
 #include "zonefilecheck.h"
-#include "zonestore.h"
+#include "zonestorefile.h"
 
 #include <QMessageBox>
-#include <QSettings>
 #include <QSignalBlocker>
 #include <QTimer>
 
 void MainWindow::onChannelCurrentIndexChanged(int index)
 {
-    if (index < 0)
-        return;
-    // 64 means the editor holds no channel of the store (a zone set was just loaded or
-    // read): nothing of it may be written over the store.
-    if (currentChannel < 64 && !saveChannelToConfig(currentChannel)) {
-        // Loading another channel would drop the edits that only the editor holds now.
-        const QSignalBlocker quiet(form->channels);
-        form->channels->setCurrentIndex(currentChannel);
-        return;
-    }
-    currentChannel = index;
-    reloadChannel(index);
-    backwardDeleteIndex = 2;
+    editor->showChannel(index);
 }
 
 void MainWindow::onDownloadBtn()
 {
-    emit readLidarArea(currentChannel);
+    emit readLidarArea(editedChannel());
 }
 
 QString MainWindow::areaName(int area) const
@@ -49,18 +37,11 @@ QString MainWindow::areaName(int area) const
 bool MainWindow::storeFitsTheScanner(QVector<QByteArray> *blocks)
 {
     // Every channel is checked as strictly as a zone file from outside: a value the block
-    // cannot carry, a broken points text or a missing key would be wrapped, cut or sent
-    // as 0 on the wire.
-    ZoneFileProblem problem;
-    QVector<ZoneChannelRecord> channels;
-    {
-        QSettings store(zoneStoreFileName(), QSettings::IniFormat);
-        problem = checkZoneStore(store, &channels);
-    }
+    // cannot carry, or a broken points text or a missing key copied in from a file, would
+    // be wrapped, cut or sent as 0 on the wire.
+    const ZoneFileProblem problem = zoneStore->findProblem();
     if (!problem) {
-        blocks->clear();
-        for (int channel = 0; channel < channels.size(); ++channel)
-            blocks->append(encodeZoneBlock(channel, channels.at(channel)));
+        *blocks = zoneStore->zones().blocks();
         return true;
     }
     QString text;
@@ -84,7 +65,7 @@ void MainWindow::onUploadBtn()
 {
     // The upload sends the store: without the edited channel in it, it would report as
     // uploaded what never left the editor.
-    if (!factoryResetInProgress && currentChannel < 64 && !saveChannelToConfig(currentChannel))
+    if (!factoryResetInProgress && !saveChannelToConfig(editedChannel()))
         return;
     // A zone the scanner cannot hold would be cut or wrapped on the wire: check every
     // channel before the first byte goes out.
@@ -115,7 +96,7 @@ void MainWindow::onReadCurArea(int index)
     if (!readingAreas) {
         // A single read: the editor takes it only if it is the channel being edited (a late
         // answer for another channel must not land in the editor's records).
-        if (index == currentChannel)
+        if (index == editedChannel())
             reloadChannel(index);
         redrawStateAreas();
         return;
@@ -134,12 +115,12 @@ void MainWindow::onReadCurArea(int index)
     emit sendRequestType(REQUEST_READ_AREAS_DONE, QString());
 
     // The store now holds exactly what the scanner sent. The editor's start-up records must
-    // not be saved over it, so the editor lets go of its channel before it takes the
-    // scanner's current one.
+    // not be saved over it, so the editor drops its edits before it takes the scanner's
+    // current channel.
     const int channel = deviceCurrentChannel >= 0 && deviceCurrentChannel < form->channels->count()
                             ? deviceCurrentChannel
                             : 0;
-    currentChannel = 64;
+    editor->dropEdits();
     if (form->channels->currentIndex() != channel)
         form->channels->setCurrentIndex(channel);
     else
@@ -166,7 +147,7 @@ void MainWindow::onWriteCurArea(int index)
     zonesReachedScanner(); // every channel acknowledged: the scanner holds the store
     endZoneWrite();
     if (factoryReset)
-        emit readLidarArea(currentChannel);
+        emit readLidarArea(editedChannel());
     redrawStateAreas();
 }
 

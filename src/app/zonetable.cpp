@@ -1,5 +1,5 @@
 // Point table: the edited area's vertices in millimetres, kept in step with the handles.
-#include "mainwindow.h"
+#include "zoneeditor.h"
 
 #include "pathitem.h"
 #include "pointstext.h"
@@ -9,6 +9,7 @@
 
 #include <QStandardItemModel>
 #include <QStatusBar>
+#include <QTableView>
 #include <QTimer>
 
 #include <cmath>
@@ -25,55 +26,55 @@ QList<QStandardItem *> vertexRowItems(const QPointF &vertex)
 }
 } // namespace
 
-bool MainWindow::isAddRow(int row) const
+bool ZoneEditor::isAddRow(int row) const
 {
-    const QStandardItem *header = pointModel->verticalHeaderItem(row);
+    const QStandardItem *header = model->verticalHeaderItem(row);
     return header && header->text() == kAddRowHeader;
 }
 
-void MainWindow::setRowCells(int row, const QPointF &vertex)
+void ZoneEditor::setRowCells(int row, const QPointF &vertex)
 {
     const QPoint mm = sceneToMm(vertex);
-    pointModel->setData(pointModel->index(row, 0), mm.x(), Qt::EditRole);
-    pointModel->setData(pointModel->index(row, 1), mm.y(), Qt::EditRole);
+    model->setData(model->index(row, 0), mm.x(), Qt::EditRole);
+    model->setData(model->index(row, 1), mm.y(), Qt::EditRole);
 }
 
-void MainWindow::refreshRow(int row)
+void ZoneEditor::refreshRow(int row)
 {
     const QVector<QPointF> &points = areaSettings[currentArea].points;
     if (row < 0 || row >= points.size())
         return;
-    if (pointModel->rowCount() > row)
+    if (model->rowCount() > row)
         setRowCells(row, points[row]);
     else
-        pointModel->insertRow(pointModel->rowCount(), vertexRowItems(points[row]));
+        model->insertRow(model->rowCount(), vertexRowItems(points[row]));
 }
 
-void MainWindow::fillTable()
+void ZoneEditor::fillTable()
 {
     tableTouched = false;
-    pointModel->clear();
-    pointModel->setHorizontalHeaderLabels({QStringLiteral("X[mm]"), QStringLiteral("Y[mm]")});
+    model->clear();
+    model->setHorizontalHeaderLabels({QStringLiteral("X[mm]"), QStringLiteral("Y[mm]")});
     const AreaSettings &area = areaSettings[currentArea];
     switch (area.regionType) {
     case PolygonRegion:
     case ArcRegion:
     case RectangleRegion:
         for (const QPointF &vertex : area.points)
-            pointModel->appendRow(vertexRowItems(vertex));
+            model->appendRow(vertexRowItems(vertex));
         // A polygon grows through its add row until every handle is in use.
         if (area.regionType == PolygonRegion && area.points.size() < kHandleCount) {
-            const int row = pointModel->rowCount();
-            pointModel->insertRow(row);
+            const int row = model->rowCount();
+            model->insertRow(row);
             setRowCells(row, QPointF(0, 0));
-            pointModel->setVerticalHeaderItem(row, new QStandardItem(kAddRowHeader));
+            model->setVerticalHeaderItem(row, new QStandardItem(kAddRowHeader));
         }
         break;
     case 4:
     case 5:
     case 6:
-        pointModel->appendRow({new QStandardItem(QStringLiteral("0")),
-                               new QStandardItem(QString::number(area.dependScale * 10))});
+        model->appendRow({new QStandardItem(QStringLiteral("0")),
+                          new QStandardItem(QString::number(area.dependScale * 10))});
         break;
     default:
         break;
@@ -82,22 +83,22 @@ void MainWindow::fillTable()
 
 // Row k of a polygon follows vertex k; a new vertex gets its row just above the add row,
 // and the 540th vertex takes over the add row itself.
-void MainWindow::updatePolygonRow(int k, const QPointF &vertex)
+void ZoneEditor::updatePolygonRow(int k, const QPointF &vertex)
 {
-    const int rows = pointModel->rowCount();
+    const int rows = model->rowCount();
     const bool hasAddRow = rows > 0 && isAddRow(rows - 1);
     const int vertexRows = hasAddRow ? rows - 1 : rows;
     if (k >= vertexRows) {
         if (hasAddRow && areaSettings[currentArea].points.size() >= kHandleCount)
-            delete pointModel->takeVerticalHeaderItem(rows - 1);
+            delete model->takeVerticalHeaderItem(rows - 1);
         else
-            pointModel->insertRow(vertexRows);
+            model->insertRow(vertexRows);
     }
     setRowCells(k, vertex);
 }
 
 // Arcs and rectangles from a store may hold fewer points than their shape has corners.
-void MainWindow::placeShapeHandles(int count)
+void ZoneEditor::placeShapeHandles(int count)
 {
     const QVector<QPointF> &points = areaSettings[currentArea].points;
     for (int i = 0; i < count && i < points.size(); ++i) {
@@ -106,10 +107,9 @@ void MainWindow::placeShapeHandles(int count)
     }
 }
 
-void MainWindow::onRectangleItemPos(QPointF pos)
+void ZoneEditor::moveHandle(RectangleItem *handle, const QPointF &pos)
 {
     tableTouched = false;
-    auto *handle = qobject_cast<RectangleItem *>(sender());
     if (!handle)
         return;
     const int k = handle->data(3).toInt();
@@ -156,18 +156,17 @@ void MainWindow::onRectangleItemPos(QPointF pos)
 
 // A cell's value in whole millimetres: a finite number, a fraction cut toward zero, and
 // within what the scanner stores. Anything else is refused with the reason why.
-bool MainWindow::readCellMm(int row, int column, int *mm, QString *refusal) const
+bool ZoneEditor::readCellMm(int row, int column, int *mm, QString *refusal) const
 {
-    const QString text =
-        pointModel->data(pointModel->index(row, column), Qt::EditRole).toString().trimmed();
+    const QString typed = model->data(model->index(row, column), Qt::EditRole).toString().trimmed();
     bool ok = false;
-    const double number = text.toDouble(&ok);
+    const double number = typed.toDouble(&ok);
     if (!ok || !std::isfinite(number)) {
-        *refusal = tr("“%1”不是毫米数，顶点未改变").arg(text);
+        *refusal = text("“%1”不是毫米数，顶点未改变").arg(typed);
         return false;
     }
     if (!fitsWire(number)) {
-        *refusal = tr("%1毫米超出扫描仪可保存的-32768至32767毫米，顶点未改变").arg(text);
+        *refusal = text("%1毫米超出扫描仪可保存的-32768至32767毫米，顶点未改变").arg(typed);
         return false;
     }
     *mm = int(std::trunc(number));
@@ -175,7 +174,7 @@ bool MainWindow::readCellMm(int row, int column, int *mm, QString *refusal) cons
 }
 
 // The row shows the record again; a row the record has no vertex for is not kept.
-void MainWindow::refuseCellEdit(int row, const QString &reason)
+void ZoneEditor::refuseCellEdit(int row, const QString &reason)
 {
     const AreaSettings &area = areaSettings[currentArea];
     const int type = area.regionType;
@@ -190,11 +189,11 @@ void MainWindow::refuseCellEdit(int row, const QString &reason)
     }
     if (!reason.isEmpty()) {
         cellRefusal = reason;
-        statusBar()->showMessage(reason, 15000);
+        statusBar->showMessage(reason, 15000);
     }
 }
 
-void MainWindow::onModelItemChanged(QStandardItem *item)
+void ZoneEditor::takeCell(QStandardItem *item)
 {
     if (!tableTouched || !item)
         return;
@@ -223,7 +222,7 @@ void MainWindow::onModelItemChanged(QStandardItem *item)
         const QVector<QPointF> synced = syncArcRadius(area.points, e, v);
         for (const QPointF &p : synced) {
             if (!fitsWire(p.x() * 10) || !fitsWire(-p.y() * 10)) {
-                refuseCellEdit(e, tr("圆弧的另一个顶点将超出-32768至32767毫米，顶点未改变"));
+                refuseCellEdit(e, text("圆弧的另一个顶点将超出-32768至32767毫米，顶点未改变"));
                 return;
             }
         }
@@ -245,13 +244,12 @@ void MainWindow::onModelItemChanged(QStandardItem *item)
             return;
         }
         if (isAddRow(e)) {
-            pointModel->setVerticalHeaderItem(
-                e, new QStandardItem(QString::number(pointModel->rowCount())));
+            model->setVerticalHeaderItem(e, new QStandardItem(QString::number(model->rowCount())));
             if (area.points.size() + 1 < kHandleCount) {
-                const int row = pointModel->rowCount();
-                pointModel->insertRow(row);
+                const int row = model->rowCount();
+                model->insertRow(row);
                 setRowCells(row, QPointF(0, 0));
-                pointModel->setVerticalHeaderItem(row, new QStandardItem(kAddRowHeader));
+                model->setVerticalHeaderItem(row, new QStandardItem(kAddRowHeader));
             }
         }
         if (e < area.points.size())
@@ -266,8 +264,8 @@ void MainWindow::onModelItemChanged(QStandardItem *item)
         return;
     }
     markAreaEdited(currentArea, ShapeEdited);
-    if (!cellRefusal.isEmpty() && statusBar()->currentMessage() == cellRefusal)
-        statusBar()->clearMessage();
+    if (!cellRefusal.isEmpty() && statusBar->currentMessage() == cellRefusal)
+        statusBar->clearMessage();
     cellRefusal.clear();
     // The cell shows what the vertex holds: whole millimetres.
     if (e < area.points.size())
@@ -275,15 +273,14 @@ void MainWindow::onModelItemChanged(QStandardItem *item)
     rebuildOutline(e);
 }
 
-void MainWindow::onFocusItemChanged(QGraphicsItem *newFocusItem, QGraphicsItem *oldFocusItem)
+void ZoneEditor::focusChanged(QGraphicsItem *newFocusItem)
 {
-    Q_UNUSED(oldFocusItem)
     if (!newFocusItem) {
         setHandlesVisible(false);
         return;
     }
     if (newFocusItem->type() == RectangleItem::Type)
-        form->tableView->setCurrentIndex(pointModel->index(newFocusItem->data(3).toInt(), 0));
+        form->tableView->setCurrentIndex(model->index(newFocusItem->data(3).toInt(), 0));
     else if (newFocusItem->type() == PathItem::Type)
         setHandlesVisible(true);
 }

@@ -1,6 +1,6 @@
 // Zone page editing within one channel: area and parameter selectors, shape buttons,
 // outline clicks and the backward delete.
-#include "mainwindow.h"
+#include "zoneeditor.h"
 
 #include "pathitem.h"
 #include "rectangleitem.h"
@@ -8,7 +8,7 @@
 
 #include <QGraphicsPathItem>
 
-void MainWindow::checkShapeButton(int regionType)
+void ZoneEditor::checkShapeButton(int regionType)
 {
     switch (regionType) {
     case PolygonRegion:
@@ -25,7 +25,7 @@ void MainWindow::checkShapeButton(int regionType)
     }
 }
 
-void MainWindow::showAreaSelectors()
+void ZoneEditor::showAreaSelectors()
 {
     // Each call comes back through onParametorChange and stores the same index again.
     const AreaSettings &area = areaSettings[currentArea];
@@ -35,11 +35,11 @@ void MainWindow::showAreaSelectors()
     form->hysteresisComboBox->setCurrentIndex(area.hysteresis);
 }
 
-void MainWindow::onAreasCurrentIndexChanged(int index)
+void ZoneEditor::selectArea(int index)
 {
     if (index < 0 || index > 2)
         return;
-    saveChannelToConfig(currentChannel);
+    saveChannel();
     currentArea = index;
     selectedArea = index;
     placeHandles();
@@ -48,12 +48,12 @@ void MainWindow::onAreasCurrentIndexChanged(int index)
     checkShapeButton(areaSettings[index].regionType);
 }
 
-void MainWindow::onParametorChange(int index)
+void ZoneEditor::setParameter(const QObject *selector, int index)
 {
     // A selector that cannot show the stored index reports -1: keep what is stored.
-    if (index < 0 || !sender())
+    if (index < 0 || !selector)
         return;
-    const QString name = sender()->objectName();
+    const QString name = selector->objectName();
     AreaSettings &area = areaSettings[currentArea];
     quint8 *field = nullptr;
     if (name == QLatin1String("onDelayComboBox"))
@@ -71,17 +71,11 @@ void MainWindow::onParametorChange(int index)
     markAreaEdited(currentArea, ParametersEdited);
 }
 
-void MainWindow::markAreaEdited(int area, int what)
+void ZoneEditor::chooseShape(const QObject *button)
 {
-    if (area >= 0 && area < areaEdits.size())
-        areaEdits[area] |= what;
-}
-
-void MainWindow::onShapeBtn()
-{
-    if (!sender())
+    if (!button)
         return;
-    const QString name = sender()->objectName();
+    const QString name = button->objectName();
     quint8 code = NoRegion;
     if (name == QLatin1String("polygonBtn"))
         code = PolygonRegion;
@@ -97,7 +91,7 @@ void MainWindow::onShapeBtn()
     fillTable();
 }
 
-void MainWindow::onRecvPathId(int id)
+void ZoneEditor::selectOutline(int id)
 {
     if (id < 0 || id > 2)
         return;
@@ -107,13 +101,13 @@ void MainWindow::onRecvPathId(int id)
     checkShapeButton(areaSettings[id].regionType);
 }
 
-void MainWindow::backwardDelete()
+void ZoneEditor::backwardDelete()
 {
     if (backwardDeleteIndex < 0)
         backwardDeleteIndex = 2;
     const int a = backwardDeleteIndex;
     zoneItems[a]->setPath(QPainterPath());
-    stateZoneItem(a)->setPath(QPainterPath());
+    emit areaCleared(a);
     for (RectangleItem *handle : qAsConst(vertexHandles))
         handle->setPos(-handleOffsetX, -handleOffsetY);
     areaSettings[a].points.clear();

@@ -4,7 +4,6 @@
 #include "simulatorhost.h"
 
 #include <QDir>
-#include <QTemporaryDir>
 
 #include <cstdio>
 #include <unistd.h>
@@ -34,12 +33,9 @@ CliRun::CliRun(const CliOptions &options) : m_options(options), m_startDir(QDir:
 CliRun::~CliRun()
 {
     m_progress.finish();
-    // The port closes before the simulated scanner behind it stops, and the run is back
-    // in its start directory before its private one is removed.
+    // The port closes before the simulated scanner behind it stops.
     m_link.reset();
     m_simulator.reset();
-    QDir::setCurrent(m_startDir);
-    m_workDir.reset();
 }
 
 QString CliRun::userPath(const QString &path) const
@@ -47,23 +43,8 @@ QString CliRun::userPath(const QString &path) const
     return QDir::cleanPath(QDir(m_startDir).absoluteFilePath(path));
 }
 
-bool CliRun::enterWorkDir()
-{
-    if (m_workDir)
-        return true;
-    m_workDir = std::make_unique<QTemporaryDir>(QDir::temp().filePath("areascan-cli-XXXXXX"));
-    if (!m_workDir->isValid() || !QDir::setCurrent(m_workDir->path())) {
-        report(QStringLiteral("cannot make a working directory: %1").arg(m_workDir->errorString()));
-        m_workDir.reset();
-        return false;
-    }
-    return true;
-}
-
 bool CliRun::connect()
 {
-    if (!enterWorkDir())
-        return false;
     m_portName = resolvePortPath(m_options.port, m_startDir);
     if (m_options.demo) {
         m_simulator = std::make_unique<SimulatorHost>();

@@ -7,7 +7,6 @@
 #include <memory>
 
 class DeviceLink;
-class QTemporaryDir;
 class SimulatorHost;
 
 // A progress line on standard error, only when that is a terminal: a script's log gets
@@ -26,10 +25,9 @@ private:
     bool m_shown = false;
 };
 
-// One run of the companion: its options, the directory it was started in, its private
-// working directory and its link to the scanner. The worker keeps its zone store as
-// config.ini in the current directory, so the run moves into a temporary directory of
-// its own before it opens the link: a config.ini of the user's is never touched.
+// One run of the companion: its options, the directory it was started in and its link to
+// the scanner. The run keeps what it reads in memory and writes only the files the user
+// names, so it works in the folder it was started in.
 class CliRun
 {
 public:
@@ -42,10 +40,8 @@ public:
     // A path the user named, made absolute against the start directory.
     QString userPath(const QString &path) const;
 
-    // Leaves the start directory for the private one (once). False after reporting why.
-    bool enterWorkDir();
-    // Enters the private directory if not yet done, starts the simulated scanner for
-    // --demo, opens the port and probes it. False after reporting why.
+    // Starts the simulated scanner for --demo, opens the port and probes it. False after
+    // reporting why.
     bool connect();
     DeviceLink &link() { return *m_link; }
     Progress &progress() { return m_progress; }
@@ -60,7 +56,6 @@ private:
     CliOptions m_options;
     QString m_startDir;
     QString m_portName;
-    std::unique_ptr<QTemporaryDir> m_workDir;
     std::unique_ptr<SimulatorHost> m_simulator;
     std::unique_ptr<DeviceLink> m_link;
     Progress m_progress;

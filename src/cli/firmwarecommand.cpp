@@ -6,9 +6,11 @@
 #include "firmwaretransfer.h"
 #include "workerthread.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 namespace {
 
@@ -109,14 +111,11 @@ int runFirmware(CliRun &run)
 
     // The worker reads the image itself; it reads the copy taken now, whatever happens to
     // the user's file meanwhile.
-    if (!run.enterWorkDir())
-        return ExitDeviceFailure;
-    const QString copy = QFileInfo(QStringLiteral("firmware.bin")).absoluteFilePath();
-    QFile staged(copy);
-    if (!staged.open(QIODevice::WriteOnly) || staged.write(image) != image.size())
+    QTemporaryFile staged(QDir::temp().filePath(QStringLiteral("areascan-firmware-XXXXXX.bin")));
+    if (!staged.open() || staged.write(image) != image.size() || !staged.flush())
         return run.deviceFailure(QStringLiteral("cannot write the working copy of the image: %1")
                                      .arg(staged.errorString()));
-    staged.close();
+    const QString copy = staged.fileName();
     if (!run.connect())
         return ExitDeviceFailure;
 

@@ -1,17 +1,16 @@
 // read-zones, write-zones and verify: all 64 channels through the worker's zone
-// transfers, with the zone store of the private working directory as the hand-over.
+// transfers, the zones read kept in a zone set in memory.
 #include "clirun.h"
 #include "commands.h"
 #include "devicelink.h"
 #include "workerthread.h"
 #include "zoneblock.h"
 #include "zonefilecheck.h"
-#include "zonestore.h"
+#include "zoneset.h"
+#include "zonestoretext.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QSettings>
 
 namespace {
 
@@ -32,21 +31,21 @@ QString waitFailure(DeviceLink &link, const QString &what)
     return QStringLiteral("no answer within %1 ms to %2").arg(link.timeoutMs()).arg(what);
 }
 
-// All 64 channels from the scanner into the working store, one at a time, each asked
-// for when the previous one is stored; then the request that ends a full read.
-bool readAllChannels(CliRun &run, QString *error)
+// All 64 channels from the scanner into *zones, one at a time, each asked for when the
+// previous one has arrived; then the request that ends a full read.
+bool readAllChannels(CliRun &run, ZoneSet *zones, QString *error)
 {
     DeviceLink &link = run.link();
     WorkerThread *worker = link.worker();
-    QFile::remove(zoneStoreFileName());
+    *zones = ZoneSet();
     int stored = -1;
     bool arrived = false;
     QObject guard;
+    // A block naming a channel beyond 63 is not kept; the check below names it.
     QObject::connect(worker, &WorkerThread::sendZoneChannel, &guard,
-                     [](int channel, const ZoneChannelRecord &areas) {
-                         QSettings store(zoneStoreFileName(), QSettings::IniFormat);
-                         writeStoredChannel(store, channel, areas);
-                         store.sync();
+                     [zones](int channel, const ZoneChannelRecord &areas) {
+                         if (channel >= 0 && channel < kZoneChannelCount)
+                             zones->setChannel(channel, areas);
                      });
     QObject::connect(worker, &WorkerThread::sendReadCurArea, &guard, [&](int channel) {
         stored = channel;
@@ -130,12 +129,12 @@ int compareWithScanner(CliRun &run, const QVector<ZoneChannelRecord> &expected,
                        const QString &shownName)
 {
     QString error;
-    if (!readAllChannels(run, &error))
+    ZoneSet scanner;
+    if (!readAllChannels(run, &scanner, &error))
         return run.deviceFailure(error);
-    QSettings store(zoneStoreFileName(), QSettings::IniFormat);
     QVector<int> differ;
     for (int channel = 0; channel < kZoneChannelCount; ++channel) {
-        if (readStoredChannel(store, channel) != expected.at(channel))
+        if (scanner.channel(channel) != expected.at(channel))
             differ.append(channel);
     }
     if (differ.isEmpty())
@@ -174,13 +173,12 @@ int runReadZones(CliRun &run)
     if (!run.connect())
         return ExitDeviceFailure;
     QString error;
-    if (!readAllChannels(run, &error))
+    ZoneSet zones;
+    if (!readAllChannels(run, &zones, &error))
         return run.deviceFailure(error);
-    QFile store(zoneStoreFileName());
-    if (!store.open(QIODevice::ReadOnly))
-        return run.deviceFailure(QStringLiteral("the zone store was not written"));
-    out.write(store.readAll());
-    if (!out.commit())
+    // The file the zone store would be: every key of every area, in the store's layout.
+    const QByteArray text = zoneFileText(zones);
+    if (out.write(text) != text.size() || !out.commit())
         return run.usageError(
             QStringLiteral("cannot write %1: %2").arg(shownName, out.errorString()));
     return ExitSuccess;
@@ -191,8 +189,6 @@ int runWriteZones(CliRun &run)
     QVector<ZoneChannelRecord> channels;
     if (const int status = readUserZoneFile(run, &channels))
         return status;
-    if (!run.enterWorkDir())
-        return ExitDeviceFailure;
     if (!run.connect())
         return ExitDeviceFailure;
     QString error;

@@ -103,7 +103,9 @@ ZoneFileProblem readIntegerKey(QSettings &store, int channel, int area, const In
     return p;
 }
 
-ZoneFileProblem checkArea(QSettings &store, int channel, int area, ZoneAreaRecord *out)
+} // namespace
+
+ZoneFileProblem checkStoredArea(QSettings &store, int channel, int area, ZoneAreaRecord *out)
 {
     const QString pointsKey = zoneKey(channel, area, kPoints);
     ZoneFileProblem p;
@@ -131,8 +133,6 @@ ZoneFileProblem checkArea(QSettings &store, int channel, int area, ZoneAreaRecor
     out->offDelay = quint8(values[5]);
     return p;
 }
-
-} // namespace
 
 ZoneFileProblem readStrictPointsText(const QString &text, QVector<QPoint> *points)
 {
@@ -218,7 +218,7 @@ ZoneFileProblem checkStoredChannel(QSettings &store, int channel, ZoneChannelRec
 {
     ZoneChannelRecord read;
     for (int area = 0; area < kAreasPerChannel; ++area) {
-        const ZoneFileProblem p = checkArea(store, channel, area, &read[area]);
+        const ZoneFileProblem p = checkStoredArea(store, channel, area, &read[area]);
         if (p)
             return p;
     }

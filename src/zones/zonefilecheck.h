@@ -77,6 +77,8 @@ ZoneFileProblem checkZoneStore(QSettings &store, QVector<ZoneChannelRecord> *cha
 // The same checks for the three areas of one channel (a channel without a section shows
 // as the missing Points key of its area 0). Fills *areas only when there is no problem.
 ZoneFileProblem checkStoredChannel(QSettings &store, int channel, ZoneChannelRecord *areas);
+// The same checks for one area; *out holds the area when there is no problem.
+ZoneFileProblem checkStoredArea(QSettings &store, int channel, int area, ZoneAreaRecord *out);
 
 // A points text as a file from outside must write it: empty, or whole "x,y," pairs with
 // the final comma, each number a whole millimetre within 16 bits, at most 540 pairs.

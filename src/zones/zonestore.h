@@ -9,9 +9,10 @@
 class QSettings;
 
 // The zone store: config.ini in the working directory, one section per channel with the
-// seven keys of each area ("Channel5/Area2/Points" and so on). It is the only hand-over of
-// zone data between the window and the link. Every operation opens the file, works,
-// syncs and closes it again; the functions here work on a QSettings the caller opened.
+// seven keys of each area ("Channel5/Area2/Points" and so on). The zones of a run live in
+// a ZoneSet, and ZoneStoreFile keeps the file as its copy; the functions here read and
+// write the store's keys on a QSettings the caller opened (on the store or on a file of
+// the same format).
 
 inline QString zoneStoreFileName()
 {

@@ -1,47 +1,326 @@
 #include "zonestorefile.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QSettings>
+#include <QTimer>
+
+namespace {
+
+int areaIndex(int channel, int area)
+{
+    return channel * kAreasPerChannel + area;
+}
+
+// What the set cannot send, in the words of the strict reading of a file.
+ZoneFileProblem problemOf(const ZoneSet &zones, const UnsendableArea &found)
+{
+    ZoneFileProblem p;
+    p.channel = found.channel;
+    p.area = found.area;
+    p.key = QStringLiteral("Points");
+    if (found.reason == UnsendableArea::TooManyPoints) {
+        p.kind = ZoneFileProblem::TooManyPoints;
+        p.number = found.pointCount;
+        return p;
+    }
+    p.kind = ZoneFileProblem::OutOfRange;
+    p.minimum = -32768;
+    p.maximum = 32767;
+    for (const QPoint &point : zones.area(found.channel, found.area).points) {
+        for (int value : {point.x(), point.y()}) {
+            if (value < p.minimum || value > p.maximum) {
+                p.detail = QString::number(value);
+                return p;
+            }
+        }
+    }
+    return p;
+}
+
+} // namespace
 
 ZoneStoreFile::ZoneStoreFile(const QString &fileName, QObject *parent)
-    : QObject(parent), m_fileName(fileName)
+    : QObject(parent), m_fileName(fileName), m_writeTimer(new QTimer(this))
 {
+    // A moment after the channel came in, the request for the next one has gone out: the
+    // port writes it when the event loop is back, and a zero timer may run before that.
+    // The next block takes about 70 ms on the wire, so the writes never pile up.
+    m_writeTimer->setSingleShot(true);
+    m_writeTimer->setInterval(kScannerWriteDelayMs);
+    connect(m_writeTimer, &QTimer::timeout, this, &ZoneStoreFile::flush);
+}
+
+ZoneStoreFile::~ZoneStoreFile()
+{
+    flush();
 }
 
 bool ZoneStoreFile::reset()
 {
-    QSettings store(m_fileName, QSettings::IniFormat);
-    resetZoneStore(store);
-    store.sync();
-    m_zones.load(store);
+    dropWaitingWrites();
+    bool written = false;
+    {
+        QSettings store(m_fileName, QSettings::IniFormat);
+        resetZoneStore(store);
+        store.sync();
+        // A file with lines the library cannot parse is still written over.
+        written = store.status() != QSettings::AccessError;
+        m_zones.load(store);
+        checkAreas(store);
+    }
     m_onScanner = m_zones;
+    tookWholeSet(written);
     emit zonesReplaced();
-    return store.status() == QSettings::NoError;
+    return written;
 }
 
-bool ZoneStoreFile::reload()
+ZoneStoreFile::Copy ZoneStoreFile::replace(const ZoneFile &file)
 {
-    QSettings store(m_fileName, QSettings::IniFormat);
-    m_zones.load(store);
+    Copy copy;
+    QSaveFile out(m_fileName);
+    copy.opened = out.open(QIODevice::WriteOnly);
+    copy.written = copy.opened ? out.write(file.bytes) : 0;
+    copy.stored = copy.opened && copy.written == file.bytes.size() && out.commit();
+    if (!copy.stored) {
+        copy.error = out.errorString();
+        return copy;
+    }
+    dropWaitingWrites();
+    for (int c = 0; c < kZoneChannelCount; ++c)
+        m_zones.setChannel(c, file.channels.at(c));
+    m_problems.clear();
+    m_fileBytes = file.bytes;
+    m_fileBytesKnown = true;
+    // The settings library rewrites the file in its own layout with the first change; the
+    // text it will then write is known only when the file keeps to plain forms.
+    m_text.take(file.bytes, ZoneStoreText::FromOutside);
     emit zonesReplaced();
-    return store.status() == QSettings::NoError;
+    return copy;
 }
 
-bool ZoneStoreFile::setChannel(int channel, const ZoneChannelRecord &areas)
+bool ZoneStoreFile::takeFactoryZones(QSettings &factory)
 {
-    m_zones.setChannel(channel, areas);
-    QSettings store(m_fileName, QSettings::IniFormat);
-    m_zones.saveChannel(store, channel);
-    store.sync();
+    static const char *const keys[] = {"Points",         "regionType", "dependScale",
+                                       "detectableSize", "onDelay",    "offDelay"};
+    dropWaitingWrites();
+    bool written = false;
+    {
+        QSettings store(m_fileName, QSettings::IniFormat);
+        store.clear();
+        for (int channel = 0; channel < kZoneChannelCount; ++channel)
+            for (int area = 0; area < kAreasPerChannel; ++area)
+                for (const char *key : keys) {
+                    const QString name = zoneKey(channel, area, QLatin1String(key));
+                    store.setValue(name, factory.value(name));
+                }
+        store.sync();
+        // A file with lines the library cannot parse is still written over.
+        written = store.status() != QSettings::AccessError;
+        m_zones.load(store);
+        checkAreas(store);
+    }
+    tookWholeSet(written);
+    emit zonesReplaced();
+    return written;
+}
+
+bool ZoneStoreFile::setChannel(int channel, const ZoneChannelRecord &areas, const ChannelKeys &keys)
+{
+    if (channel < 0 || channel >= kZoneChannelCount)
+        return false;
+    ZoneChannelRecord next = m_zones.channel(channel);
+    QVector<AreaWrite> writes;
+    for (int k = 0; k < kAreasPerChannel; ++k) {
+        const AreaKeys which = keys[size_t(k)];
+        if (which == NoKeys)
+            continue;
+        ZoneAreaRecord &record = next[size_t(k)];
+        const QVector<QPoint> points = record.points;
+        record = areas[size_t(k)];
+        const auto problem = m_problems.find(areaIndex(channel, k));
+        if (which == NumberKeys) {
+            record.points = points;
+            if (problem != m_problems.end() && problem->key != QLatin1String("Points"))
+                m_problems.erase(problem);
+        } else if (problem != m_problems.end()) {
+            m_problems.erase(problem);
+        }
+        writes.append({channel, k, which});
+    }
+    if (writes.isEmpty())
+        return true;
+    m_zones.setChannel(channel, next);
+    const bool written = write(writes);
     emit channelChanged(channel);
-    return store.status() == QSettings::NoError;
+    return written;
+}
+
+void ZoneStoreFile::setScannerChannel(int channel, const ZoneChannelRecord &areas)
+{
+    // A block can name any channel up to 255; the store has none beyond 63.
+    if (channel < 0 || channel >= kZoneChannelCount)
+        return;
+    m_onScanner.setChannel(channel, areas);
+    m_zones.setChannel(channel, areas);
+    for (int k = 0; k < kAreasPerChannel; ++k) {
+        m_problems.remove(areaIndex(channel, k));
+        m_waiting.append({channel, k, AllKeys});
+    }
+    m_writeTimer->start();
+    emit channelChanged(channel);
+}
+
+bool ZoneStoreFile::flush()
+{
+    if (m_waiting.isEmpty())
+        return true;
+    return write({});
+}
+
+void ZoneStoreFile::dropWaitingWrites()
+{
+    m_waiting.clear();
+    m_unwritten.clear();
+    m_writeTimer->stop();
 }
 
 bool ZoneStoreFile::setZones(const ZoneSet &zones)
 {
     m_zones = zones;
-    QSettings store(m_fileName, QSettings::IniFormat);
-    m_zones.save(store);
-    store.sync();
+    m_problems.clear();
+    QVector<AreaWrite> writes;
+    for (int c = 0; c < kZoneChannelCount; ++c)
+        for (int k = 0; k < kAreasPerChannel; ++k)
+            writes.append({c, k, AllKeys});
+    const bool written = write(writes);
     emit zonesReplaced();
-    return store.status() == QSettings::NoError;
+    return written;
+}
+
+QByteArray ZoneStoreFile::bytes(QString *error) const
+{
+    if (m_text.isKnown())
+        return m_text.text();
+    if (m_fileBytesKnown)
+        return m_fileBytes;
+    QFile file(m_fileName);
+    QByteArray read;
+    if (file.open(QIODevice::ReadOnly))
+        read = file.readAll();
+    if (file.error() != QFileDevice::NoError && error)
+        *error = file.errorString();
+    return read;
+}
+
+ZoneFileProblem ZoneStoreFile::findProblem() const
+{
+    const UnsendableArea unsendable = m_zones.findUnsendable();
+    if (!m_problems.isEmpty() &&
+        (!unsendable || m_problems.firstKey() <= areaIndex(unsendable.channel, unsendable.area)))
+        return m_problems.first();
+    if (unsendable)
+        return problemOf(m_zones, unsendable);
+    return {};
+}
+
+bool ZoneStoreFile::write(QVector<AreaWrite> writes)
+{
+    if (!m_waiting.isEmpty()) {
+        writes = m_waiting + writes;
+        m_waiting.clear();
+        m_writeTimer->stop();
+    }
+    if (m_text.isKnown()) {
+        for (const AreaWrite &w : writes) {
+            const ZoneAreaRecord &record = m_zones.area(w.channel, w.area);
+            if (w.keys == AllKeys)
+                m_text.setArea(w.channel, w.area, record);
+            else
+                m_text.setParameters(w.channel, w.area, record);
+        }
+        return writeText(m_text.text());
+    }
+    // The file holds what this class does not write itself: the settings library writes
+    // it, together with what an earlier write could not bring to disk.
+    m_unwritten += writes;
+    bool written = false;
+    {
+        QSettings store(m_fileName, QSettings::IniFormat);
+        for (const AreaWrite &w : qAsConst(m_unwritten)) {
+            const ZoneAreaRecord &record = m_zones.area(w.channel, w.area);
+            if (w.keys == AllKeys)
+                writeStoredArea(store, w.channel, w.area, record);
+            else
+                writeStoredParameters(store, w.channel, w.area, record);
+        }
+        store.sync();
+        written = store.status() == QSettings::NoError;
+    }
+    if (written) {
+        m_unwritten.clear();
+        takeWrittenFile();
+    }
+    return written;
+}
+
+// As the settings library writes: never over a file that cannot be opened for writing,
+// and the new text complete beside the old one before it takes its place.
+bool ZoneStoreFile::writeText(const QByteArray &text)
+{
+    if (QFileInfo::exists(m_fileName)) {
+        QFile probe(m_fileName);
+        if (!probe.open(QIODevice::ReadWrite))
+            return false;
+    }
+    QSaveFile out(m_fileName);
+    out.setDirectWriteFallback(false);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    if (out.write(text) != text.size()) {
+        out.cancelWriting();
+        return false;
+    }
+    return out.commit();
+}
+
+// After the whole set was written through the settings library: the file's text, or, when
+// the file could not be written, every area for the next write to bring it up to date.
+void ZoneStoreFile::tookWholeSet(bool written)
+{
+    if (written) {
+        takeWrittenFile();
+        return;
+    }
+    m_text.forget();
+    m_fileBytesKnown = false;
+    m_unwritten.clear();
+    for (int c = 0; c < kZoneChannelCount; ++c)
+        for (int k = 0; k < kAreasPerChannel; ++k)
+            m_unwritten.append({c, k, AllKeys});
+}
+
+// After the settings library wrote the file: its bytes, and the text it will write next.
+void ZoneStoreFile::takeWrittenFile()
+{
+    QFile file(m_fileName);
+    m_fileBytesKnown = file.open(QIODevice::ReadOnly);
+    m_fileBytes = m_fileBytesKnown ? file.readAll() : QByteArray();
+    m_fileBytesKnown = m_fileBytesKnown && file.error() == QFileDevice::NoError;
+    if (!m_fileBytesKnown || !m_text.take(m_fileBytes, ZoneStoreText::WrittenByLibrary))
+        m_text.forget();
+}
+
+void ZoneStoreFile::checkAreas(QSettings &store)
+{
+    m_problems.clear();
+    for (int c = 0; c < kZoneChannelCount; ++c) {
+        for (int k = 0; k < kAreasPerChannel; ++k) {
+            ZoneAreaRecord strict;
+            const ZoneFileProblem problem = checkStoredArea(store, c, k, &strict);
+            if (problem)
+                m_problems.insert(areaIndex(c, k), problem);
+        }
+    }
 }

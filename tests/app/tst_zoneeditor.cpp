@@ -2,11 +2,13 @@
 #include "mainwindow.h"
 #include "modalcatcher.h"
 #include "pathitem.h"
+#include "pointstext.h"
 #include "rectangleitem.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
+#include "zoneeditor.h"
 #include "zonegeometry.h"
-#include "zonestore.h"
+#include "zonestorefile.h"
 
 #include <QSettings>
 #include <QSpinBox>
@@ -122,7 +124,7 @@ void checkCornerMoved(Editor &e, const QVector<QPointF> &before, int k, const QP
     for (const QPointF &p : before)
         if (p.x() != before[k].x() && p.y() != before[k].y())
             across = p;
-    const QVector<QPointF> after = e.window.areaRecord(0).points;
+    const QVector<QPointF> after = e.window.zoneEditor()->areaRecord(0).points;
     QCOMPARE(after.value(k), to);
     QCOMPARE(sortedCorners(after),
              sortedCorners({to, across, QPointF(to.x(), across.y()), QPointF(across.x(), to.y())}));
@@ -158,7 +160,7 @@ private slots:
             QCOMPARE(drawn[i], QStringLiteral("%1:%2").arg(i + 1).arg(e.rowOf(e.vertexOf(i))));
         QCOMPARE(drawn[3], QStringLiteral("+:0,0"));
         QVERIFY(e.outlines[0]->path().contains(QPointF(0, -200)));
-        QCOMPARE(e.window.areaRecord(0).points.size(), 3);
+        QCOMPARE(e.window.zoneEditor()->areaRecord(0).points.size(), 3);
 
         // Typing into the add row appends a vertex and moves the next free handle there.
         QTest::mouseClick(e.ui->tableView->viewport(), Qt::LeftButton, {},
@@ -169,11 +171,11 @@ private slots:
         editor->selectAll();
         QTest::keyClicks(editor, "1500");
         QTest::keyClick(editor, Qt::Key_Return);
-        QTRY_COMPARE(e.window.areaRecord(0).points.value(3), QPointF(150, 0));
+        QTRY_COMPARE(e.window.zoneEditor()->areaRecord(0).points.value(3), QPointF(150, 0));
         QCOMPARE(e.handles[3]->pos(), QPointF(145, -5));
         QCOMPARE(e.rows().mid(3), (QStringList{"4:1500,0", "+:0,0"}));
         e.setCell(3, 1, 2000);
-        QCOMPARE(e.window.areaRecord(0).points.value(3), QPointF(150, -200));
+        QCOMPARE(e.window.zoneEditor()->areaRecord(0).points.value(3), QPointF(150, -200));
         QCOMPARE(e.handles[3]->pos(), QPointF(145, -205));
     }
 
@@ -258,9 +260,9 @@ private slots:
         Editor e;
         e.press(e.ui->polygonBtn);
         e.addVertex(1000, 500);
-        QCOMPARE(e.window.areaRecord(0).points, QVector<QPointF>{QPointF(100, -50)});
+        QCOMPARE(e.window.zoneEditor()->areaRecord(0).points, QVector<QPointF>{QPointF(100, -50)});
         e.setCell(0, column, typed);
-        QCOMPARE(e.window.areaRecord(0).points, QVector<QPointF>{vertex});
+        QCOMPARE(e.window.zoneEditor()->areaRecord(0).points, QVector<QPointF>{vertex});
         QCOMPARE(e.rows().first(), "1:" + row);
         QCOMPARE(e.handles[0]->pos(), handle);
         QCOMPARE(e.window.statusBar()->currentMessage(), status);
@@ -279,7 +281,8 @@ private slots:
         QCOMPARE(e.rows(), (QStringList{"1:0,3000", "2:3000,0"}));
         e.setCell(0, 0, 32767);
         QCOMPARE(e.rows(), (QStringList{"1:0,3000", "2:3000,0"}));
-        QCOMPARE(e.window.areaRecord(0).points, (QVector<QPointF>{{0, -300}, {300, 0}}));
+        QCOMPARE(e.window.zoneEditor()->areaRecord(0).points,
+                 (QVector<QPointF>{{0, -300}, {300, 0}}));
         QCOMPARE(e.window.statusBar()->currentMessage(),
                  QStringLiteral("The arc's other vertex would lie outside -32768 to 32767 mm; "
                                 "the vertex was not changed"));
@@ -295,7 +298,7 @@ private slots:
         e.addVertex(1000, 500);
         // A new arc drops the polygon at once.
         e.press(e.ui->arcBtn);
-        QCOMPARE(e.window.areaRecord(0).points, (QVector<QPointF>{{0, 0}, {0, 0}}));
+        QCOMPARE(e.window.zoneEditor()->areaRecord(0).points, (QVector<QPointF>{{0, 0}, {0, 0}}));
         QCOMPARE(e.rows(), (QStringList{"1:0,0", "2:0,0"}));
         QCOMPARE(e.visibleHandles(), 2);
         QVERIFY(e.outlines[0]->path().isEmpty());
@@ -312,19 +315,19 @@ private slots:
         // A spare handle is no vertex of an arc.
         e.click(QPointF(-30, -30));
         e.drag(QPointF(0, 0), QPointF(200, 200));
-        QCOMPARE(e.window.areaRecord(0).points.size(), 2);
+        QCOMPARE(e.window.zoneEditor()->areaRecord(0).points.size(), 2);
         QCOMPARE(e.handles[2]->pos(), kOnScanner);
 
         e.press(e.ui->rectangleBtn);
         QCOMPARE(e.rows().size(), 4);
         e.drag(QPointF(0, 0), QPointF(300, -400));
         const QPointF v0 = e.vertexOf(0);
-        QCOMPARE(e.window.areaRecord(0).points.value(1).x(), v0.x());
-        QCOMPARE(e.window.areaRecord(0).points.value(3).y(), v0.y());
+        QCOMPARE(e.window.zoneEditor()->areaRecord(0).points.value(1).x(), v0.x());
+        QCOMPARE(e.window.zoneEditor()->areaRecord(0).points.value(3).y(), v0.y());
         e.setCell(2, 0, -1000);
         e.setCell(2, 1, 1000);
         const QVector<QPointF> expected = {v0, {v0.x(), -100}, {-100, -100}, {-100, v0.y()}};
-        QCOMPARE(e.window.areaRecord(0).points, expected);
+        QCOMPARE(e.window.zoneEditor()->areaRecord(0).points, expected);
         for (int i = 0; i < 4; ++i) {
             QCOMPARE(e.rows()[i], QStringLiteral("%1:%2").arg(i + 1).arg(e.rowOf(expected[i])));
             QCOMPARE(e.vertexOf(i), expected[i]);
@@ -358,7 +361,7 @@ private slots:
         // The other area's outline selects that area.
         e.click(QPointF(-150, -50));
         QCOMPARE(e.ui->areas->currentIndex(), 1);
-        QCOMPARE(e.window.editedArea(), 1);
+        QCOMPARE(e.window.zoneEditor()->editedArea(), 1);
         QCOMPARE(e.rows().size(), 3);
     }
 
@@ -374,7 +377,7 @@ private slots:
         e.ui->detectableSizeComboBox->setCurrentIndex(2);
         // A selector that cannot show an index reports -1; the record keeps its value.
         e.ui->onDelayComboBox->setCurrentIndex(-1);
-        QCOMPARE(e.window.areaRecord(0).onDelay, quint8(3));
+        QCOMPARE(e.window.zoneEditor()->areaRecord(0).onDelay, quint8(3));
         e.ui->onDelayComboBox->setCurrentIndex(3);
 
         const QStringList rows = e.rows();
@@ -397,8 +400,8 @@ private slots:
         e.press(e.ui->arcBtn);
         e.setCell(0, 1, 3000);
         const QPainterPath arc = e.outlines[1]->path();
-        e.window.rebuildChannelShapes();
-        QCOMPARE(e.window.editedArea(), 1);
+        e.window.zoneEditor()->rebuildChannelShapes();
+        QCOMPARE(e.window.zoneEditor()->editedArea(), 1);
         QCOMPARE(e.rows(), (QStringList{"1:0,3000", "2:3000,0"}));
         QCOMPARE(e.outlines[0]->path(), outline);
         QCOMPARE(e.outlines[1]->path(), arc);
@@ -413,11 +416,11 @@ private slots:
             emit e.ui->tableView->clicked(e.model->index(row, 0));
             e.model->setData(e.model->index(row, 0), 1000 + 10 * i);
         }
-        QCOMPARE(e.window.areaRecord(0).points.size(), 539);
+        QCOMPARE(e.window.zoneEditor()->areaRecord(0).points.size(), 539);
         QCOMPARE(e.model->rowCount(), 540);
         // The last free handle lies on the scanner; dragging it adds vertex 540.
         e.drag(QPointF(0, 0), QPointF(-300, -300));
-        QCOMPARE(e.window.areaRecord(0).points.size(), 540);
+        QCOMPARE(e.window.zoneEditor()->areaRecord(0).points.size(), 540);
         QCOMPARE(e.model->rowCount(), 540);
         QCOMPARE(e.rows().last(), QStringLiteral("540:%1").arg(e.rowOf(e.vertexOf(539))));
         // Refilled, the table offers no add row either.
@@ -437,14 +440,15 @@ private slots:
         e.setCell(0, 1, 2000);
         e.press(e.ui->backwardDeleteBtn); // area 2, the edited one
         QCOMPARE(e.rows(), QStringList{"+:0,0"});
-        QVERIFY(e.window.areaRecord(2).points.isEmpty());
+        QVERIFY(e.window.zoneEditor()->areaRecord(2).points.isEmpty());
         QVERIFY(e.ui->polygonBtn->isChecked());
         QCOMPARE(e.visibleHandles(), 540);
 
         e.addVertex(1500, 2500);
         e.addVertex(-1500, 2500);
         QCOMPARE(e.rows(), (QStringList{"1:1500,2500", "2:-1500,2500", "+:0,0"}));
-        QCOMPARE(e.window.areaRecord(2).points, (QVector<QPointF>{{150, -250}, {-150, -250}}));
+        QCOMPARE(e.window.zoneEditor()->areaRecord(2).points,
+                 (QVector<QPointF>{{150, -250}, {-150, -250}}));
         e.ui->areas->setCurrentIndex(0);
         QSettings store(zoneStoreFileName(), QSettings::IniFormat);
         QCOMPARE(store.value("Channel0/Area2/Points").toString(),
@@ -473,16 +477,16 @@ private slots:
     {
         QFETCH(QString, stored);
         Editor e;
-        {
-            QSettings store(zoneStoreFileName(), QSettings::IniFormat);
-            store.setValue("Channel3/Area0/regionType", int(RectangleRegion));
-            store.setValue("Channel3/Area0/Points", stored);
-        }
+        ZoneChannelRecord areas = e.window.zoneStoreFile()->channel(3);
+        areas[0].regionType = RectangleRegion;
+        for (const QPointF &p : parsePointsText(stored))
+            areas[0].points.append(p.toPoint());
+        e.window.zoneStoreFile()->setScannerChannel(3, areas);
         e.ui->channels->setCurrentIndex(3);
-        QCOMPARE(e.window.areaRecord(0).points.size(), 4);
+        QCOMPARE(e.window.zoneEditor()->areaRecord(0).points.size(), 4);
 
         for (int k = 0; k < 4; ++k) {
-            const QVector<QPointF> before = e.window.areaRecord(0).points;
+            const QVector<QPointF> before = e.window.zoneEditor()->areaRecord(0).points;
             const QPoint mm = sceneToMm(before[k]) + QPoint(300, 200);
             e.setCell(k, 0, mm.x());
             e.setCell(k, 1, mm.y());
@@ -490,7 +494,7 @@ private slots:
             if (QTest::currentTestFailed())
                 return;
         }
-        const QVector<QPointF> before = e.window.areaRecord(0).points;
+        const QVector<QPointF> before = e.window.zoneEditor()->areaRecord(0).points;
         e.drag(e.vertexOf(1), e.vertexOf(1) + QPointF(-40, 30));
         checkCornerMoved(e, before, 1, e.vertexOf(1));
     }

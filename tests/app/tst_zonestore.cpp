@@ -2,9 +2,11 @@
 #include "mainwindow.h"
 #include "modalcatcher.h"
 #include "pathitem.h"
+#include "pointstext.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
-#include "zonestore.h"
+#include "zoneeditor.h"
+#include "zonestorefile.h"
 
 #include <QGraphicsScene>
 #include <QSettings>
@@ -21,6 +23,12 @@ QMap<QString, QString> storedChannel(int channel)
     for (const QString &key : names)
         keys.insert(key, store.value(key).toString());
     return keys;
+}
+
+QByteArray storeBytes()
+{
+    QFile file(zoneStoreFileName());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QVector<PathItem *> outlinesOf(MainWindow &window)
@@ -61,8 +69,8 @@ private slots:
         QCOMPARE(store.value("Channel9/Area2/hysteresis").toInt(), 33);
         QCOMPARE(window.editedChannel(), 0);
         for (int k = 0; k < 3; ++k) {
-            QCOMPARE(int(window.areaRecord(k).regionType), int(PolygonRegion));
-            QVERIFY(window.areaRecord(k).points.isEmpty());
+            QCOMPARE(int(window.zoneEditor()->areaRecord(k).regionType), int(PolygonRegion));
+            QVERIFY(window.zoneEditor()->areaRecord(k).points.isEmpty());
             QVERIFY(outlinesOf(window)[k]->path().isEmpty());
         }
     }
@@ -74,23 +82,28 @@ private slots:
         TempWorkingDir dir;
         ModalCatcher boxes;
         MainWindow window;
+        QVERIFY(QFile::copy(zoneStoreFileName(), "zones.ini"));
         {
-            QSettings store(zoneStoreFileName(), QSettings::IniFormat);
+            QSettings file("zones.ini", QSettings::IniFormat);
             // A rectangle stored by its corners, left and below the scanner.
-            store.setValue("Channel3/Area0/regionType", 3);
-            store.setValue("Channel3/Area0/Points", "-1000,-200,-3000,-200,-3000,1500,-1000,1500,");
-            store.setValue("Channel3/Area1/regionType", 7);
-            store.setValue("Channel3/Area1/dependScale", 1234);
-            store.setValue("Channel3/Area1/Points", "10,20,");
-            store.setValue("Channel3/Area2/regionType", 0);
-            store.setValue("Channel3/Area2/onDelay", 5);
-            store.sync();
+            file.setValue("Channel3/Area0/regionType", 3);
+            file.setValue("Channel3/Area0/Points", "-1000,-200,-3000,-200,-3000,1500,-1000,1500,");
+            file.setValue("Channel3/Area1/regionType", 7);
+            file.setValue("Channel3/Area1/dependScale", 1234);
+            file.setValue("Channel3/Area1/Points", "10,20,");
+            file.setValue("Channel3/Area2/regionType", 0);
+            file.setValue("Channel3/Area2/onDelay", 5);
         }
+        window.ui()->areasMonitoningGroupBox->setEnabled(true);
+        window.setZoneFileProvider([](bool) { return QStringLiteral("zones.ini"); });
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression(";wrtie: true"));
+        window.ui()->loadSettingsBtn->click();
+        const QByteArray loaded = storeBytes();
         const QMap<QString, QString> before = storedChannel(3);
         window.ui()->channels->setCurrentIndex(3);
         QCOMPARE(storedChannel(3), before);
-        QCOMPARE(int(window.areaRecord(1).regionType), 7);
-        QCOMPARE(window.areaRecord(1).dependScale, quint16(1234));
+        QCOMPARE(int(window.zoneEditor()->areaRecord(1).regionType), 7);
+        QCOMPARE(window.zoneEditor()->areaRecord(1).dependScale, quint16(1234));
         QVERIFY(outlinesOf(window)[1]->path().isEmpty());
         QVERIFY(!outlinesOf(window)[0]->path().isEmpty());
 
@@ -105,6 +118,7 @@ private slots:
         QCOMPARE(store.value("Channel3/Area2/regionType").toInt(), 0);
         QCOMPARE(store.value("Channel3/Area2/onDelay").toInt(), 5);
         QCOMPARE(storedChannel(3), before);
+        QCOMPARE(storeBytes(), loaded);
         QVERIFY(boxes.boxes().isEmpty());
     }
 
@@ -118,7 +132,7 @@ private slots:
         window.ui()->areasMonitoningGroupBox->setEnabled(true);
         window.ui()->channels->setCurrentIndex(2);
         QTest::mouseClick(window.ui()->arcBtn, Qt::LeftButton);
-        QCOMPARE(window.areaRecord(0).points.size(), 2);
+        QCOMPARE(window.zoneEditor()->areaRecord(0).points.size(), 2);
         {
             LockedPath store(dir.filePath(zoneStoreFileName()));
             if (!store.locked())
@@ -126,7 +140,7 @@ private slots:
             window.ui()->channels->setCurrentIndex(5);
             QCOMPARE(window.editedChannel(), 2);
             QCOMPARE(window.ui()->channels->currentIndex(), 2);
-            QCOMPARE(int(window.areaRecord(0).regionType), int(ArcRegion));
+            QCOMPARE(int(window.zoneEditor()->areaRecord(0).regionType), int(ArcRegion));
             QTest::mouseClick(window.ui()->uploadBtn, Qt::LeftButton);
             QCOMPARE(boxes.count(), 2);
             QCOMPARE(boxes.boxes().first().text,
@@ -151,10 +165,14 @@ private slots:
                                               Q_ARG(uchar, 0), Q_ARG(uchar, 0),
                                               Q_ARG(uchar, input)));
         };
-        auto setStored = [](int channel, int area, int type, const QString &points) {
-            QSettings store(zoneStoreFileName(), QSettings::IniFormat);
-            store.setValue(zoneKey(channel, area, QLatin1String("regionType")), type);
-            store.setValue(zoneKey(channel, area, QLatin1String("Points")), points);
+        // As a channel read from the scanner changes the store.
+        auto setStored = [&](int channel, int area, int type, const QString &points) {
+            ZoneChannelRecord areas = window.zoneStoreFile()->channel(channel);
+            areas[size_t(area)].regionType = quint8(type);
+            areas[size_t(area)].points.clear();
+            for (const QPointF &p : parsePointsText(points))
+                areas[size_t(area)].points.append(p.toPoint());
+            window.zoneStoreFile()->setScannerChannel(channel, areas);
         };
         // Whole scene units: the clip to the field of view trims a hair off the scanner's corner.
         auto drawn = [&](int area) {
@@ -166,7 +184,7 @@ private slots:
         setStored(5, 0, 6, "");
         setStored(5, 1, NoRegion, "");
         setStored(5, 2, PolygonRegion, "3000,3000,-3000,3000,");
-        const AreaSettings editorBefore = window.areaRecord(0);
+        const AreaSettings editorBefore = window.zoneEditor()->areaRecord(0);
 
         // The first message always draws, whatever its input byte.
         send(0);
@@ -186,7 +204,7 @@ private slots:
         QCOMPARE(drawn(2), QRect(-300, -300, 600, 300));
         send(0);
         QCOMPARE(drawn(0), QRect(-200, -200, 400, 200));
-        QCOMPARE(window.areaRecord(0).points, editorBefore.points);
+        QCOMPARE(window.zoneEditor()->areaRecord(0).points, editorBefore.points);
         QCOMPARE(window.ui()->curAreaIndexLabel->text(), QStringLiteral("0"));
     }
 };

@@ -7,6 +7,7 @@
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 #include "workerthread.h"
+#include "zoneeditor.h"
 #include "zonepagedriver.h"
 #include "zonestore.h"
 
@@ -212,11 +213,11 @@ private slots:
         QCOMPARE(bytesOf(zoneStoreFileName()), file);
         QCOMPARE(e.window.editedChannel(), 0);
         QCOMPARE(e.ui->channels->currentIndex(), 0);
-        QCOMPARE(e.window.areaRecord(0).points.size(), 3);
+        QCOMPARE(e.window.zoneEditor()->areaRecord(0).points.size(), 3);
         // Channel 7 holds what the file says, not the edits made before the load.
         e.ui->channels->setCurrentIndex(7);
-        QVERIFY(e.window.areaRecord(0).points.isEmpty());
-        QCOMPARE(int(e.window.areaRecord(1).regionType), 3);
+        QVERIFY(e.window.zoneEditor()->areaRecord(0).points.isEmpty());
+        QCOMPARE(int(e.window.zoneEditor()->areaRecord(1).regionType), 3);
         QVERIFY(e.boxes.boxes().isEmpty());
     }
 
@@ -284,7 +285,7 @@ private slots:
         QCOMPARE(e.boxes.boxes().first().text, message);
         QCOMPARE(bytesOf(zoneStoreFileName()), store);
         QCOMPARE(e.window.editedChannel(), 4);
-        QCOMPARE(e.window.areaRecord(0).points.size(), 3);
+        QCOMPARE(e.window.zoneEditor()->areaRecord(0).points.size(), 3);
         QCOMPARE(e.ui->channels->currentIndex(), 4);
     }
 
@@ -349,7 +350,7 @@ private slots:
         e.load(name);
         QCOMPARE(bytesOf(zoneStoreFileName()), store);
         QCOMPARE(e.window.editedChannel(), 4);
-        QCOMPARE(e.window.areaRecord(0).points.size(), 3);
+        QCOMPARE(e.window.zoneEditor()->areaRecord(0).points.size(), 3);
         QCOMPARE(e.boxes.count(), 1);
         QVERIFY(e.boxes.boxes().first().text.startsWith("Cannot read the zone file"));
     }

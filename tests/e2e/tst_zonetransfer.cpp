@@ -6,6 +6,7 @@
 #include "ui_mainwindow.h"
 #include "workerthread.h"
 #include "zoneblock.h"
+#include "zoneeditor.h"
 #include "zonepagedriver.h"
 #include "zonestore.h"
 
@@ -122,10 +123,15 @@ struct Rig
     }
 };
 
+QByteArray bytesOf(const QString &name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 QByteArray storeBytes()
 {
-    QFile file(zoneStoreFileName());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return bytesOf(zoneStoreFileName());
 }
 
 // Zones as a scanner may hold them, none of them in the form the editor would write:
@@ -177,6 +183,20 @@ private slots:
         rig.addVertex(-1500, 2500);
         QVERIFY(rig.connectAndRead());
 
+        // Byte for byte the file a settings object per channel wrote over the start-up
+        // store.
+        {
+            QSettings reference("reference.ini", QSettings::IniFormat);
+            resetZoneStore(reference);
+        }
+        for (int channel = 0; channel < 64; ++channel) {
+            QSettings reference("reference.ini", QSettings::IniFormat);
+            const QByteArray block = scanner.zoneBlock(channel);
+            writeStoredChannel(reference, channel,
+                               decodeZoneBlock(block.constData(), block.size()).areas);
+        }
+        QTRY_COMPARE(storeBytes(), bytesOf("reference.ini"));
+
         QSettings store(zoneStoreFileName(), QSettings::IniFormat);
         for (int channel = 0; channel < 64; ++channel) {
             for (int k = 0; k < 3; ++k) {
@@ -201,7 +221,8 @@ private slots:
         QCOMPARE(rig.ui->channels->currentIndex(), 7);
         QCOMPARE(framesOf(rig.sim, REQUEST_READ_AREA).last().payload, QByteArray(1, '\7'));
         for (int k = 0; k < 3; ++k)
-            QCOMPARE(rig.window->areaRecord(k).points, sceneOf(scanner.zone(7, k).points));
+            QCOMPARE(rig.window->zoneEditor()->areaRecord(k).points,
+                     sceneOf(scanner.zone(7, k).points));
         // The running-status view shows the zones of channel 0.
         for (int k = 0; k < 3; ++k)
             QVERIFY(!rig.window->stateZoneItem(k)->path().isEmpty());
@@ -219,16 +240,16 @@ private slots:
         rig.addVertex(2000, 1000);
         rig.addVertex(0, 3000);
         rig.ui->onDelayComboBox->setCurrentIndex(12);
-        const QVector<QPointF> drawn = rig.window->areaRecord(0).points;
+        const QVector<QPointF> drawn = rig.window->zoneEditor()->areaRecord(0).points;
         QCOMPARE(drawn.size(), 3);
 
         rig.ui->channels->setCurrentIndex(9);
-        QVERIFY(rig.window->areaRecord(0).points != drawn);
+        QVERIFY(rig.window->zoneEditor()->areaRecord(0).points != drawn);
         rig.ui->channels->setCurrentIndex(5);
         // Stored in angular order, read back as stored.
         QCOMPARE(rig.stored(5, 0, "Points"), QStringLiteral("2000,1000,0,3000,-2000,1000,"));
         QCOMPARE(rig.stored(5, 0, "onDelay"), QStringLiteral("12"));
-        QCOMPARE(rig.window->areaRecord(0).points,
+        QCOMPARE(rig.window->zoneEditor()->areaRecord(0).points,
                  sceneOf({{2000, 1000}, {0, 3000}, {-2000, 1000}}));
         QCOMPARE(rig.ui->onDelayComboBox->currentIndex(), 12);
 
@@ -265,7 +286,8 @@ private slots:
 
         for (int area : {1, 2, 0})
             rig.ui->areas->setCurrentIndex(area);
-        QCOMPARE(rig.window->areaRecord(0).points, sceneOf(scanner.zone(7, 0).points));
+        QCOMPARE(rig.window->zoneEditor()->areaRecord(0).points,
+                 sceneOf(scanner.zone(7, 0).points));
         rig.ui->channels->setCurrentIndex(12);
         for (int area : {2, 1, 0})
             rig.ui->areas->setCurrentIndex(area);
@@ -281,7 +303,7 @@ private slots:
         // on delay for the polygon leaves its vertices in the order they were read.
         rig.ui->channels->setCurrentIndex(7);
         rig.setCell(0, 0, 2000);
-        QCOMPARE(rig.window->areaRecord(0).points, sceneOf({{2000, 0}, {0, 2000}}));
+        QCOMPARE(rig.window->zoneEditor()->areaRecord(0).points, sceneOf({{2000, 0}, {0, 2000}}));
         rig.ui->areas->setCurrentIndex(1);
         rig.ui->onDelayComboBox->setCurrentIndex(9);
         QVERIFY(rig.upload());
@@ -443,16 +465,26 @@ private slots:
         Rig rig;
         QVERIFY(rig.start());
         QVERIFY(rig.connectAndRead());
+        // The factory copy takes the zone keys as they are written in the factory file; the
+        // check before the upload is what keeps them off the wire.
+        QVERIFY(QFile::copy(QStringLiteral(FACTORY_FILE), "factorySettings.ini"));
         {
             const QByteArray name = key.toLatin1();
-            QSettings store(zoneStoreFileName(), QSettings::IniFormat);
-            store.setValue(zoneKey(20, 1, QLatin1String(name)), value);
+            QSettings factory("factorySettings.ini", QSettings::IniFormat);
+            factory.setValue(zoneKey(20, 1, QLatin1String(name)), value);
         }
-        QTest::mouseClick(rig.ui->uploadBtn, Qt::LeftButton);
-        QVERIFY(rig.boxes.sawText(message));
+        rig.boxes.setHold([](QMessageBox *box) {
+            if (box->icon() != QMessageBox::Warning)
+                return false;
+            box->button(QMessageBox::Yes)->click();
+            return true;
+        });
+        QTest::mouseClick(rig.ui->factorySettingsBtn, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.boxes.sawText(message), 5000);
         QVERIFY(rig.window->isEnabled());
         QVERIFY(rig.ui->areasMonitoningGroupBox->isEnabled());
         QVERIFY(rig.ui->progressBar->isHidden());
+        QVERIFY(rig.ui->resetFactoryProgressBar->isHidden());
         QTest::qWait(100);
         QVERIFY(framesOf(rig.sim, REQUEST_BEGIN_AREA_WRITE).isEmpty());
         QVERIFY(framesOf(rig.sim, REQUEST_WRITE_AREA).isEmpty());

@@ -1,0 +1,157 @@
+#pragma once
+
+#include "areasettings.h"
+
+#include <QBrush>
+#include <QObject>
+#include <QPoint>
+#include <QPointF>
+#include <QString>
+#include <QVector>
+
+class PathItem;
+class QGraphicsEllipseItem;
+class QGraphicsItem;
+class QGraphicsPathItem;
+class QStandardItem;
+class QStandardItemModel;
+class QStatusBar;
+class QWidget;
+class RectangleItem;
+class ZoneStoreFile;
+
+namespace Ui {
+class MainWindow;
+}
+
+// The zone page's editor: the three area records of the channel being edited, the vertex
+// handles, the outlines and the point table of the edited area, and what the user changed
+// since the channel was taken from the zone set. Only what the user changed is written
+// back into the set, so a channel that is only looked at keeps what was read.
+//
+// The window's slots hand the form's signals on to the entry points below; the editor
+// works on the zone page's widgets of the form it is given and on the zone set of the
+// store file.
+class ZoneEditor : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Builds the zone scene's items (grid, field of view, handles, outlines) and the point
+    // table model. Boxes open over window, refusals show in statusBar.
+    ZoneEditor(Ui::MainWindow *form, QWidget *window, QStatusBar *statusBar, ZoneStoreFile *store,
+               QObject *parent = nullptr);
+
+    // The fill of an area's zone, in the editor and in the running-status view.
+    static QBrush zoneBrush(int area);
+
+    const QVector<RectangleItem *> &handles() const { return vertexHandles; }
+    const QVector<PathItem *> &outlines() const { return zoneItems; }
+    QStandardItemModel *pointModel() const { return model; }
+
+    int editedChannel() const { return currentChannel; }
+    int editedArea() const { return currentArea; }
+    const AreaSettings &areaRecord(int area) const { return areaSettings[area]; }
+    // The corners the store receives for the area when it is a rectangle.
+    QVector<QPointF> rectangleCornerList(int area) const;
+    bool hasEdits() const;
+
+    // The channel change: the edited channel is saved first, then the new one is taken.
+    // When the save fails the editor keeps its channel and the selector shows it again.
+    bool showChannel(int channel);
+    // Writes what the user changed in the edited channel into the set (and so into
+    // config.ini). False, after telling the user, when the store could not be written: the
+    // edits stay in the editor then.
+    bool saveChannel();
+    // The set's copy of a channel was replaced (read from the scanner, a zone file, a step
+    // back): the editor takes that channel as it is now, its own changes dropped.
+    void takeChannel(int channel);
+    // The whole set was replaced under the editor: what it changed belongs to the old set
+    // and is never written over the new one.
+    void dropEdits() { areaEdits.fill(0); }
+    // After a channel's records were taken: rebuild the three outlines, then show the area
+    // the user last picked with its handles and table rows.
+    void rebuildChannelShapes();
+    // Puts a record in place of an area's (a step back, a zone drawn from a scan): it is
+    // drawn, and written with the next save like any edit.
+    void replaceAreaRecord(int area, const AreaSettings &record);
+
+    // What the user does on the zone page.
+    void selectArea(int area);
+    void setParameter(const QObject *selector, int index);
+    void chooseShape(const QObject *button);
+    void moveHandle(RectangleItem *handle, const QPointF &pos);
+    void takeCell(QStandardItem *item);
+    void touchTable() { tableTouched = true; }
+    void focusChanged(QGraphicsItem *newFocusItem);
+    void selectOutline(int area);
+    void backwardDelete();
+    // The cursor read-out under the view: metres, distance and angle.
+    void showCursor(const QPoint &viewPoint);
+
+signals:
+    // A backward delete cleared the area's zone.
+    void areaCleared(int area);
+
+private:
+    enum AreaEdit
+    {
+        ParametersEdited = 1, // a selector: the six numbers are written, Points stays
+        ShapeEdited = 2,      // a vertex, a new shape or a delete: the whole area
+    };
+    static constexpr int kNoMovedVertex = -1;
+
+    // A text of the zone page, translated as the window's own.
+    static QString text(const char *source);
+    void setupScene();
+    void loadChannel(int channel);
+    QVector<QPoint> storedPointsOf(int area) const;
+    void markAreaEdited(int area, int what);
+
+    // Outlines and handles (zoneeditor.cpp). movedVertex: the vertex the user just moved,
+    // or kNoMovedVertex for a redraw of the record as it is, which moves nothing.
+    void rebuildOutline(int movedVertex);
+    void startNewShape();
+    void placeHandles();
+    void placeHandle(int index, const QPointF &vertex);
+    void placeShapeHandles(int count);
+    void resetHandles();
+    void setHandlesVisible(bool visible);
+
+    // The point table (zonetable.cpp).
+    void fillTable();
+    void refreshRow(int row);
+    void setRowCells(int row, const QPointF &vertex);
+    bool isAddRow(int row) const;
+    bool readCellMm(int row, int column, int *mm, QString *refusal) const;
+    void refuseCellEdit(int row, const QString &reason);
+    void updatePolygonRow(int k, const QPointF &vertex);
+
+    // Selectors and buttons (zoneworkflow.cpp).
+    void checkShapeButton(int regionType);
+    void showAreaSelectors();
+
+    Ui::MainWindow *form;
+    QWidget *window;
+    QStatusBar *statusBar;
+    ZoneStoreFile *store;
+
+    QStandardItemModel *model = nullptr;
+    QVector<RectangleItem *> vertexHandles;
+    QVector<PathItem *> zoneItems;
+    QGraphicsPathItem *gridItem = nullptr;
+    QGraphicsEllipseItem *fieldOfViewItem = nullptr;
+    const qreal handleOffsetX = 5.0;
+    const qreal handleOffsetY = 5.0;
+
+    QVector<AreaSettings> areaSettings = QVector<AreaSettings>(3);
+    // What the user changed in each area since the channel was taken from the set.
+    QVector<int> areaEdits = QVector<int>(3, 0);
+    int currentChannel = 0;
+    int currentArea = 0;  // the edited area
+    int selectedArea = 0; // the area the user last picked (selector or outline click)
+    int backwardDeleteIndex = 2;
+    bool tableTouched = false;
+    // The reason for the last refused cell edit while the status bar still shows it.
+    QString cellRefusal;
+};
