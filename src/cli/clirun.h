@@ -6,8 +6,9 @@
 
 #include <memory>
 
-class DeviceLink;
 class QTemporaryDir;
+class ScannerSession;
+class SessionWait;
 class SimulatorHost;
 
 // A progress line on standard error, only when that is a terminal: a script's log gets
@@ -27,9 +28,9 @@ private:
 };
 
 // One run of the companion: its options, the directory it was started in, its private
-// working directory and its link to the scanner. The worker keeps its zone store as
-// config.ini in the current directory, so the run moves into a temporary directory of
-// its own before it opens the link: a config.ini of the user's is never touched.
+// working directory and its session with the scanner, the same the window drives. The worker keeps
+// its zone store as config.ini in the current directory, so the run moves into a temporary
+// directory of its own before it opens the link: a config.ini of the user's is never touched.
 class CliRun
 {
 public:
@@ -45,9 +46,10 @@ public:
     // Leaves the start directory for the private one (once). False after reporting why.
     bool enterWorkDir();
     // Enters the private directory if not yet done, starts the simulated scanner for
-    // --demo, opens the port and probes it. False after reporting why.
+    // --demo, opens the port and waits for the probe's answer. False after reporting why.
     bool connect();
-    DeviceLink &link() { return *m_link; }
+    ScannerSession &session() { return *m_session; }
+    SessionWait &wait() { return *m_wait; }
     Progress &progress() { return m_progress; }
 
     // One line on standard error; each returns the exit status to end with.
@@ -62,7 +64,8 @@ private:
     QString m_portName;
     std::unique_ptr<QTemporaryDir> m_workDir;
     std::unique_ptr<SimulatorHost> m_simulator;
-    std::unique_ptr<DeviceLink> m_link;
+    std::unique_ptr<ScannerSession> m_session;
+    std::unique_ptr<SessionWait> m_wait;
     Progress m_progress;
 };
 
