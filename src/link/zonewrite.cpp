@@ -14,6 +14,8 @@ ZoneWrite::ZoneWrite(ScannerSession *session) : QObject(session), m_session(sess
     connect(m_timer, &QTimer::timeout, this, &ZoneWrite::onTimeout);
     m_pause = new QTimer(this);
     m_pause->setSingleShot(true);
+    // A coarse timer may fire up to 5 % late: 15 ms of a 300 ms pause.
+    m_pause->setTimerType(Qt::PreciseTimer);
     connect(m_pause, &QTimer::timeout, this, [this]() {
         m_state = AwaitingBlock;
         sendBlock();
