@@ -5,16 +5,21 @@
 // hide in the head start of the next frame. Full read and full write of all 64 channels,
 // through the window (connect, then the upload button) and through areascan-cli
 // (read-zones, then write-zones with its read-back), for a typical zone set (20-point
-// polygons) and for 540 points in every area. Prints figures only.
-//   QT_QPA_PLATFORM=offscreen bench_latency [--points N] [--window-only | --cli-only]
-//                                           [--cli PATH]
+// polygons) and for 540 points in every area; and the session alone with the channels kept
+// in memory, which is the link's own share. Prints figures only.
+//   QT_QPA_PLATFORM=offscreen bench_latency [--points N]
+//                                           [--window-only | --cli-only | --link-only]
+//                                           [--cli PATH] [--gaps]
 
 #include "eventwait.h"
 #include "mainwindow.h"
+#include "scannersession.h"
 #include "simulatorhost.h"
 #include "ui_mainwindow.h"
 #include "zoneblock.h"
+#include "zoneread.h"
 #include "zonestore.h"
+#include "zonewrite.h"
 
 #include <QApplication>
 #include <QDir>
@@ -25,6 +30,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <numeric>
 
 namespace {
 
@@ -114,10 +120,14 @@ Exchange exchange(const SimulatorHost &sim, quint16 type, int skipRequests, int 
     return e;
 }
 
+bool printGaps = false;
+
 struct Figures
 {
     double median = 0, worst = 0, total = 0;
     int gaps = 0;
+    double toolMs = 0;    // all gaps together
+    double scannerMs = 0; // the scanner's own lateness beyond the line times, together
 };
 
 // The gaps between the reply to request i and request i + 1, in milliseconds, and the
@@ -130,6 +140,14 @@ bool measure(const Exchange &e, Figures *f, const char *what)
         return false;
     }
     QVector<double> gaps;
+    f->scannerMs = 0;
+    for (int i = 0; i < 64; ++i) {
+        // From the request's first byte in: its line time, then the reply's line time.
+        const SentReply &r = e.replies[i];
+        const double requestLine = e.requests[i].raw.size() / kWireBytesPerSecond * 1e3;
+        const double replyLine = r.size / kWireBytesPerSecond * 1e3;
+        f->scannerMs += (r.lastByteNs - e.requests[i].firstByteNs) / 1e6 - requestLine - replyLine;
+    }
     for (int i = 1; i < 64; ++i) {
         if (e.replies[i - 1].lastByteNs < 0) {
             std::fprintf(stderr, "%s: reply %d never left\n", what, i - 1);
@@ -137,6 +155,13 @@ bool measure(const Exchange &e, Figures *f, const char *what)
         }
         gaps.append((e.requests[i].firstByteNs - e.replies[i - 1].lastByteNs) / 1e6);
     }
+    if (printGaps) {
+        std::printf("%s gaps (ms):", what);
+        for (double g : gaps)
+            std::printf(" %.2f", g);
+        std::printf("\n");
+    }
+    f->toolMs = std::accumulate(gaps.begin(), gaps.end(), 0.0);
     std::sort(gaps.begin(), gaps.end());
     f->median = gaps.at(gaps.size() / 2);
     f->worst = gaps.last();
@@ -158,8 +183,9 @@ void fromBeginRequest(const SimulatorHost &sim, Figures *write)
 void print(const char *path, int points, const char *transfer, const Figures &f, double wire)
 {
     std::printf("%-6s %3d points  %-5s per channel: median %6.3f ms, worst %7.3f ms;  total "
-                "%.3f s = %.4fx the wire time\n",
-                path, points, transfer, f.median, f.worst, f.total, f.total / wire);
+                "%.3f s = %.4fx the wire time (tool %.1f ms, scanner %.1f ms)\n",
+                path, points, transfer, f.median, f.worst, f.total, f.total / wire, f.toolMs,
+                f.scannerMs);
 }
 
 // Connect (the full read starts 1050 ms after the open), then the upload button.
@@ -214,6 +240,55 @@ bool throughWindow(int points)
     print("window", points, "write", write, kWriteWire + kBeginPause);
     if (readsBefore != 65)
         std::fprintf(stderr, "note: %d zone reads after connecting, not 64 + 1\n", readsBefore);
+    return sim.state().zones == scannerWith(points).zones;
+}
+
+// The session alone, as the window and the tool drive it, with the channels kept in memory:
+// what the link itself adds, apart from what its owner does with each channel.
+bool throughSession(int points)
+{
+    SimulatorHost sim;
+    sim.setState(scannerWith(points));
+    QString error;
+    if (!sim.start(strictOptions(), &error)) {
+        std::fprintf(stderr, "simulator: %s\n", qPrintable(error));
+        return false;
+    }
+    ScannerSession session;
+    QVector<ZoneChannelRecord> zones(kZoneChannelCount);
+    QObject::connect(session.zoneRead(), &ZoneRead::channelReceived,
+                     [&](int channel, const ZoneChannelRecord &areas) {
+                         if (channel >= 0 && channel < zones.size())
+                             zones[channel] = areas;
+                     });
+    bool read = false, written = false;
+    QObject::connect(session.zoneRead(), &ZoneRead::finished, [&]() { read = true; });
+    QObject::connect(session.zoneWrite(), &ZoneWrite::finished, [&]() { written = true; });
+    if (!session.open(sim.devicePath(), 921600) ||
+        !waitUntil([&]() { return session.worker() != nullptr; }, 5000)) {
+        std::fprintf(stderr, "the session did not connect\n");
+        return false;
+    }
+    session.zoneRead()->start();
+    if (!waitUntil([&]() { return read; }, 60000)) {
+        std::fprintf(stderr, "the session's full read did not end\n");
+        return false;
+    }
+    QVector<QByteArray> blocks;
+    for (int channel = 0; channel < kZoneChannelCount; ++channel)
+        blocks.append(encodeZoneBlock(channel, zones.at(channel)));
+    session.zoneWrite()->start(blocks);
+    if (!waitUntil([&]() { return written; }, 60000)) {
+        std::fprintf(stderr, "the session's full write did not end\n");
+        return false;
+    }
+    Figures r, w;
+    if (!measure(exchange(sim, REQUEST_READ_AREA, 0, 64), &r, "session read") ||
+        !measure(exchange(sim, REQUEST_WRITE_AREA, 0, 64), &w, "session write"))
+        return false;
+    fromBeginRequest(sim, &w);
+    print("link", points, "read", r, kReadWire);
+    print("link", points, "write", w, kWriteWire + kBeginPause);
     return sim.state().zones == scannerWith(points).zones;
 }
 
@@ -277,16 +352,20 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     qInstallMessageHandler(quietDebug);
     QVector<int> sets{20, 540};
-    bool window = true, cli = true;
+    bool window = true, cli = true, link = true;
     QString cliPath = QStringLiteral(AREASCAN_CLI);
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args.at(i) == "--points" && i + 1 < args.size())
             sets = {args.at(++i).toInt()};
         else if (args.at(i) == "--window-only")
-            cli = false;
+            cli = link = false;
         else if (args.at(i) == "--cli-only")
-            window = false;
+            window = link = false;
+        else if (args.at(i) == "--link-only")
+            window = cli = false;
+        else if (args.at(i) == "--gaps")
+            printGaps = true;
         else if (args.at(i) == "--cli" && i + 1 < args.size())
             cliPath = args.at(++i);
     }
@@ -294,8 +373,11 @@ int main(int argc, char **argv)
     std::printf("wire time: read %.3f s, write %.3f s + %.3f s pause after the begin request\n",
                 kReadWire, kWriteWire, kBeginPause);
     std::printf("per channel: last byte of a reply out -> first byte of the next request in "
-                "(63 gaps per transfer)\n");
+                "(63 gaps per transfer); tool: the gaps together; scanner: its own lateness "
+                "beyond the line times of requests and replies\n");
     for (int points : sets) {
+        if (link && !throughSession(points))
+            return 1;
         if (window && !throughWindow(points))
             return 1;
         if (cli && !throughCli(cliPath, points))
