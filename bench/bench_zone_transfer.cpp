@@ -84,7 +84,14 @@ bool run(int points, const SimOptions &options, Figures *out)
         &worker, &WorkerThread::sendZoneChannel,
         [&](int channel, const ZoneChannelRecord &areas) { zones.setChannel(channel, areas); });
     QObject::connect(&worker, &WorkerThread::sendReadCurArea, [&](int) { ++stored; });
-    QObject::connect(&worker, &WorkerThread::sendWriteCurArea, [&](int i) { written = i; });
+    QObject::connect(&worker, &WorkerThread::sendWriteCurArea, [&](int i) {
+        written = i;
+        if (i < 63)
+            worker.writeZoneBlock(i + 1);
+    });
+    // The worker sends no block on its own: the scanner's pause, then block 0.
+    QObject::connect(&worker, &WorkerThread::sendZoneWriteBegun,
+                     [&]() { QTimer::singleShot(300, [&]() { worker.writeZoneBlock(0); }); });
     // As the window does: the next channel is asked for when the previous one is stored.
     QObject::connect(&worker, &WorkerThread::sendReadCurArea, [&](int) {
         if (stored < 64)

@@ -78,6 +78,7 @@ struct DeviceState
     QByteArray firmwareImage;        // chunks received since the last begin
     int firmwareChunks = 0;          // chunks taken since the last begin
     bool firmwareVerified = false;   // the last verification matched
+    bool firmwareHung = false;       // stopped answering chunks (the drop fault) until a begin
     QByteArray committedFirmwareMd5; // digest of the last committed image
     int firmwareCommits = 0;
     QByteArray nextFirmwareVersion; // version of the committed image, reported after a restart

@@ -48,6 +48,9 @@ int main(int argc, char *argv[])
                                   QStringLiteral("path"));
     const QCommandLineOption unpaced(QStringLiteral("unpaced"),
                                      QStringLiteral("Do not pace output at 921600 baud."));
+    const QCommandLineOption strict(
+        QStringLiteral("strict-pacing"),
+        QStringLiteral("Pace without credit for an idle line; every frame ends on its line time."));
     const QCommandLineOption silent(QStringLiteral("silent"),
                                     QStringLiteral("Answer nothing and stream no scans."));
     const QCommandLineOption corrupt(
@@ -74,12 +77,19 @@ int main(int argc, char *argv[])
         QStringLiteral("Pull the cable after the N-th request of TYPE, once its answer is out, "
                        "and plug a new terminal in MS later (with --link, under that name)."),
         QStringLiteral("TYPE:N[:MS]"));
-    parser.addOptions({link, unpaced, silent, corrupt, garbage, split, seed, refuse, drop, unplug});
+    const QCommandLineOption lineFault(
+        QStringLiteral("line-fault"),
+        QStringLiteral("Once, for the N-th request of TYPE: damage-request (it arrives damaged), "
+                       "lose-answer or damage-answer; repeatable."),
+        QStringLiteral("KIND:TYPE:N"));
+    parser.addOptions({link, unpaced, strict, silent, corrupt, garbage, split, seed, refuse, drop,
+                       unplug, lineFault});
     parser.process(app);
 
     SimOptions options;
     options.linkPath = parser.value(link);
     options.paced = !parser.isSet(unpaced);
+    options.strictPacing = parser.isSet(strict);
     options.silent = parser.isSet(silent);
     options.splitWrites = parser.isSet(split);
     if (parser.isSet(corrupt) && !parseShare(parser.value(corrupt), &options.corruptShare)) {
@@ -103,7 +113,7 @@ int main(int argc, char *argv[])
         return true;
     };
     if (!fault(refuse, addRefusalOption) || !fault(drop, addDropOption) ||
-        !fault(unplug, setUnplugOption))
+        !fault(unplug, setUnplugOption) || !fault(lineFault, addLineFaultOption))
         return 2;
     if (parser.isSet(seed)) {
         bool ok = false;

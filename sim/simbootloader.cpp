@@ -32,18 +32,28 @@ bool answer(DeviceState &s, const SimOptions &o, quint16 type, const QByteArray 
             s.firmwareImage.clear();
             s.firmwareChunks = 0;
             s.firmwareVerified = false;
+            s.firmwareHung = false;
         }
         return true;
     case REQUEST_FIRMWARE_DATA: {
+        if (s.firmwareHung)
+            return false;
         const int index = s.firmwareChunks;
         if (refuse || index == o.refuseFirmwareChunk) {
             if (status == 0)
                 status = 1;
             return true;
         }
+        // A chunk carries no index: whatever arrives is the next piece of the image, a
+        // chunk the PC sends again because it missed the acknowledgement included. Only
+        // the digest check before the commit can tell that piece is there twice.
         s.firmwareImage.append(payload);
         ++s.firmwareChunks;
-        return index != o.dropFirmwareChunk;
+        if (index == o.dropFirmwareChunk) {
+            s.firmwareHung = true;
+            return false;
+        }
+        return true;
     }
     case REQUEST_FIRMWARE_END:
         return true;

@@ -7,6 +7,8 @@
 
 // The scanner's bootloader: it takes a firmware image chunk by chunk, checks it against
 // the MD5 digest the PC sends, and keeps it only after a matching check and a commit.
+// Chunks carry no index, so the bootloader appends every chunk it receives intact: a
+// chunk sent again after a lost acknowledgement lands twice, and the digest check fails.
 // Plain functions over DeviceState; the simulated scanner calls them under its lock.
 namespace simbootloader {
 

@@ -75,3 +75,39 @@ bool setUnplugOption(SimOptions &o, const QString &text, QString *error)
     o.replugMs = replug;
     return true;
 }
+
+bool addLineFaultOption(SimOptions &o, const QString &text, QString *error)
+{
+    static const struct
+    {
+        const char *name;
+        SimOptions::LineFault::Kind kind;
+    } kinds[] = {
+        {"damage-request", SimOptions::LineFault::DamagedRequest},
+        {"lose-answer", SimOptions::LineFault::LostAnswer},
+        {"damage-answer", SimOptions::LineFault::DamagedAnswer},
+    };
+    const QStringList parts = text.split(QLatin1Char(':'));
+    if (parts.size() != 3) {
+        *error = QStringLiteral("'%1' is not KIND:TYPE:N").arg(text);
+        return false;
+    }
+    SimOptions::LineFault fault;
+    bool known = false;
+    for (const auto &k : kinds) {
+        if (parts[0].trimmed() == QLatin1String(k.name)) {
+            fault.kind = k.kind;
+            known = true;
+        }
+    }
+    if (!known) {
+        *error = QStringLiteral("'%1' is not damage-request, lose-answer or damage-answer")
+                     .arg(parts[0]);
+        return false;
+    }
+    if (!requestType(parts[1], &fault.type, error) ||
+        !number(parts[2], 1, 1000000, "request count", &fault.after, error))
+        return false;
+    o.lineFaults.append(fault);
+    return true;
+}

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QSet>
 #include <QString>
+#include <QVector>
 #include <QtGlobal>
 
 // How the simulated scanner behaves on the wire. Everything except linkPath can also be
@@ -14,6 +15,11 @@ struct SimOptions
     // Writes go out at the 921600-baud wire rate (92160 bytes/s); false writes as fast
     // as the pseudo-terminal takes them, for tests where timing does not matter.
     bool paced = true;
+    // With paced: a line that was idle lends no credit in either direction, and the last
+    // byte of every frame is handed over exactly when the line has carried it (not at the
+    // next tick). Without it an idle line may carry a short burst at once, which is kinder
+    // to slow test machines but lets a peer's delay hide in the next frame's head start.
+    bool strictPacing = false;
 
     // When set, a symbolic link to the device is made here and removed on stop/unplug.
     QString linkPath;
@@ -57,7 +63,8 @@ struct SimOptions
     // tool can reopen it under the name it knows.
     bool hangUpOnRestart = false;
     // Bootloader faults, chunks counted from 0 after each firmware begin: refuse this
-    // chunk (status 1, not kept), or keep it and never acknowledge it; -1 for none.
+    // chunk (status 1, not kept), or keep it and hang: neither it nor any chunk after it
+    // (a resend included) is acknowledged until the next begin; -1 for none.
     int refuseFirmwareChunk = -1;
     int dropFirmwareChunk = -1;
     // The verification reports a mismatch whatever digest it is sent.
@@ -71,6 +78,24 @@ struct SimOptions
     int unplugAfter = 0;
     int replugMs = -1;
 
+    // One-off faults on the line, each for the after-th request of its type from now on
+    // (counted down as they arrive; spent at 0): the request arrives damaged and is
+    // ignored, its answer is lost on the way back (the request is carried out), or its
+    // answer arrives with a bad checksum.
+    struct LineFault
+    {
+        enum Kind
+        {
+            DamagedRequest,
+            LostAnswer,
+            DamagedAnswer,
+        };
+        Kind kind = LostAnswer;
+        quint16 type = 0;
+        int after = 0;
+    };
+    QVector<LineFault> lineFaults;
+
     // Seed for noise, garbage and fault decisions; 0 picks one at random.
     quint32 seed = 0;
 };
@@ -80,16 +105,31 @@ struct SimOptions
 //   refuse "TYPE=STATUS"       answer requests of TYPE with STATUS (refused, nothing changes)
 //   drop "TYPE"                carry requests of TYPE out, never answer them
 //   unplug "TYPE:N" or "TYPE:N:MS"  pull the cable after the N-th request of TYPE, back MS later
+//   line fault "KIND:TYPE:N"   KIND damage-request, lose-answer or damage-answer, for the
+//                              N-th request of TYPE
 bool addRefusalOption(SimOptions &o, const QString &text, QString *error);
 bool addDropOption(SimOptions &o, const QString &text, QString *error);
 bool setUnplugOption(SimOptions &o, const QString &text, QString *error);
+bool addLineFaultOption(SimOptions &o, const QString &text, QString *error);
 
 // One request frame as the simulated scanner received it.
 struct ReceivedFrame
 {
-    qint64 msecs = 0; // since the simulator started
+    qint64 msecs = 0;       // since the simulator started, when the frame was whole
+    qint64 firstByteNs = 0; // since the simulator started, when its first byte came in
     quint16 type = 0;
     QByteArray payload;
     QByteArray raw; // the whole frame, header to checksum
     bool checksumOk = false;
+};
+
+// One reply as the simulated scanner sent it, timed on the same clock as ReceivedFrame.
+struct SentReply
+{
+    quint16 type = 0;
+    quint16 status = 0;
+    int size = 0;
+    qint64 queuedNs = 0;    // answered: the frame was put on the line
+    qint64 lastByteNs = -1; // its last byte was handed to the terminal; -1 not yet
+    bool damaged = false;   // sent with a bad checksum
 };

@@ -4,6 +4,7 @@
 #include "requesttype.h"
 #include "simbootloader.h"
 #include "simframes.h"
+#include "simwakeup.h"
 
 #include <QFileInfo>
 #include <QMutexLocker>
@@ -25,20 +26,13 @@
 
 namespace {
 
-constexpr double kWireBytesPerSecond = 921600.0 / 10.0; // 8N1: ten bits per byte
 constexpr int kTickMs = 2;
-// An idle wire builds up no more credit than this, so a frame that follows a quiet spell
-// is not delivered faster than the line allows; while bytes wait, the credit of every
-// moment counts, however late the thread gets round to using it.
-constexpr double kMaxWireBurst = 256.0;
-constexpr double kMaxWireCredit = 16 * 1024.0;
 // Scan frames wait while this much is queued or unread, as a real scanner's UART
 // would simply fall behind; a reply is never held back.
 constexpr int kMaxQueued = 2 * 1024;
 constexpr int kMaxUnread = 2 * 1024;
 // A request whose rest does not come within this time is given up.
 constexpr double kRequestGapSeconds = 0.1;
-constexpr int kMaxSplitPiece = 256;
 // How long the scan stream stays held after a zone request: the answer (71 ms for a
 // block) and the tool's next request fit well inside it.
 constexpr double kZoneQuietSeconds = 0.15;
@@ -141,6 +135,8 @@ void SimulatedScanner::closeDevice()
     m_linkedPath.clear();
     m_path.clear();
     m_out.clear();
+    m_frameEnds.clear();
+    m_txWritten = m_txQueued;
 }
 
 QString SimulatedScanner::devicePath() const
@@ -191,10 +187,19 @@ QVector<ReceivedFrame> SimulatedScanner::receivedFrames() const
     return m_log;
 }
 
+QVector<SentReply> SimulatedScanner::sentReplies() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_replies;
+}
+
 void SimulatedScanner::clearLog()
 {
     QMutexLocker lock(&m_mutex);
     m_log.clear();
+    m_replies.clear();
+    for (FrameEnd &f : m_frameEnds)
+        f.reply = -1;
     m_rawBytes = 0;
 }
 
@@ -214,7 +219,11 @@ void SimulatedScanner::injectBytes(const QByteArray &bytes)
 {
     {
         QMutexLocker lock(&m_mutex);
+        if (m_out.isEmpty())
+            lineBecomesBusy(m_clock.nsecsElapsed() / 1e9, m_options);
         m_out.append(bytes);
+        m_txQueued += bytes.size();
+        m_frameEnds.append({m_txQueued, -1});
     }
     // The tick sends it; paced or not, it goes out within a few milliseconds.
 }
@@ -235,6 +244,8 @@ void SimulatedScanner::start()
     m_rxTimer->setTimerType(Qt::PreciseTimer);
     m_rxTimer->setSingleShot(true);
     connect(m_rxTimer, &QTimer::timeout, this, &SimulatedScanner::takeArrivedBytes);
+    m_rxWakeup = new SimWakeup([this]() { takeArrivedBytes(); }, this);
+    m_txWakeup = new SimWakeup([this]() { flushOutput(false); }, this);
     arm();
 }
 
@@ -244,6 +255,9 @@ void SimulatedScanner::arm()
     connect(m_notifier, &QSocketNotifier::activated, this, &SimulatedScanner::onReadable);
     m_in.clear();
     m_wireIn.clear();
+    m_arrivals.clear();
+    m_rawRead = 0;
+    m_inOffset = 0;
     m_lastTick = m_clock.nsecsElapsed() / 1e9;
     m_txLast = m_rxLast = m_lastTick;
     m_wireBudget = 0;
@@ -264,6 +278,10 @@ void SimulatedScanner::stop()
     m_tick = nullptr;
     delete m_rxTimer;
     m_rxTimer = nullptr;
+    delete m_rxWakeup;
+    m_rxWakeup = nullptr;
+    delete m_txWakeup;
+    m_txWakeup = nullptr;
     closeDevice();
 }
 
@@ -280,6 +298,10 @@ void SimulatedScanner::unplug()
         m_tick->stop();
     if (m_rxTimer)
         m_rxTimer->stop();
+    if (m_rxWakeup)
+        m_rxWakeup->stop();
+    if (m_txWakeup)
+        m_txWakeup->stop();
     closeDevice();
 }
 
@@ -293,70 +315,28 @@ bool SimulatedScanner::replug(QString *error)
     return true;
 }
 
-void SimulatedScanner::onReadable()
+bool SimulatedScanner::takeLineFault(SimOptions::LineFault::Kind kind, quint16 type)
 {
-    // The line was idle up to now if nothing was still on its way.
-    accrueReceiveCredit(m_clock.nsecsElapsed() / 1e9);
-    char buf[4096];
-    for (;;) {
-        const ssize_t n = ::read(m_master, buf, sizeof buf);
-        if (n > 0) {
-            m_wireIn.append(buf, int(n));
-            QMutexLocker lock(&m_mutex);
-            m_rawBytes += n;
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        break; // EAGAIN: drained
+    QMutexLocker lock(&m_mutex);
+    bool fires = false;
+    for (SimOptions::LineFault &f : m_options.lineFaults) {
+        if (f.kind == kind && f.type == type && f.after > 0)
+            fires = --f.after == 0 || fires;
     }
-    takeArrivedBytes();
+    return fires;
 }
 
-void SimulatedScanner::accrueReceiveCredit(double now)
-{
-    m_rxBudget += (now - m_rxLast) * kWireBytesPerSecond;
-    m_rxLast = now;
-    m_rxBudget = std::min(m_rxBudget, m_wireIn.isEmpty() ? kMaxWireBurst : kMaxWireCredit);
-}
-
-// The pseudo-terminal hands over a whole request at once; a paced scanner only sees its
-// bytes as fast as they would come down the line, so a 6.5 KB zone block takes its 71 ms
-// to arrive before it is answered.
-void SimulatedScanner::takeArrivedBytes()
-{
-    const double now = m_clock.nsecsElapsed() / 1e9;
-    const bool paced = options().paced;
-    int count = m_wireIn.size();
-    if (paced) {
-        accrueReceiveCredit(now);
-        count = std::min(count, int(m_rxBudget));
-        m_rxBudget -= count;
-    }
-    if (count > 0) {
-        m_in.append(m_wireIn.constData(), count);
-        m_wireIn.remove(0, count);
-        m_lastRx = now;
-    }
-    if (!m_wireIn.isEmpty() && m_rxTimer) {
-        const double wait = (m_wireIn.size() - m_rxBudget) / kWireBytesPerSecond;
-        m_rxTimer->start(std::max(1, int(std::ceil(wait * 1000))));
-    }
-    if (count <= 0)
-        return;
-    simframes::Request r;
-    while (simframes::takeRequest(m_in, &r) == simframes::Take::Frame)
-        handleRequest(r);
-}
-
-void SimulatedScanner::handleRequest(const simframes::Request &r)
+void SimulatedScanner::handleRequest(const simframes::Request &r, qint64 firstByteNs)
 {
     ReceivedFrame logged;
     logged.msecs = m_clock.elapsed();
+    logged.firstByteNs = firstByteNs;
     logged.type = r.type;
     logged.payload = r.payload;
     logged.raw = r.raw;
-    logged.checksumOk = r.checksumOk;
+    // Damaged on its way: the scanner sees a bad checksum and ignores it.
+    logged.checksumOk =
+        r.checksumOk && !takeLineFault(SimOptions::LineFault::DamagedRequest, r.type);
     SimOptions o;
     quint8 mode;
     {
@@ -365,7 +345,7 @@ void SimulatedScanner::handleRequest(const simframes::Request &r)
         o = m_options;
         mode = m_state.deviceMode;
     }
-    if (!r.checksumOk)
+    if (!logged.checksumOk)
         return; // a damaged request is ignored, as the firmware does
     emit frameReceived(r.type, r.payload);
     if (m_unplugPending)
@@ -398,11 +378,13 @@ void SimulatedScanner::handleRequest(const simframes::Request &r)
         QMutexLocker lock(&m_mutex);
         known = answer(r, override != 0, status, payload);
     }
-    if (!known || o.dropTypes.contains(r.type))
+    if (!known || o.dropTypes.contains(r.type) ||
+        takeLineFault(SimOptions::LineFault::LostAnswer, r.type))
         return;
     const bool spoil = o.corruptTypes.contains(r.type) ||
-                       (o.corruptShare > 0 && m_rng.generateDouble() < o.corruptShare);
-    queueFrame(simframes::replyFrame(r.type, status, payload), spoil, o);
+                       (o.corruptShare > 0 && m_rng.generateDouble() < o.corruptShare) ||
+                       takeLineFault(SimOptions::LineFault::DamagedAnswer, r.type);
+    queueFrame(simframes::replyFrame(r.type, status, payload), spoil, o, r.type, status);
     flushOutput(false);
 }
 
@@ -450,10 +432,9 @@ void SimulatedScanner::onTick()
     // A request whose rest never comes must not swallow the ones behind it.
     if (m_wireIn.isEmpty() && !m_in.isEmpty() && now - m_lastRx > kRequestGapSeconds) {
         m_in.remove(0, 1);
+        ++m_inOffset;
         m_lastRx = now;
-        simframes::Request r;
-        while (simframes::takeRequest(m_in, &r) == simframes::Take::Frame)
-            handleRequest(r);
+        takeRequests();
     }
 
     SimOptions o;
@@ -538,56 +519,4 @@ void SimulatedScanner::sendScanFrame(double now, const SimOptions &o)
     queueFrame(simframes::scanFrame(c), spoil, o);
     QMutexLocker lock(&m_mutex);
     ++m_scanFrames;
-}
-
-void SimulatedScanner::queueFrame(QByteArray frame, bool spoil, const SimOptions &o)
-{
-    if (spoil)
-        simframes::spoilChecksum(frame);
-    QByteArray noise;
-    if (o.garbageShare > 0 && m_rng.generateDouble() < o.garbageShare) {
-        noise.resize(1 + int(m_rng.bounded(8)));
-        for (char &b : noise) {
-            b = char(m_rng.bounded(256));
-            if (uchar(b) == kHeaderLead)
-                b = 0;
-        }
-    }
-    QMutexLocker lock(&m_mutex);
-    m_out.append(noise);
-    m_out.append(frame);
-}
-
-void SimulatedScanner::flushOutput(bool tick)
-{
-    if (m_master < 0)
-        return;
-    const SimOptions o = options();
-    // Between ticks a split wire waits for the tick; a paced one sends what the line has
-    // room for at once, so an answer is not held back until the next tick.
-    if (!tick && o.splitWrites)
-        return;
-
-    QMutexLocker lock(&m_mutex);
-    const double now = m_clock.nsecsElapsed() / 1e9;
-    m_wireBudget += (now - m_txLast) * kWireBytesPerSecond;
-    m_txLast = now;
-    m_wireBudget = std::min(m_wireBudget, m_out.isEmpty() ? kMaxWireBurst : kMaxWireCredit);
-    if (m_out.isEmpty())
-        return;
-    int allowed = o.paced ? int(m_wireBudget) : m_out.size();
-    if (o.splitWrites)
-        allowed = std::min(allowed, 1 + int(m_rng.bounded(kMaxSplitPiece)));
-    allowed = std::min(allowed, m_out.size());
-    if (allowed <= 0)
-        return;
-    const ssize_t n = ::write(m_master, m_out.constData(), size_t(allowed));
-    if (n <= 0)
-        return; // EAGAIN: the terminal is full; the next tick tries again
-    m_out.remove(0, int(n));
-    m_lastWriteAt = now;
-    if (o.paced)
-        m_wireBudget -= double(n);
-    if (m_out.isEmpty())
-        m_wireBudget = std::min(m_wireBudget, kMaxWireBurst);
 }

@@ -15,6 +15,7 @@
 
 class QSocketNotifier;
 class QTimer;
+class SimWakeup;
 namespace simframes {
 struct Request;
 }
@@ -47,6 +48,8 @@ public:
     void setState(const DeviceState &state);
     void updateState(const std::function<void(DeviceState &)> &change);
     QVector<ReceivedFrame> receivedFrames() const;
+    // Every reply sent since start (or clearLog), oldest first, with its times.
+    QVector<SentReply> sentReplies() const;
     void clearLog();
     qint64 rawBytesReceived() const;
     qint64 scanFramesSent() const;
@@ -71,11 +74,19 @@ private:
     void arm();
     void onReadable();
     void onTick();
-    void handleRequest(const simframes::Request &r);
+    void takeRequests();
+    void handleRequest(const simframes::Request &r, qint64 firstByteNs);
+    bool takeLineFault(SimOptions::LineFault::Kind kind, quint16 type);
+    qint64 arrivalOf(qint64 offset);
     bool answer(const simframes::Request &r, bool refuse, quint16 &status, QByteArray &payload);
     void sendScanFrame(double now, const SimOptions &o);
-    void queueFrame(QByteArray frame, bool spoil, const SimOptions &o);
+    // Queues a frame for the wire; a reply (type given) is logged with its times.
+    void queueFrame(QByteArray frame, bool spoil, const SimOptions &o, int replyType = -1,
+                    quint16 status = 0);
+    void lineBecomesBusy(double now, const SimOptions &o);
     void flushOutput(bool tick);
+    void scheduleFrameEnd(const SimOptions &o);
+    void noteWritten(qint64 bytes, double now);
     void accrueReceiveCredit(double now);
     void takeArrivedBytes();
     bool readerIsBehind() const;
@@ -92,6 +103,17 @@ private:
     SimOptions m_options;
     DeviceState m_state;
     QVector<ReceivedFrame> m_log;
+    QVector<SentReply> m_replies;
+    // Ends of the frames still (partly) queued, as offsets in the bytes ever queued, and
+    // the reply each belongs to (an index into m_replies, -1 for none).
+    struct FrameEnd
+    {
+        qint64 end;
+        int reply;
+    };
+    QVector<FrameEnd> m_frameEnds;
+    qint64 m_txQueued = 0;  // bytes ever put into m_out
+    qint64 m_txWritten = 0; // of them, bytes handed to the terminal
     qint64 m_rawBytes = 0;
     qint64 m_scanFrames = 0;
     QString m_path;
@@ -104,6 +126,19 @@ private:
     QSocketNotifier *m_notifier = nullptr;
     QTimer *m_tick = nullptr;
     QTimer *m_rxTimer = nullptr; // the rest of a request has come down the line
+    // The same two waits with sub-millisecond resolution, for strict pacing.
+    SimWakeup *m_rxWakeup = nullptr;
+    SimWakeup *m_txWakeup = nullptr;
+    // When the bytes read from the terminal came in: offsets in the bytes read since the
+    // terminal was plugged in, and the offset of m_in's first byte.
+    struct Arrival
+    {
+        qint64 offset;
+        qint64 ns;
+    };
+    QVector<Arrival> m_arrivals;
+    qint64 m_rawRead = 0;
+    qint64 m_inOffset = 0;
     QElapsedTimer m_clock;
     QRandomGenerator m_rng;
     SimScene m_scene;

@@ -103,6 +103,11 @@ QVector<ReceivedFrame> SimulatorHost::receivedFrames() const
     return m_scanner->receivedFrames();
 }
 
+QVector<SentReply> SimulatorHost::sentReplies() const
+{
+    return m_scanner->sentReplies();
+}
+
 void SimulatorHost::clearLog()
 {
     m_scanner->clearLog();

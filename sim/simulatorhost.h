@@ -51,6 +51,8 @@ public:
 
     // Every request frame received since start (or clearLog), oldest first.
     QVector<ReceivedFrame> receivedFrames() const;
+    // Every reply sent since start (or clearLog), oldest first, timed on the same clock.
+    QVector<SentReply> sentReplies() const;
     void clearLog();
     qint64 rawBytesReceived() const;
 

@@ -54,7 +54,7 @@ void MainWindow::onFactorySettingsBtn()
     QTimer::singleShot(1000, this, [this]() {
         // A link closed in the meantime cannot take the zones; the next upload is then the
         // user's own again.
-        if (!serialPort->isOpen() || !form->uploadBtn->isEnabled()) {
+        if (!port()->isOpen() || !form->uploadBtn->isEnabled()) {
             factoryResetInProgress = false;
             return;
         }

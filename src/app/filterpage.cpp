@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 
 #include "filterpanel.h"
+#include "scannersession.h"
 #include "ui_mainwindow.h"
 
 void MainWindow::setupFilterPage()
@@ -10,6 +11,9 @@ void MainWindow::setupFilterPage()
     filterPanel = new FilterPanel(
         form, statusBar(), [this]() { return factoryResetInProgress; }, this);
     connect(filterPanel, &FilterPanel::sendRequestType, this, &MainWindow::sendRequestType);
+    // A refusal may open a box: it is taken once the receive handler has returned.
+    connect(session, &ScannerSession::sendSettingRefused, filterPanel,
+            &FilterPanel::onSettingRefused, Qt::QueuedConnection);
 
     connect(form->filterEnableCheckBox, &QCheckBox::stateChanged, this,
             &MainWindow::onFiterStateChanged);

@@ -1,17 +1,18 @@
 #include "mainwindow.h"
 
 #include "firmwaretransfer.h"
+#include "firmwareupdate.h"
+#include "scannersession.h"
 #include "ui_mainwindow.h"
 
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QTimer>
 
-// The firmware page: choosing the image and starting the update. The update then runs
-// on the scanner's answers (the results handler and onWriteFirmwareDataProgress); each
-// step arms a watchdog, so a scanner that stops answering ends the update with a log
-// line instead of leaving it waiting for ever.
+// The firmware page: choosing the image and starting the update, and the log of it. The
+// update itself is the session's; every step of it waits against a time-out of its own,
+// so a scanner that stops answering ends the update with a log line instead of leaving it
+// waiting for ever.
 
 void MainWindow::onSelectFirmwareBtn()
 {
@@ -34,51 +35,57 @@ void MainWindow::onUpdateFirmwareBtn()
         this, tr("警告"), tr("您确定要更新固件吗?"), QMessageBox::Yes | QMessageBox::No);
     if (answer != QMessageBox::Yes)
         return;
-    if (!firmwareFileReadable(form->firmwareFileLineEdit->text()))
+    // The image is taken now: what the user confirmed is what is sent, whatever happens to
+    // the file meanwhile.
+    QByteArray image;
+    if (!readFirmwareFile(form->firmwareFileLineEdit->text(), &image))
         return;
-    if (!workerThread) {
+    if (!session->worker()) {
         logFirmware(tr("未连接扫描仪，请先打开串口"));
         return;
     }
-    if (!serialPort->isOpen()) {
-        serialPort->setPortName(form->portName->currentText());
-        serialPort->setBaudRate(form->baudRate->currentText().toInt(), QSerialPort::AllDirections);
-        if (!serialPort->open(QIODevice::ReadWrite)) {
-            logFirmware(tr("无法打开串口%1").arg(form->portName->currentText()));
-            return;
-        }
-        portLost = false;
+    if (!session->isOpen() &&
+        !session->reopen(form->portName->currentText(), form->baudRate->currentText().toInt())) {
+        logFirmware(tr("无法打开串口%1").arg(form->portName->currentText()));
+        return;
     }
-    emit sendRequestType(REQUEST_DEVICE_MODE, QString());
-    armFirmwareStep(REQUEST_DEVICE_MODE, tr("读取设备模式无应答"), firmwareStepTimeoutMs);
+    if (!session->firmware()->start(image))
+        return;
+    // The page's buttons rest meanwhile, so a second update cannot interleave with this one.
+    updateBtnWasEnabled = form->updateFirmwareBtn->isEnabled();
+    form->updateFirmwareBtn->setEnabled(false);
+    form->selectFirmwareBtn->setEnabled(false);
 }
 
 void MainWindow::onWriteFirmwareDataProgress(int index, int total)
 {
-    if (!firmwareAwaits(REQUEST_FIRMWARE_DATA))
-        return; // an update given up already
     logFirmware(tr("当前进度为:") +
                 QStringLiteral("  %1%").arg(firmwareProgressPercent(index, total)));
-    if (index == total) {
-        emit sendRequestType(REQUEST_FIRMWARE_END, QString());
-        armFirmwareStep(REQUEST_FIRMWARE_END, tr("结束固件更新无应答"), firmwareStepTimeoutMs);
-    } else {
-        armFirmwareStep(REQUEST_FIRMWARE_DATA,
-                        tr("第%1/%2个数据块未被确认").arg(index + 2).arg(total + 1),
-                        firmwareStepTimeoutMs);
-    }
 }
 
 bool MainWindow::isFirmwareUpdateRunning() const
 {
-    return firmwareUpdating;
+    return session->firmware()->isRunning();
 }
 
-// An answer moves the update on only when it is the one its step waits for: an answer that
-// comes after its step was given up (or out of turn) must not carry a failed update on.
-bool MainWindow::firmwareAwaits(RequestType type) const
+void MainWindow::setReconnectInterval(int ms)
 {
-    return firmwareUpdating && firmwareAwaiting == int(type);
+    session->firmware()->setReconnectInterval(ms);
+}
+
+void MainWindow::setFirmwareStepTimeout(int ms)
+{
+    session->firmware()->setStepTimeout(ms);
+}
+
+void MainWindow::setFirmwareFlashTimeout(int ms)
+{
+    session->firmware()->setFlashTimeout(ms);
+}
+
+void MainWindow::setBootloaderTimeout(int ms)
+{
+    session->firmware()->setBootloaderTimeout(ms);
 }
 
 void MainWindow::logFirmware(const QString &line)
@@ -86,73 +93,105 @@ void MainWindow::logFirmware(const QString &line)
     form->firmwarePlainTextEdit->appendPlainText(line);
 }
 
-bool MainWindow::firmwareFileReadable(const QString &path)
+bool MainWindow::readFirmwareFile(const QString &path, QByteArray *image)
 {
     QFile file(path);
     if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
         logFirmware(tr("无法打开固件文件：%1").arg(path));
         return false;
     }
+    *image = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        logFirmware(tr("无法打开固件文件：%1").arg(path));
+        return false;
+    }
     // The bootloader would take nothing as an image, check the digest of nothing and
     // flash it.
-    if (file.size() == 0) {
+    if (image->isEmpty()) {
         logFirmware(tr("固件文件为空：%1，未发送任何数据").arg(path));
         return false;
     }
     return true;
 }
 
-// Starts (or restarts) the watchdog of the step now waiting for the scanner; failure
-// names that step in the log should it time out. The page's buttons rest meanwhile, so
-// a second update cannot interleave with this one.
-void MainWindow::armFirmwareStep(RequestType awaited, const QString &failure, int ms)
+void MainWindow::onFirmwareEvent(FirmwareUpdate::Event event)
 {
-    if (!firmwareStepTimer) {
-        firmwareStepTimer = new QTimer(this);
-        firmwareStepTimer->setSingleShot(true);
-        connect(firmwareStepTimer, &QTimer::timeout, this,
-                [this]() { failFirmwareUpdate(firmwareStepFailure); });
+    // Erasing or writing the flash takes the bootloader a while: the log says how long
+    // the tool waits for it.
+    const int flashSeconds = (session->firmware()->flashTimeout() + 999) / 1000;
+    switch (event) {
+    case FirmwareUpdate::EnteringBootloader:
+        logFirmware(tr("正在进入bootloader模式"));
+        break;
+    case FirmwareUpdate::InBootloader:
+        logFirmware(tr("当前为bootloader模式"));
+        break;
+    case FirmwareUpdate::ErasingFlash:
+        logFirmware(tr("等待扫描仪擦除闪存（最长%1秒）……").arg(flashSeconds));
+        break;
+    case FirmwareUpdate::TransferStarted:
+        logFirmware(tr("开始固件更新"));
+        break;
+    case FirmwareUpdate::TransferEnded:
+        logFirmware(tr("结束固件更新"));
+        break;
+    case FirmwareUpdate::ImageVerified:
+        logFirmware(tr("md5校验成功"));
+        break;
+    case FirmwareUpdate::WritingFlash:
+        logFirmware(tr("等待扫描仪写入闪存（最长%1秒）……").arg(flashSeconds));
+        break;
     }
-    if (!firmwareUpdating) {
-        firmwareUpdating = true;
-        updateBtnWasEnabled = form->updateFirmwareBtn->isEnabled();
-        form->updateFirmwareBtn->setEnabled(false);
-        form->selectFirmwareBtn->setEnabled(false);
-    }
-    firmwareAwaiting = awaited;
-    firmwareStepFailure = failure;
-    firmwareStepTimer->start(ms);
 }
 
-// Erasing or programming the flash takes the bootloader a while: the step gets the long
-// time-out, and the log says what the tool waits for.
-void MainWindow::armFlashStep(RequestType awaited, const QString &waiting, const QString &failure)
+void MainWindow::onFirmwareFinished()
 {
-    logFirmware(waiting.arg((firmwareFlashTimeoutMs + 999) / 1000));
-    armFirmwareStep(awaited, failure, firmwareFlashTimeoutMs);
+    logFirmware(tr("提交更新成功，更新成功"));
+    endFirmwareUpdate();
 }
 
-void MainWindow::failFirmwareUpdate(const QString &failure)
+void MainWindow::onFirmwareFailed(const SessionFailure &failure)
 {
-    logFirmware(tr("固件更新失败：%1").arg(failure));
-    reconnectTimer->stop();
-    // A request without a readable file drops the worker's transfer, so an acknowledgement
-    // that still comes late cannot carry the abandoned update on.
-    emit firmwareWriteData(QString());
+    if (failure.kind == SessionFailure::Rejected) {
+        // The scanner answered the step, with a result that ends the update.
+        if (failure.step == REQUEST_FIRMWARE_END)
+            logFirmware(tr("结束固件更新错误"));
+        else if (failure.step == REQUEST_FIRMWARE_VERIFY)
+            logFirmware(tr("md5校验失败"));
+        else
+            logFirmware(tr("提交更新失败，更新失败"));
+        endFirmwareUpdate();
+        return;
+    }
+    QString reason;
+    if (failure.kind == SessionFailure::Closed || failure.kind == SessionFailure::PortLost)
+        reason = tr("串口已关闭");
+    else if (failure.kind == SessionFailure::NoBootloader)
+        reason = tr("bootloader未在规定时间内出现");
+    else if (failure.kind == SessionFailure::Refused && failure.step == REQUEST_FIRMWARE_BEGIN)
+        reason = tr("扫描仪拒绝开始固件更新（状态%1）").arg(failure.status);
+    else if (failure.step == REQUEST_FIRMWARE_DATA)
+        reason = tr("第%1/%2个数据块未被确认").arg(failure.index + 1).arg(failure.count);
+    else if (failure.step == REQUEST_FIRMWARE_BEGIN)
+        reason = tr("开始固件更新无应答");
+    else if (failure.step == REQUEST_FIRMWARE_END)
+        reason = tr("结束固件更新无应答");
+    else if (failure.step == REQUEST_FIRMWARE_VERIFY)
+        reason = tr("md5校验无应答");
+    else if (failure.step == REQUEST_FIRMWARE_COMMIT)
+        reason = tr("提交更新无应答");
+    else
+        reason = tr("读取设备模式无应答");
+    logFirmware(tr("固件更新失败：%1").arg(reason));
     endFirmwareUpdate();
     // The reconnect loop may have left the port closed (the scanner never came back on
     // the line): the window must not go on looking connected with nobody on the line.
-    if (!serialPort->isOpen() && workerThread && form->openBtn->isChecked())
+    if (!session->isOpen() && session->worker() && form->openBtn->isChecked())
         dropLinkAfterUpdate();
 }
 
 void MainWindow::endFirmwareUpdate()
 {
-    if (!firmwareUpdating)
-        return;
-    firmwareUpdating = false;
-    firmwareAwaiting = -1;
-    firmwareStepTimer->stop();
     form->selectFirmwareBtn->setEnabled(true);
     form->updateFirmwareBtn->setEnabled(updateBtnWasEnabled);
 }

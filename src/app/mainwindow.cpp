@@ -1,8 +1,8 @@
 #include "mainwindow.h"
 
+#include "scannersession.h"
 #include "statuspanel.h"
 #include "ui_mainwindow.h"
-#include "workerthread.h"
 #include "zonestorefile.h"
 
 #include <QApplication>
@@ -36,7 +36,6 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), tabPages(3, nullp
 {
     initStudioResources();
     qRegisterMetaType<RequestType>("RequestType");
-    reconnectTimer = new QTimer(this);
 
     form = new Ui::MainWindow;
     form->setupUi(this);
@@ -52,7 +51,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), tabPages(3, nullp
     zoneStore = new ZoneStoreFile(zoneStoreFileName(), this);
     initConfigFile();
 
-    setupSerialPort();
+    setupSession();
 
     form->areasMonitoningGroupBox->setEnabled(false);
     form->filterGroupBox->setEnabled(false);
@@ -73,7 +72,6 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), tabPages(3, nullp
     form->tableView->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(form->tableView, &QWidget::customContextMenuRequested, this,
             &MainWindow::onContextMenu);
-    connect(reconnectTimer, &QTimer::timeout, this, &MainWindow::onReconnectTimer);
     connect(form->refreshBtn, &QPushButton::clicked, this, &MainWindow::onRefreshBtn);
     connect(form->openBtn, &QPushButton::clicked, this, &MainWindow::onOpenBtn);
     form->openBtn->setCheckable(true);
@@ -124,14 +122,11 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), tabPages(3, nullp
 MainWindow::~MainWindow()
 {
     disconnectZoneEditor();
-    if (workerThread) {
-        delete workerThread;
-        workerThread = nullptr;
-    }
+    // The session closes its port and deletes its worker, before the form goes that its
+    // reports would reach.
+    delete session;
+    session = nullptr;
     delete form;
-    // The port has no parent; release it with the window rather than leaving it to
-    // process exit, so a window built and destroyed in a longer process frees the device.
-    delete serialPort;
 }
 
 void MainWindow::loadStyleSheet()

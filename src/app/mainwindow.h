@@ -1,6 +1,8 @@
 #pragma once
 
+#include "firmwareupdate.h"
 #include "requesttype.h"
+#include "sessionfailure.h"
 #include "zoneblock.h"
 
 #include <QMainWindow>
@@ -22,6 +24,7 @@ class QTimer;
 class QTranslator;
 class QTreeWidgetItem;
 class ScanPointLayer;
+class ScannerSession;
 class StatusPanel;
 class WorkerThread;
 class ZoneEditor;
@@ -50,18 +53,20 @@ public:
     void openTab(int page);
 
     Ui::MainWindow *ui() const { return form; }
-    WorkerThread *worker() const { return workerThread; }
-    QSerialPort *port() const { return serialPort; }
-    QTimer *reconnectTimerObject() const { return reconnectTimer; }
-    bool isReadingAreas() const { return readingAreas; }
+    // The link: the worker of the current connection (null without one), the port, the
+    // reconnect loop of the firmware update and whether the full zone read runs.
+    WorkerThread *worker() const;
+    QSerialPort *port() const;
+    QTimer *reconnectTimerObject() const;
+    bool isReadingAreas() const;
     int currentDeviceChannel() const { return deviceCurrentChannel; }
     // The committed filter values in member order, as decimal texts.
     QStringList filterSnapshot() const;
 
-    // How long the full zone read may wait for the next channel before it gives up.
-    void setZoneReadTimeout(int ms) { zoneReadTimeoutMs = ms; }
-    // How long a zone upload may wait for the next acknowledgement before it gives up.
-    void setZoneWriteTimeout(int ms) { zoneWriteTimeoutMs = ms; }
+    // How long the full zone read waits for each channel, and a zone upload for each
+    // acknowledgement, before it asks again (twice) and then gives up.
+    void setZoneReadTimeout(int ms);
+    void setZoneWriteTimeout(int ms);
     QGraphicsPathItem *stateZoneItem(int area) const;
     // The zones of this run and their copy in config.ini, and the zone page's editor.
     ZoneStoreFile *zoneStoreFile() const { return zoneStore; }
@@ -76,16 +81,16 @@ public:
     {
         firmwareFileProvider = std::move(provider);
     }
-    void setReconnectInterval(int ms) { reconnectIntervalMs = ms; }
+    void setReconnectInterval(int ms);
     // Replaces the dialogs that ask for a zone file name (save true: the save dialog).
     void setZoneFileProvider(std::function<QString(bool save)> provider)
     {
         zoneFileProvider = std::move(provider);
     }
-    void setFirmwareStepTimeout(int ms) { firmwareStepTimeoutMs = ms; }
+    void setFirmwareStepTimeout(int ms);
     // The steps that erase or program the flash (begin, commit).
-    void setFirmwareFlashTimeout(int ms) { firmwareFlashTimeoutMs = ms; }
-    void setBootloaderTimeout(int ms) { bootloaderTimeoutMs = ms; }
+    void setFirmwareFlashTimeout(int ms);
+    void setBootloaderTimeout(int ms);
     bool isFirmwareUpdateRunning() const;
 
 signals:
@@ -147,24 +152,22 @@ private:
     // Construction steps, one per page.
     void loadStyleSheet();
     void loadProductInformation();
-    void setupSerialPort();
     void setupTabs();
     void setupScanPointGroup();
     void buildNavigationTree();
     void removeTab(int index);
 
-    // Serial panel and request sequence.
+    // Serial panel: the window's side of the session's link and procedures.
+    void setupSession();
     void openPort();
     void closePort();
-    void startRequestSequence();
-    void startFullZoneRead();
-    void endFullZoneRead();
-    void onZoneReadTimeout();
+    void onProbeAnswered();
+    void onProbeUnanswered();
     void handlePortLost();
     void dropLinkAfterUpdate();
-
-    // Request results.
-    void handleFirmwareResult(RequestType type, const QString &value);
+    void endFullZoneRead();
+    void onZoneReadFinished();
+    void onZoneReadFailed(const SessionFailure &failure);
 
     // Zone editor: wired to the window's slots, let go of before the window's children go.
     void setupZoneEditor();
@@ -188,7 +191,8 @@ private:
     QString areaName(int area) const;
     bool storeFitsTheScanner(QVector<QByteArray> *blocks);
     void endZoneWrite();
-    void onZoneWriteTimeout();
+    void onZoneWriteFinished();
+    void onZoneWriteFailed(const SessionFailure &failure);
     // Zones in the store the scanner has not received (unsentzones.cpp).
     bool uploadUnsentZonesInstead();
     QString keepUnsentZonesCopy(QString *error);
@@ -201,28 +205,23 @@ private:
     // Filter page.
     void setupFilterPage();
 
-    // Firmware update: every step arms a watchdog that gives the update up when the
-    // scanner does not answer in time.
+    // Firmware page: the log of the session's update.
     void logFirmware(const QString &line);
-    bool firmwareFileReadable(const QString &path);
-    void armFirmwareStep(RequestType awaited, const QString &failure, int ms);
-    void armFlashStep(RequestType awaited, const QString &waiting, const QString &failure);
-    bool firmwareAwaits(RequestType type) const;
-    void failFirmwareUpdate(const QString &failure);
+    bool readFirmwareFile(const QString &path, QByteArray *image);
+    void onFirmwareEvent(FirmwareUpdate::Event event);
+    void onFirmwareFinished();
+    void onFirmwareFailed(const SessionFailure &failure);
     void endFirmwareUpdate();
 
     Ui::MainWindow *form = nullptr;
     QVector<QWidget *> tabPages;
     QVector<QString> tabTitles;
-    QSerialPort *serialPort = nullptr;
-    WorkerThread *workerThread = nullptr;
-    QTimer *reconnectTimer = nullptr;
+    // The port, the worker and the procedures over them.
+    ScannerSession *session = nullptr;
     QTranslator *translator = nullptr;
     FilterPanel *filterPanel = nullptr;
     std::unique_ptr<StatusPanel> statusPanel;
 
-    bool readingAreas = false;
-    int readAreaIndex = 0;
     int deviceCurrentChannel = 0;
     // The live scan over the zone editor, one square per measurement (the zone scene owns it).
     ScanPointLayer *zoneScanPoints = nullptr;
@@ -232,28 +231,12 @@ private:
     ZoneEditor *editor = nullptr;
     bool factoryResetInProgress = false;
 
-    // Serial panel extras: ports the system list does not show, and the guard that
-    // ends a full zone read the scanner never finishes.
+    // Serial panel extras: ports the system list does not show.
     QStringList extraPorts;
-    QTimer *zoneReadTimer = nullptr;
-    int zoneReadTimeoutMs = 3000;
-    QTimer *zoneWriteTimer = nullptr;
-    int zoneWriteTimeoutMs = 3000;
-    bool portLost = false;
-    // Counts opens and closes, so a timer started for one connection can tell whether
-    // that connection is still the current one.
-    int connectionSerial = 0;
 
-    // Firmware update state beyond the reconnect timer.
+    // Firmware page: where the image comes from, and the update button's state to give
+    // back when an update ends.
     std::function<QString()> firmwareFileProvider;
     std::function<QString(bool save)> zoneFileProvider;
-    QTimer *firmwareStepTimer = nullptr;
-    QString firmwareStepFailure;
-    bool firmwareUpdating = false;
     bool updateBtnWasEnabled = false;
-    int reconnectIntervalMs = 5000;
-    int firmwareStepTimeoutMs = 5000;
-    int firmwareFlashTimeoutMs = 30000;
-    int firmwareAwaiting = -1; // the request whose answer the running step waits for
-    int bootloaderTimeoutMs = 60000;
 };

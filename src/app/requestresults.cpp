@@ -1,11 +1,10 @@
 #include "mainwindow.h"
 
 #include "filterpanel.h"
-#include "firmwaretransfer.h"
+#include "scannersession.h"
 #include "ui_mainwindow.h"
 
 #include <QDebug>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -63,104 +62,16 @@ void MainWindow::onRecvRequestResult(RequestType type, QString value)
         } else {
             qDebug() << "REQUEST_SAVE_VENDOR_DATA:" << value;
             emit sendRequestType(REQUEST_RESTART, QString());
-            QTimer::singleShot(500, this, [this]() { serialPort->close(); });
+            // The scanner restarts: the port closes, the worker stays for the next open.
+            QTimer::singleShot(500, this, [this]() { session->hangUp(); });
             form->openBtn->setText(tr("打开"));
             form->openBtn->setChecked(false);
         }
         break;
     case REQUEST_DEVICE_MODE:
-    case REQUEST_FIRMWARE_BEGIN:
-    case REQUEST_FIRMWARE_END:
-    case REQUEST_FIRMWARE_VERIFY:
-    case REQUEST_FIRMWARE_COMMIT:
-        handleFirmwareResult(type, value);
-        break;
-    default:
-        break;
-    }
-}
-
-// Each answer of the scanner moves the update one step on and arms the watchdog of the
-// step that now waits for the scanner; a failure ends the update and frees the page.
-void MainWindow::handleFirmwareResult(RequestType type, const QString &value)
-{
-    const int number = value.toInt();
-    switch (type) {
-    case REQUEST_DEVICE_MODE:
+        // The answers of the firmware steps move the session's update on; the page logs
+        // what the update reports.
         qDebug() << "REQUEST_DEVICE_MODE" << value;
-        if (number != 0) {
-            logFirmware(tr("当前为bootloader模式"));
-            if (reconnectTimer->isActive())
-                reconnectTimer->stop();
-            emit sendRequestType(REQUEST_FIRMWARE_BEGIN, QString());
-            armFlashStep(REQUEST_FIRMWARE_BEGIN, tr("等待扫描仪擦除闪存（最长%1秒）……"),
-                         tr("开始固件更新无应答"));
-        } else {
-            emit sendRequestType(REQUEST_ENTER_BOOTLOADER, QString());
-            logFirmware(tr("正在进入bootloader模式"));
-            if (!reconnectTimer->isActive()) {
-                reconnectTimer->start(reconnectIntervalMs);
-                // One deadline for the whole wait, however many ticks ask in between.
-                armFirmwareStep(REQUEST_DEVICE_MODE, tr("bootloader未在规定时间内出现"),
-                                bootloaderTimeoutMs);
-            }
-        }
-        break;
-    case REQUEST_FIRMWARE_BEGIN: {
-        if (!firmwareAwaits(type))
-            break;
-        if (number != 0) {
-            failFirmwareUpdate(tr("扫描仪拒绝开始固件更新（状态%1）").arg(number));
-            break;
-        }
-        logFirmware(tr("开始固件更新"));
-        const QString file = form->firmwareFileLineEdit->text();
-        if (!firmwareFileReadable(file)) {
-            endFirmwareUpdate();
-            break;
-        }
-        emit firmwareWriteData(file);
-        armFirmwareStep(
-            REQUEST_FIRMWARE_DATA,
-            tr("第%1/%2个数据块未被确认").arg(1).arg(firmwareChunkCount(QFileInfo(file).size())),
-            firmwareStepTimeoutMs);
-        break;
-    }
-    case REQUEST_FIRMWARE_END:
-        if (!firmwareAwaits(type))
-            break;
-        if (number != 0) {
-            logFirmware(tr("结束固件更新错误"));
-            endFirmwareUpdate();
-        } else {
-            logFirmware(tr("结束固件更新"));
-            emit sendRequestType(REQUEST_FIRMWARE_VERIFY, QString());
-            armFirmwareStep(REQUEST_FIRMWARE_VERIFY, tr("md5校验无应答"), firmwareStepTimeoutMs);
-        }
-        break;
-    case REQUEST_FIRMWARE_VERIFY:
-        if (!firmwareAwaits(type))
-            break;
-        if (number == 1) {
-            logFirmware(tr("md5校验成功"));
-            emit sendRequestType(REQUEST_FIRMWARE_COMMIT, QString());
-            armFlashStep(REQUEST_FIRMWARE_COMMIT, tr("等待扫描仪写入闪存（最长%1秒）……"),
-                         tr("提交更新无应答"));
-        } else {
-            logFirmware(tr("md5校验失败"));
-            endFirmwareUpdate();
-        }
-        break;
-    case REQUEST_FIRMWARE_COMMIT:
-        if (!firmwareAwaits(type))
-            break;
-        if (number != 0) {
-            logFirmware(tr("提交更新失败，更新失败"));
-        } else {
-            logFirmware(tr("提交更新成功，更新成功"));
-            emit sendRequestType(REQUEST_RESTART, QString());
-        }
-        endFirmwareUpdate();
         break;
     default:
         break;

@@ -1,31 +1,92 @@
+// The serial port panel: the port list, opening and closing the link, and what the window
+// shows when the link is lost. The link itself (the port, the probe, the worker and the
+// procedures) is the session's.
 #include "mainwindow.h"
 
 #include "filterpanel.h"
+#include "firmwareupdate.h"
 #include "laserscanview.h"
-#include "requesttable.h"
+#include "scannersession.h"
 #include "ui_mainwindow.h"
 #include "workerthread.h"
+#include "zoneread.h"
+#include "zonewrite.h"
 
 #include <QDebug>
+#include <QEventLoop>
 #include <QMessageBox>
 #include <QSerialPortInfo>
 #include <QTimer>
 
-void MainWindow::setupSerialPort()
+void MainWindow::setupSession()
 {
-    serialPort = new QSerialPort;
-    serialPort->setDataBits(QSerialPort::Data8);
-    serialPort->setParity(QSerialPort::NoParity);
-    serialPort->setStopBits(QSerialPort::OneStop);
-    serialPort->setFlowControl(QSerialPort::NoFlowControl);
-    connect(serialPort, &QSerialPort::errorOccurred, this, &MainWindow::onErrorOccurred);
+    session = new ScannerSession(this);
+    connect(session, &ScannerSession::errorOccurred, this, &MainWindow::onErrorOccurred);
+    connect(session, &ScannerSession::probeAnswered, this, &MainWindow::onProbeAnswered);
+    connect(session, &ScannerSession::probeUnanswered, this, &MainWindow::onProbeUnanswered);
+    connect(session, &ScannerSession::portLost, this, &MainWindow::handlePortLost);
 
-    zoneReadTimer = new QTimer(this);
-    zoneReadTimer->setSingleShot(true);
-    connect(zoneReadTimer, &QTimer::timeout, this, &MainWindow::onZoneReadTimeout);
-    zoneWriteTimer = new QTimer(this);
-    zoneWriteTimer->setSingleShot(true);
-    connect(zoneWriteTimer, &QTimer::timeout, this, &MainWindow::onZoneWriteTimeout);
+    // The reports of every worker the session makes, wired once.
+    connect(session, &ScannerSession::sendPointVec, form->stateGraphicsView,
+            &LaserScanView::onRecvAndShowPoint);
+    connect(session, &ScannerSession::sendPointVec, this, &MainWindow::onRecvAndShowPoint);
+    connect(session, &ScannerSession::sendState, this, &MainWindow::onRecvState);
+    connect(this, &MainWindow::sendRequestType, session, &ScannerSession::send);
+    connect(this, &MainWindow::readLidarArea, session, &ScannerSession::readChannel);
+    // Results may open boxes: they are taken once the receive handler has returned.
+    connect(session, &ScannerSession::sendMainRequestResult, this, &MainWindow::onRecvRequestResult,
+            Qt::QueuedConnection);
+
+    ZoneRead *read = session->zoneRead();
+    connect(read, &ZoneRead::channelReceived, this, &MainWindow::storeScannerChannel);
+    connect(read, &ZoneRead::progress, this, &MainWindow::onReadCurArea);
+    connect(read, &ZoneRead::started, this, [this]() { setEnabled(false); });
+    connect(read, &ZoneRead::finished, this, &MainWindow::onZoneReadFinished);
+    connect(read, &ZoneRead::failed, this, &MainWindow::onZoneReadFailed);
+    // Changes the scanner never received are not read over without asking.
+    session->setZoneReadGate([this]() { return !uploadUnsentZonesInstead(); });
+
+    ZoneWrite *write = session->zoneWrite();
+    connect(write, &ZoneWrite::progress, this, &MainWindow::onWriteCurArea);
+    connect(write, &ZoneWrite::finished, this, &MainWindow::onZoneWriteFinished);
+    connect(write, &ZoneWrite::failed, this, &MainWindow::onZoneWriteFailed);
+
+    FirmwareUpdate *firmware = session->firmware();
+    connect(firmware, &FirmwareUpdate::reached, this, &MainWindow::onFirmwareEvent);
+    connect(firmware, &FirmwareUpdate::chunkAcknowledged, this,
+            &MainWindow::onWriteFirmwareDataProgress);
+    connect(firmware, &FirmwareUpdate::finished, this, &MainWindow::onFirmwareFinished);
+    connect(firmware, &FirmwareUpdate::failed, this, &MainWindow::onFirmwareFailed);
+}
+
+WorkerThread *MainWindow::worker() const
+{
+    return session->worker();
+}
+
+QSerialPort *MainWindow::port() const
+{
+    return session->port();
+}
+
+QTimer *MainWindow::reconnectTimerObject() const
+{
+    return session->firmware()->reconnectTimer();
+}
+
+bool MainWindow::isReadingAreas() const
+{
+    return session->zoneRead()->isRunning();
+}
+
+void MainWindow::setZoneReadTimeout(int ms)
+{
+    session->zoneRead()->setTimeout(ms);
+}
+
+void MainWindow::setZoneWriteTimeout(int ms)
+{
+    session->zoneWrite()->setTimeout(ms);
 }
 
 void MainWindow::addExtraPort(const QString &name)
@@ -48,6 +109,16 @@ void MainWindow::openSelectedPort()
     if (form->openBtn->isChecked() || !form->openBtn->isEnabled())
         return;
     form->openBtn->click();
+    // The probe's answer is awaited without blocking; whoever opens the port this way (the
+    // command line's --connect, a test) goes on once the window has taken the outcome.
+    if (!session->isProbing())
+        return;
+    QEventLoop loop;
+    connect(session, &ScannerSession::probeAnswered, &loop, &QEventLoop::quit);
+    connect(session, &ScannerSession::probeUnanswered, &loop, &QEventLoop::quit);
+    connect(session, &ScannerSession::portLost, &loop, &QEventLoop::quit);
+    QTimer::singleShot(session->probeTimeout() + 5000, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 void MainWindow::onRefreshBtn()
@@ -75,72 +146,29 @@ void MainWindow::onOpenBtn()
 
 void MainWindow::openPort()
 {
-    serialPort->setPortName(form->portName->currentText());
-    const int baud = form->baudRate->currentText().toInt();
-    serialPort->setBaudRate(baud, QSerialPort::AllDirections);
-    if (!serialPort->open(QIODevice::ReadWrite)) {
+    const QString name = form->portName->currentText();
+    if (!session->open(name, form->baudRate->currentText().toInt())) {
         form->openBtn->setText(tr("打开"));
         form->openBtn->setChecked(false);
-        QMessageBox::critical(
-            nullptr, tr("提示"),
-            tr("无法打开串口%1：%2").arg(serialPort->portName(), serialPort->errorString()),
-            QMessageBox::Ok);
-        return;
-    }
-    portLost = false;
-
-    // The connection probe: the window writes it itself because no worker exists yet.
-    serialPort->write(requestFrame(REQUEST_CONNECT, QString()));
-    if (!serialPort->waitForReadyRead(100)) {
-        QMessageBox::critical(nullptr, tr("提示"), tr("串口不匹配，请选择其他串口!"),
+        QMessageBox::critical(nullptr, tr("提示"),
+                              tr("无法打开串口%1：%2").arg(name, session->port()->errorString()),
                               QMessageBox::Ok);
-        return;
     }
+    // The rest follows the probe's answer.
+}
 
-    if (!workerThread) {
-        workerThread = new WorkerThread(serialPort);
-        connect(workerThread, &WorkerThread::sendPointVec, form->stateGraphicsView,
-                &LaserScanView::onRecvAndShowPoint);
-        connect(workerThread, &WorkerThread::sendPointVec, this, &MainWindow::onRecvAndShowPoint);
-        connect(workerThread, &WorkerThread::sendState, this, &MainWindow::onRecvState);
-        connect(this, &MainWindow::sendRequestType, workerThread, &WorkerThread::onRequestType);
-        connect(workerThread, &WorkerThread::sendMainRequestResult, this,
-                &MainWindow::onRecvRequestResult);
-        connect(workerThread, &WorkerThread::sendZoneChannel, this,
-                &MainWindow::storeScannerChannel);
-        connect(workerThread, &WorkerThread::sendReadCurArea, this, &MainWindow::onReadCurArea);
-        connect(workerThread, &WorkerThread::sendWriteCurArea, this, &MainWindow::onWriteCurArea);
-        connect(this, &MainWindow::readLidarArea, workerThread, &WorkerThread::onReadArea);
-        connect(this, &MainWindow::firmwareWriteData, workerThread,
-                &WorkerThread::onFirmwareWriteData);
-        connect(workerThread, &WorkerThread::writeFirmwareDataProgress, this,
-                &MainWindow::onWriteFirmwareDataProgress);
-        // A refused block or chunk stops its transfer: say so at once rather than after the
-        // time-out of a step that will never be acknowledged.
-        connect(workerThread, &WorkerThread::sendTransferRefused, this, [this](RequestType type) {
-            if (type == REQUEST_FIRMWARE_DATA) {
-                if (firmwareUpdating)
-                    failFirmwareUpdate(firmwareStepFailure);
-            } else if (zoneWriteTimer->isActive()) {
-                onZoneWriteTimeout();
-            }
-        });
-        connect(workerThread, &WorkerThread::sendSettingRefused, filterPanel,
-                &FilterPanel::onSettingRefused);
-        workerThread->start(QThread::InheritPriority);
-    }
+void MainWindow::onProbeUnanswered()
+{
+    // The port stays open and the button checked with the text "Open": the next click
+    // closes it.
+    QMessageBox::critical(nullptr, tr("提示"), tr("串口不匹配，请选择其他串口!"), QMessageBox::Ok);
+}
 
+void MainWindow::onProbeAnswered()
+{
     form->readAreaLlabel->show();
     form->readAreaProgressBar->show();
-    startRequestSequence();
-    // Only start the full read if this very connection is still up by then: a close in
-    // between would leave a window disabled with nobody to answer, and a close and reopen
-    // would start a second read beside the new connection's own.
-    const int connection = ++connectionSerial;
-    QTimer::singleShot(1050, this, [this, connection]() {
-        if (connectionSerial == connection && serialPort->isOpen())
-            startFullZoneRead();
-    });
+    session->startReadOut();
     form->portName->setEnabled(false);
     form->baudRate->setEnabled(false);
     form->openBtn->setText(tr("关闭"));
@@ -148,22 +176,9 @@ void MainWindow::openPort()
 
 void MainWindow::closePort()
 {
-    ++connectionSerial;
-    serialPort->close();
-    if (isFirmwareUpdateRunning())
-        failFirmwareUpdate(tr("串口已关闭"));
-    if (workerThread) {
-        // The worker may be on the call stack (a port error raised inside its readData),
-        // so it is released once control is back in the event loop.
-        workerThread->disconnect();
-        disconnect(workerThread);
-        workerThread->deleteLater();
-        workerThread = nullptr;
-    }
-    if (readingAreas)
-        endFullZoneRead();
-    if (zoneWriteTimer->isActive())
-        endZoneWrite();
+    // The session closes the port, then lets the worker go; its procedures report that
+    // they were closed, and the handlers below put their widgets back.
+    session->close();
     // Refusals belong to this link; the next one starts from the scanner's own values.
     filterPanel->forgetRefusals();
     form->openBtn->setText(tr("打开"));
@@ -176,81 +191,11 @@ void MainWindow::closePort()
     setEnabled(true);
 }
 
-void MainWindow::startRequestSequence()
-{
-    emit sendRequestType(REQUEST_GET_PARAM_FF00, QString());
-    static const RequestType sequence[] = {
-        REQUEST_GET_INPUT_NONC,       REQUEST_GET_OUTPUT_NONC,
-        REQUEST_CURRENT_AREA,         REQUEST_GET_MODE,
-        REQUEST_DEVICE_IDENT,         REQUEST_SERIAL_NUMBER,
-        REQUEST_FIRMWARE_VERSION,     REQUEST_LOT_NUMBER,
-        REQUEST_GET_FREQUENCY,        REQUEST_GET_FILTER_ENABLE,
-        REQUEST_GET_AVERAGE_FILTER,   REQUEST_GET_FILTER_STRENGTH,
-        REQUEST_GET_FILTER_MIN_RANGE, REQUEST_GET_FILTER_MAX_RANGE,
-        REQUEST_GET_MASK_INTENSITY,   REQUEST_GET_MASK_MIN_ANGLE,
-        REQUEST_GET_MASK_MAX_ANGLE,   REQUEST_GET_NPN_PNP,
-    };
-    int delay = 150;
-    for (RequestType type : sequence) {
-        QTimer::singleShot(delay, this, [this, type]() { emit sendRequestType(type, QString()); });
-        delay += 50;
-    }
-}
-
-void MainWindow::startFullZoneRead()
-{
-    // Changes the scanner never received are not read over without asking.
-    if (uploadUnsentZonesInstead())
-        return;
-    readAreaIndex = 0;
-    readingAreas = true;
-    emit readLidarArea(0);
-    setEnabled(false);
-    zoneReadTimer->start(zoneReadTimeoutMs);
-}
-
-void MainWindow::endFullZoneRead()
-{
-    zoneReadTimer->stop();
-    readingAreas = false;
-    readAreaIndex = 0;
-    form->readAreaLlabel->hide();
-    form->readAreaProgressBar->hide();
-    form->readAreaProgressBar->setValue(0);
-}
-
-void MainWindow::onZoneReadTimeout()
-{
-    if (!readingAreas)
-        return;
-    endFullZoneRead();
-    // Settings and navigation stay usable; the zone page stays locked because an upload
-    // of zones that were never read would overwrite the scanner's own.
-    form->filterGroupBox->setEnabled(true);
-    form->treeWidget->setEnabled(true);
-    setEnabled(true);
-    QMessageBox::critical(nullptr, tr("提示"), tr("读取区域信息超时，未能读取区域"),
-                          QMessageBox::Ok);
-}
-
 void MainWindow::onErrorOccurred(QSerialPort::SerialPortError error)
 {
+    // A lost port is the session's to handle (once, from the event loop); it reports it
+    // with portLost.
     switch (error) {
-    case QSerialPort::ResourceError:
-    case QSerialPort::ReadError:
-        // A vanished device shows up as a resource error, but a closed pseudo-terminal
-        // and some USB adapters report a read error instead, which Qt then repeats in a
-        // busy loop. Either way the port is unusable: close it once, from the event loop.
-        if (serialPort->isOpen() && !portLost) {
-            portLost = true;
-            // A scanner restarting into its bootloader may drop off the line on purpose:
-            // the reconnect loop owns the port then and opens it again.
-            if (reconnectTimer->isActive())
-                QTimer::singleShot(0, this, [this]() { serialPort->close(); });
-            else
-                QTimer::singleShot(0, this, &MainWindow::handlePortLost);
-        }
-        break;
     case QSerialPort::UnknownError:
         qDebug() << "未知错误";
         break;
@@ -267,7 +212,7 @@ void MainWindow::handlePortLost()
     // An upload cut off here leaves the scanner with the new zones up to one channel and
     // its old ones from there on.
     const int uploadCutAt =
-        zoneWriteTimer->isActive() && workerThread ? workerThread->nextZoneWriteChannel() : -1;
+        session->zoneWrite()->isRunning() ? session->zoneWrite()->channel() : -1;
     form->openBtn->setChecked(false);
     onOpenBtn();
     setEnabled(true);
@@ -293,12 +238,5 @@ void MainWindow::dropLinkAfterUpdate()
 
 void MainWindow::onReconnectTimer()
 {
-    if (serialPort->isOpen())
-        serialPort->close();
-    serialPort->setPortName(form->portName->currentText());
-    serialPort->setBaudRate(form->baudRate->currentText().toInt(), QSerialPort::AllDirections);
-    if (serialPort->open(QIODevice::ReadWrite)) {
-        portLost = false;
-        emit sendRequestType(REQUEST_DEVICE_MODE, QString());
-    }
+    session->firmware()->reconnectTick();
 }

@@ -3,6 +3,7 @@
 // them is kept in a zone file whatever the decision.
 #include "mainwindow.h"
 
+#include "scannersession.h"
 #include "ui_mainwindow.h"
 #include "zonestorefile.h"
 
@@ -70,9 +71,9 @@ bool MainWindow::uploadUnsentZonesInstead()
     // Closing the box leaves the scanner as it is; the copy keeps the changes.
     box.setDefaultButton(read);
     box.setEscapeButton(read);
-    const int connection = connectionSerial;
+    const int connection = session->connection();
     box.exec();
-    if (connection != connectionSerial || !serialPort->isOpen())
+    if (connection != session->connection() || !session->isOpen())
         return true;
     if (box.clickedButton() != upload)
         return false;

@@ -2,15 +2,19 @@
 // zoneeditor.cpp, zonetable.cpp and zoneworkflow.cpp, the store in zonechannels.cpp.
 #include "mainwindow.h"
 
+#include "scannersession.h"
 #include "ui_mainwindow.h"
-#include "workerthread.h"
 #include "zoneeditor.h"
 #include "zonefilecheck.h"
+#include "zoneread.h"
 #include "zonestorefile.h"
+#include "zonewrite.h"
 
 #include <QMessageBox>
 #include <QSignalBlocker>
 #include <QTimer>
+
+#include <algorithm>
 
 void MainWindow::onChannelCurrentIndexChanged(int index)
 {
@@ -74,9 +78,6 @@ void MainWindow::onUploadBtn()
         factoryResetInProgress = false;
         return;
     }
-    // What goes out is what was checked, encoded once for all 64 channels.
-    if (workerThread)
-        workerThread->setZoneWriteBlocks(blocks);
     form->areasMonitoningGroupBox->setEnabled(false);
     form->filterGroupBox->setEnabled(false);
     if (factoryResetInProgress) {
@@ -86,14 +87,20 @@ void MainWindow::onUploadBtn()
         form->progressBar->show();
         form->progressLabel->show();
     }
-    emit sendRequestType(REQUEST_BEGIN_AREA_WRITE, QString());
     setEnabled(false);
-    zoneWriteTimer->start(zoneWriteTimeoutMs);
+    // What goes out is what was checked, encoded once for all 64 channels. Without a link
+    // nothing can start, which is a stop at the first channel.
+    if (!session->zoneWrite()->start(blocks)) {
+        SessionFailure failure;
+        failure.step = REQUEST_BEGIN_AREA_WRITE;
+        failure.index = 0;
+        onZoneWriteFailed(failure);
+    }
 }
 
 void MainWindow::onReadCurArea(int index)
 {
-    if (!readingAreas) {
+    if (!session->zoneRead()->isRunning()) {
         // A single read: the editor takes it only if it is the channel being edited (a late
         // answer for another channel must not land in the editor's records).
         if (index == editedChannel())
@@ -101,18 +108,15 @@ void MainWindow::onReadCurArea(int index)
         redrawStateAreas();
         return;
     }
-    const int taken = readAreaIndex++;
-    if (taken != 63) {
-        form->readAreaLlabel->show();
-        form->readAreaProgressBar->show();
-        form->readAreaProgressBar->setValue(index);
-        zoneReadTimer->start(zoneReadTimeoutMs);
-        emit readLidarArea(readAreaIndex);
-        return;
-    }
+    form->readAreaLlabel->show();
+    form->readAreaProgressBar->show();
+    form->readAreaProgressBar->setValue(index);
+}
+
+void MainWindow::onZoneReadFinished()
+{
     endFullZoneRead();
     zonesReachedScanner();
-    emit sendRequestType(REQUEST_READ_AREAS_DONE, QString());
 
     // The store now holds exactly what the scanner sent. The editor's start-up records must
     // not be saved over it, so the editor drops its edits before it takes the scanner's
@@ -134,15 +138,38 @@ void MainWindow::onReadCurArea(int index)
     redrawStateAreas();
 }
 
+void MainWindow::endFullZoneRead()
+{
+    form->readAreaLlabel->hide();
+    form->readAreaProgressBar->hide();
+    form->readAreaProgressBar->setValue(0);
+}
+
+void MainWindow::onZoneReadFailed(const SessionFailure &failure)
+{
+    endFullZoneRead();
+    // Closing the link (or losing it) puts the window back itself.
+    if (failure.kind == SessionFailure::Closed || failure.kind == SessionFailure::PortLost)
+        return;
+    // Settings and navigation stay usable; the zone page stays locked because an upload
+    // of zones that were never read would overwrite the scanner's own.
+    form->filterGroupBox->setEnabled(true);
+    form->treeWidget->setEnabled(true);
+    setEnabled(true);
+    QMessageBox::critical(nullptr, tr("提示"), tr("读取区域信息超时，未能读取区域"),
+                          QMessageBox::Ok);
+}
+
 void MainWindow::onWriteCurArea(int index)
 {
-    if (index < 63) {
-        QProgressBar *bar =
-            factoryResetInProgress ? form->resetFactoryProgressBar : form->progressBar;
-        bar->setValue(index);
-        zoneWriteTimer->start(zoneWriteTimeoutMs);
-        return;
-    }
+    if (index >= 63)
+        return; // the end of the write is onZoneWriteFinished's
+    QProgressBar *bar = factoryResetInProgress ? form->resetFactoryProgressBar : form->progressBar;
+    bar->setValue(index);
+}
+
+void MainWindow::onZoneWriteFinished()
+{
     const bool factoryReset = factoryResetInProgress;
     zonesReachedScanner(); // every channel acknowledged: the scanner holds the store
     endZoneWrite();
@@ -153,7 +180,6 @@ void MainWindow::onWriteCurArea(int index)
 
 void MainWindow::endZoneWrite()
 {
-    zoneWriteTimer->stop();
     form->resetFactoryLabel->hide();
     form->resetFactoryProgressBar->hide();
     form->resetFactoryProgressBar->setValue(0);
@@ -166,15 +192,14 @@ void MainWindow::endZoneWrite()
     setEnabled(true);
 }
 
-void MainWindow::onZoneWriteTimeout()
+void MainWindow::onZoneWriteFailed(const SessionFailure &failure)
 {
-    int channel = 0;
-    if (workerThread) {
-        channel = workerThread->nextZoneWriteChannel();
-        workerThread->abortZoneWrite();
-    }
     endZoneWrite();
-    QMessageBox::critical(nullptr, tr("提示"),
-                          tr("区域上传在第%1区域组处停止：扫描仪未确认该区域组").arg(channel),
-                          QMessageBox::Ok);
+    // A lost link says itself where the upload stopped.
+    if (failure.kind == SessionFailure::Closed || failure.kind == SessionFailure::PortLost)
+        return;
+    QMessageBox::critical(
+        nullptr, tr("提示"),
+        tr("区域上传在第%1区域组处停止：扫描仪未确认该区域组").arg(std::max(0, failure.index)),
+        QMessageBox::Ok);
 }

@@ -1,6 +1,7 @@
 #include "clirun.h"
 
-#include "devicelink.h"
+#include "scannersession.h"
+#include "sessionwait.h"
 #include "simulatorhost.h"
 
 #include <QDir>
@@ -34,7 +35,8 @@ CliRun::~CliRun()
 {
     m_progress.finish();
     // The port closes before the simulated scanner behind it stops.
-    m_link.reset();
+    m_wait.reset();
+    m_session.reset();
     m_simulator.reset();
 }
 
@@ -55,10 +57,19 @@ bool CliRun::connect()
         }
         m_portName = m_simulator->devicePath();
     }
-    m_link = std::make_unique<DeviceLink>(m_options.timeoutMs);
-    QString error;
-    if (!m_link->open(m_portName, m_options.baud, &error)) {
-        deviceFailure(error);
+    m_session = std::make_unique<ScannerSession>();
+    m_wait = std::make_unique<SessionWait>(m_session.get(), m_options.timeoutMs);
+    m_session->setProbeTimeout(m_options.timeoutMs);
+    if (!m_session->open(m_portName, m_options.baud)) {
+        deviceFailure(
+            QStringLiteral("cannot open the port: %1").arg(m_session->port()->errorString()));
+        return false;
+    }
+    // Any byte says a scanner is there; the probe's own time-out ends the wait otherwise.
+    m_wait->until([this]() { return !m_session->isProbing(); }, -1);
+    if (!m_session->worker()) {
+        deviceFailure(QStringLiteral("no answer within %1 ms to the connection probe")
+                          .arg(m_options.timeoutMs));
         return false;
     }
     return true;

@@ -6,7 +6,8 @@
 
 #include <memory>
 
-class DeviceLink;
+class ScannerSession;
+class SessionWait;
 class SimulatorHost;
 
 // A progress line on standard error, only when that is a terminal: a script's log gets
@@ -25,9 +26,9 @@ private:
     bool m_shown = false;
 };
 
-// One run of the companion: its options, the directory it was started in and its link to
-// the scanner. The run keeps what it reads in memory and writes only the files the user
-// names, so it works in the folder it was started in.
+// One run of the companion: its options, the directory it was started in and its session
+// with the scanner, the same the window drives. The run keeps what it reads in memory and
+// writes only the files the user names, so it works in the folder it was started in.
 class CliRun
 {
 public:
@@ -40,10 +41,11 @@ public:
     // A path the user named, made absolute against the start directory.
     QString userPath(const QString &path) const;
 
-    // Starts the simulated scanner for --demo, opens the port and probes it. False after
-    // reporting why.
+    // Starts the simulated scanner for --demo, opens the port and waits for the probe's
+    // answer. False after reporting why.
     bool connect();
-    DeviceLink &link() { return *m_link; }
+    ScannerSession &session() { return *m_session; }
+    SessionWait &wait() { return *m_wait; }
     Progress &progress() { return m_progress; }
 
     // One line on standard error; each returns the exit status to end with.
@@ -57,7 +59,8 @@ private:
     QString m_startDir;
     QString m_portName;
     std::unique_ptr<SimulatorHost> m_simulator;
-    std::unique_ptr<DeviceLink> m_link;
+    std::unique_ptr<ScannerSession> m_session;
+    std::unique_ptr<SessionWait> m_wait;
     Progress m_progress;
 };
 

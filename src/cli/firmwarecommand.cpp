@@ -1,93 +1,100 @@
-// firmware: the whole update the window's firmware page runs, step by step with a
-// time-out on each, then the version the restarted scanner reports.
+// firmware: the session's firmware update, the one the window's firmware page runs, with
+// a time-out on each step, then the version the restarted scanner reports.
 #include "clirun.h"
 #include "commands.h"
-#include "devicelink.h"
 #include "firmwaretransfer.h"
-#include "workerthread.h"
+#include "firmwareupdate.h"
+#include "scannersession.h"
+#include "sessionwait.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
+
+#include <algorithm>
 
 namespace {
 
-// The scanner restarts (into its bootloader, or back into the application): it goes
-// quiet and may drop off the line for a while. Its mode is asked for again and again,
-// the port reopened whenever it was lost, until it answers from the wanted side.
-bool waitForMode(CliRun &run, bool bootloader, QString *error)
+// How often the scanner is asked while it restarts, and how long it may take.
+int askInterval(const CliRun &run)
 {
-    DeviceLink &link = run.link();
-    const int deadline = 10 * link.timeoutMs();
-    const int interval = qMin(link.timeoutMs(), 250);
+    return std::min(run.options().timeoutMs, 250);
+}
+
+int restartDeadline(const CliRun &run)
+{
+    return 10 * run.options().timeoutMs;
+}
+
+// The restarted scanner goes quiet and may drop off the line for a while. Its mode is
+// asked for again and again, the port reopened whenever it was lost, until the
+// application answers.
+bool waitForApplication(CliRun &run, QString *error)
+{
+    ScannerSession &session = run.session();
+    SessionWait &wait = run.wait();
+    const int interval = askInterval(run);
     QElapsedTimer clock;
     clock.start();
-    while (clock.elapsed() < deadline) {
-        if (link.portLost() || !link.isOpen()) {
-            if (!link.reopen()) {
-                link.pause(interval);
+    while (clock.elapsed() < restartDeadline(run)) {
+        if (session.isLost() || !session.isOpen()) {
+            if (!session.reopen()) {
+                wait.pause(interval);
                 continue;
             }
         }
         QString mode;
-        if (link.askWithin(REQUEST_DEVICE_MODE, interval, &mode)) {
-            if ((mode.toInt() != 0) == bootloader)
+        if (wait.askWithin(REQUEST_DEVICE_MODE, interval, &mode)) {
+            if (mode.toInt() == 0)
                 return true;
-            link.pause(interval);
+            wait.pause(interval);
         }
     }
-    *error = bootloader
-                 ? QStringLiteral("the scanner did not come back in its bootloader within %1 ms")
-                       .arg(deadline)
-                 : QStringLiteral("the scanner did not come back from its restart within %1 ms")
-                       .arg(deadline);
+    *error = QStringLiteral("the scanner did not come back from its restart within %1 ms")
+                 .arg(restartDeadline(run));
     return false;
 }
 
-// Sends every chunk on the previous one's acknowledgement, through the worker.
-bool sendImage(CliRun &run, const QString &image, qint64 size, QString *error)
+QString failureText(CliRun &run, const SessionFailure &f)
 {
-    DeviceLink &link = run.link();
-    WorkerThread *worker = link.worker();
-    const int chunks = firmwareChunkCount(size);
-    int acknowledged = -1;
-    int refusedStatus = 0;
-    QObject guard;
-    QObject::connect(worker, &WorkerThread::writeFirmwareDataProgress, &guard,
-                     [&](int index, int) { acknowledged = index; });
-    QObject::connect(worker, &WorkerThread::sendTransferRefused, &guard,
-                     [&](RequestType, int status) { refusedStatus = status; });
-    worker->onFirmwareWriteData(image);
-    for (int chunk = 0; chunk < chunks; ++chunk) {
-        const bool done = link.waitFor(
-            [&]() { return acknowledged >= chunk || refusedStatus != 0; }, link.timeoutMs());
-        if (done && refusedStatus == 0) {
-            run.progress().show("firmware: chunk", chunk + 1, chunks);
-            continue;
-        }
-        // A request without a file drops the worker's transfer: nothing more goes out.
-        worker->onFirmwareWriteData(QString());
-        if (refusedStatus != 0)
-            *error = QStringLiteral("the scanner refused firmware chunk %1/%2 (status %3)")
-                         .arg(chunk + 1)
-                         .arg(chunks)
-                         .arg(refusedStatus);
-        else if (link.portLost())
-            *error = QStringLiteral("the port failed (%1) while sending firmware chunk %2/%3")
-                         .arg(link.portError())
-                         .arg(chunk + 1)
-                         .arg(chunks);
-        else
-            *error = QStringLiteral("no acknowledgement within %1 ms for firmware chunk %2/%3")
-                         .arg(link.timeoutMs())
-                         .arg(chunk + 1)
-                         .arg(chunks);
-        return false;
+    const QString chunk = QStringLiteral("%1/%2").arg(f.index + 1).arg(f.count);
+    switch (f.kind) {
+    case SessionFailure::NoBootloader:
+        return QStringLiteral("the scanner did not come back in its bootloader within %1 ms")
+            .arg(f.waitedMs);
+    case SessionFailure::Refused:
+        if (f.step == REQUEST_FIRMWARE_DATA)
+            return QStringLiteral("the scanner refused firmware chunk %1 (status %2)")
+                .arg(chunk)
+                .arg(f.status);
+        // A bootloader that refused to start has erased nothing and takes no image.
+        return QStringLiteral("the scanner refused to start the update (status %1)").arg(f.status);
+    case SessionFailure::Rejected:
+        if (f.step == REQUEST_FIRMWARE_END)
+            return QStringLiteral(
+                       "the scanner reported an error at the end of the transfer (status %1)")
+                .arg(f.status);
+        if (f.step == REQUEST_FIRMWARE_VERIFY)
+            return QStringLiteral("the scanner's MD5 check of the image failed (result %1)")
+                .arg(f.status);
+        return QStringLiteral("the scanner refused to commit the image (status %1)").arg(f.status);
+    case SessionFailure::PortLost:
+    case SessionFailure::Closed:
+        if (f.step == REQUEST_FIRMWARE_DATA)
+            return QStringLiteral("the port failed (%1) while sending firmware chunk %2")
+                .arg(run.session().portError(), chunk);
+        return QStringLiteral("the port failed (%1) while waiting for the answer to %2")
+            .arg(run.session().portError(), SessionWait::requestName(f.step));
+    case SessionFailure::NoAnswer:
+        break;
     }
-    run.progress().finish();
-    return true;
+    if (f.step == REQUEST_FIRMWARE_DATA)
+        return QStringLiteral("no acknowledgement within %1 ms for firmware chunk %2")
+            .arg(f.waitedMs)
+            .arg(chunk);
+    return QStringLiteral("no answer within %1 ms to %2")
+        .arg(f.waitedMs)
+        .arg(SessionWait::requestName(f.step));
 }
 
 } // namespace
@@ -102,60 +109,51 @@ int runFirmware(CliRun &run)
     if (!file.open(QIODevice::ReadOnly))
         return run.usageError(
             QStringLiteral("cannot read %1: %2").arg(shownName, file.errorString()));
+    // Read once: what goes out is this copy, whatever happens to the user's file meanwhile.
     const QByteArray image = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return run.usageError(
             QStringLiteral("cannot read %1: %2").arg(shownName, file.errorString()));
     if (image.isEmpty())
         return run.usageError(QStringLiteral("%1 is empty; nothing was sent").arg(shownName));
-
-    // The worker reads the image itself; it reads the copy taken now, whatever happens to
-    // the user's file meanwhile.
-    QTemporaryFile staged(QDir::temp().filePath(QStringLiteral("areascan-firmware-XXXXXX.bin")));
-    if (!staged.open() || staged.write(image) != image.size() || !staged.flush())
-        return run.deviceFailure(QStringLiteral("cannot write the working copy of the image: %1")
-                                     .arg(staged.errorString()));
-    const QString copy = staged.fileName();
     if (!run.connect())
         return ExitDeviceFailure;
 
-    DeviceLink &link = run.link();
+    // Each step waits as long as any answer may take; the scanner is asked again and
+    // again while it restarts into its bootloader, the port reopened only when it drops.
+    FirmwareUpdate *update = run.session().firmware();
+    const int timeout = run.options().timeoutMs;
+    update->setStepTimeout(timeout);
+    update->setFlashTimeout(timeout);
+    update->setBootloaderTimeout(restartDeadline(run));
+    update->setReconnectInterval(askInterval(run));
+    update->setReopenEveryTick(false);
+    update->setEnterAgain(false);
+    const int chunks = firmwareChunkCount(image.size());
+    bool finished = false;
+    bool failed = false;
+    SessionFailure failure;
+    QObject guard;
+    QObject::connect(update, &FirmwareUpdate::chunkAcknowledged, &guard, [&](int index, int) {
+        run.progress().show("firmware: chunk", index + 1, chunks);
+    });
+    QObject::connect(update, &FirmwareUpdate::finished, &guard, [&]() { finished = true; });
+    QObject::connect(update, &FirmwareUpdate::failed, &guard, [&](const SessionFailure &f) {
+        failure = f;
+        failed = true;
+    });
+    if (!update->start(image))
+        return run.deviceFailure(QStringLiteral("the firmware update could not start"));
+    run.wait().until([&]() { return finished || failed; }, -1, false);
+    run.progress().finish();
+    if (!finished)
+        return run.deviceFailure(failureText(run, failure));
+
+    // The restart request is out.
     QString reply, error;
-    if (!link.ask(REQUEST_DEVICE_MODE, &reply, &error))
+    if (!waitForApplication(run, &error))
         return run.deviceFailure(error);
-    if (reply.toInt() == 0) {
-        link.send(REQUEST_ENTER_BOOTLOADER);
-        if (!waitForMode(run, true, &error))
-            return run.deviceFailure(error);
-    }
-    // A bootloader that refused to start has erased nothing and takes no image.
-    if (!link.ask(REQUEST_FIRMWARE_BEGIN, &reply, &error))
-        return run.deviceFailure(error);
-    if (reply.toInt() != 0)
-        return run.deviceFailure(
-            QStringLiteral("the scanner refused to start the update (status %1)").arg(reply));
-    if (!sendImage(run, copy, image.size(), &error))
-        return run.deviceFailure(error);
-    if (!link.ask(REQUEST_FIRMWARE_END, &reply, &error))
-        return run.deviceFailure(error);
-    if (reply.toInt() != 0)
-        return run.deviceFailure(
-            QStringLiteral("the scanner reported an error at the end of the transfer (status %1)")
-                .arg(reply));
-    if (!link.ask(REQUEST_FIRMWARE_VERIFY, &reply, &error))
-        return run.deviceFailure(error);
-    if (reply.toInt() != 1)
-        return run.deviceFailure(
-            QStringLiteral("the scanner's MD5 check of the image failed (result %1)").arg(reply));
-    if (!link.ask(REQUEST_FIRMWARE_COMMIT, &reply, &error))
-        return run.deviceFailure(error);
-    if (reply.toInt() != 0)
-        return run.deviceFailure(
-            QStringLiteral("the scanner refused to commit the image (status %1)").arg(reply));
-    link.send(REQUEST_RESTART);
-    if (!waitForMode(run, false, &error))
-        return run.deviceFailure(error);
-    if (!link.ask(REQUEST_FIRMWARE_VERSION, &reply, &error))
+    if (!run.wait().ask(REQUEST_FIRMWARE_VERSION, &reply, &error))
         return run.deviceFailure(error);
     printOut(formatFields({{QStringLiteral("firmware"), reply, reply}}, run.options().json));
     return ExitSuccess;

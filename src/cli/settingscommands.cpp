@@ -1,8 +1,9 @@
 // info and set: the scanner's identity and the filter group's settings.
 #include "clirun.h"
 #include "commands.h"
-#include "devicelink.h"
 #include "filtersettings.h"
+#include "scannersession.h"
+#include "sessionwait.h"
 
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -62,7 +63,7 @@ int runInfo(CliRun &run)
     if (!run.connect())
         return ExitDeviceFailure;
 
-    DeviceLink &link = run.link();
+    SessionWait &link = run.wait();
     QString value, error;
     auto ask = [&](RequestType type) { return link.ask(type, &value, &error); };
 
@@ -115,7 +116,7 @@ int runSet(CliRun &run)
     if (!run.connect())
         return ExitDeviceFailure;
 
-    DeviceLink &link = run.link();
+    SessionWait &link = run.wait();
     QString reply;
     // One range limit given: it is checked against the other as the scanner holds it,
     // before any setting goes out.
@@ -126,7 +127,7 @@ int runSet(CliRun &run)
             return run.usageError(error + QStringLiteral("; no setting was sent"));
     }
     for (const SettingValue &v : qAsConst(values)) {
-        link.send(v.setting->set, QString::number(v.wire));
+        run.session().send(v.setting->set, QString::number(v.wire));
         // The scanner does not acknowledge a setting; asking for it afterwards makes sure
         // it has taken one before the next is sent, as the window spaces them out.
         if (!link.ask(v.setting->get, &reply, &error))

@@ -1,13 +1,15 @@
-// read-zones, write-zones and verify: all 64 channels through the worker's zone
+// read-zones, write-zones and verify: all 64 channels through the session's zone
 // transfers, the zones read kept in a zone set in memory.
 #include "clirun.h"
 #include "commands.h"
-#include "devicelink.h"
-#include "workerthread.h"
+#include "scannersession.h"
+#include "sessionwait.h"
 #include "zoneblock.h"
 #include "zonefilecheck.h"
+#include "zoneread.h"
 #include "zoneset.h"
 #include "zonestoretext.h"
+#include "zonewrite.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
@@ -23,104 +25,122 @@ QString channelList(const QVector<int> &channels)
            numbers.join(QStringLiteral(", "));
 }
 
-QString waitFailure(DeviceLink &link, const QString &what)
+// Why a zone transfer stopped, in the words of a script's log.
+QString transferFailure(CliRun &run, const SessionFailure &failure, const QString &what)
 {
-    if (link.portLost())
+    if (failure.kind == SessionFailure::PortLost)
         return QStringLiteral("the port failed (%1) while waiting for %2")
-            .arg(link.portError(), what);
-    return QStringLiteral("no answer within %1 ms to %2").arg(link.timeoutMs()).arg(what);
+            .arg(run.session().portError(), what);
+    return QStringLiteral("no answer within %1 ms to %2").arg(failure.waitedMs).arg(what);
 }
 
 // All 64 channels from the scanner into *zones, one at a time, each asked for when the
-// previous one has arrived; then the request that ends a full read.
+// previous one has arrived; then the answer to the request that ends a full read, which
+// the session sends.
 bool readAllChannels(CliRun &run, ZoneSet *zones, QString *error)
 {
-    DeviceLink &link = run.link();
-    WorkerThread *worker = link.worker();
+    ScannerSession &session = run.session();
+    ZoneRead *read = session.zoneRead();
+    read->setTimeout(run.options().timeoutMs);
     *zones = ZoneSet();
-    int stored = -1;
-    bool arrived = false;
+    int next = 0;
+    int wrong = -1;
+    bool finished = false;
+    bool closed = false;
+    SessionFailure failure;
+    QString done;
     QObject guard;
-    // A block naming a channel beyond 63 is not kept; the check below names it.
-    QObject::connect(worker, &WorkerThread::sendZoneChannel, &guard,
-                     [zones](int channel, const ZoneChannelRecord &areas) {
-                         if (channel >= 0 && channel < kZoneChannelCount)
-                             zones->setChannel(channel, areas);
+    QObject::connect(read, &ZoneRead::channelReceived, &guard,
+                     [&](int channel, const ZoneChannelRecord &areas) {
+                         // A channel sent again (an answer that came late) is no news; one
+                         // that was never asked for means the scanner is confused.
+                         if (channel < next)
+                             return;
+                         if (channel != next) {
+                             wrong = channel;
+                             return;
+                         }
+                         ++next;
+                         zones->setChannel(channel, areas);
+                         run.progress().show("reading zones: channel", next, kZoneChannelCount);
                      });
-    QObject::connect(worker, &WorkerThread::sendReadCurArea, &guard, [&](int channel) {
-        stored = channel;
-        arrived = true;
+    QObject::connect(read, &ZoneRead::finished, &guard, [&]() { finished = true; });
+    QObject::connect(read, &ZoneRead::failed, &guard, [&](const SessionFailure &f) {
+        failure = f;
+        closed = true;
     });
-    for (int channel = 0; channel < kZoneChannelCount; ++channel) {
-        arrived = false;
-        worker->onReadArea(channel);
-        if (!link.waitFor([&]() { return arrived; }, link.timeoutMs())) {
-            *error = waitFailure(link, QStringLiteral("the read of zone channel %1").arg(channel));
-            return false;
-        }
-        if (stored != channel) {
-            *error = QStringLiteral("asked for zone channel %1, the scanner sent channel %2")
-                         .arg(channel)
-                         .arg(stored);
-            return false;
-        }
-        run.progress().show("reading zones: channel", channel + 1, kZoneChannelCount);
-    }
+    QObject::connect(&session, &ScannerSession::sendMainRequestResult, &guard,
+                     [&](RequestType type, const QString &text) {
+                         if (type == REQUEST_READ_AREAS_DONE && done.isNull())
+                             done = text;
+                     });
+    read->start();
+    run.wait().until([&]() { return finished || closed || wrong >= 0; }, -1, false);
     run.progress().finish();
-    QString status;
-    return link.ask(REQUEST_READ_AREAS_DONE, &status, error);
+    if (wrong >= 0) {
+        read->stop(SessionFailure::Closed);
+        *error = QStringLiteral("asked for zone channel %1, the scanner sent channel %2")
+                     .arg(next)
+                     .arg(wrong);
+        return false;
+    }
+    if (!finished) {
+        *error = transferFailure(run, failure,
+                                 QStringLiteral("the read of zone channel %1").arg(failure.index));
+        return false;
+    }
+    if (!run.wait().until([&]() { return !done.isNull(); }, run.options().timeoutMs)) {
+        *error = run.wait().failure(SessionWait::requestName(REQUEST_READ_AREAS_DONE));
+        return false;
+    }
+    return true;
 }
 
 // The full write the window's upload starts: the begin request, then every channel of
 // the channels given, each on the previous one's acknowledgement.
 bool writeAllChannels(CliRun &run, const QVector<ZoneChannelRecord> &channels, QString *error)
 {
-    DeviceLink &link = run.link();
-    WorkerThread *worker = link.worker();
+    ZoneWrite *write = run.session().zoneWrite();
+    write->setTimeout(run.options().timeoutMs);
     QVector<QByteArray> blocks;
     for (int channel = 0; channel < channels.size(); ++channel)
         blocks.append(encodeZoneBlock(channel, channels.at(channel)));
-    worker->setZoneWriteBlocks(blocks);
-    int acknowledged = -1;
-    int refusedStatus = 0;
-    RequestType refusedType = REQUEST_WRITE_AREA;
-    int refusedChannel = -1;
+    bool finished = false;
+    bool failed = false;
+    SessionFailure failure;
     QObject guard;
-    QObject::connect(worker, &WorkerThread::sendWriteCurArea, &guard,
-                     [&](int channel) { acknowledged = channel; });
-    QObject::connect(worker, &WorkerThread::sendTransferRefused, &guard,
-                     [&](RequestType type, int status) {
-                         refusedType = type;
-                         refusedStatus = status;
-                         refusedChannel = worker->nextZoneWriteChannel();
-                     });
-    link.send(REQUEST_BEGIN_AREA_WRITE);
-    for (int channel = 0; channel < kZoneChannelCount; ++channel) {
-        const bool done = link.waitFor(
-            [&]() { return acknowledged >= channel || refusedStatus != 0; }, link.timeoutMs());
-        if (refusedStatus != 0) {
-            worker->abortZoneWrite();
-            *error = refusedType == REQUEST_BEGIN_AREA_WRITE
-                         ? QStringLiteral("the scanner refused to start the zone write "
-                                          "(status %1)")
-                               .arg(refusedStatus)
-                         : QStringLiteral("the scanner refused zone channel %1 (status %2)")
-                               .arg(refusedChannel)
-                               .arg(refusedStatus);
-            return false;
-        }
-        if (!done) {
-            worker->abortZoneWrite();
-            *error =
-                waitFailure(link, channel == 0 ? QStringLiteral("the start of the zone write "
-                                                                "(begin request or channel 0)")
-                                               : QStringLiteral("zone channel %1").arg(channel));
-            return false;
-        }
+    QObject::connect(write, &ZoneWrite::progress, &guard, [&](int channel) {
         run.progress().show("writing zones: channel", channel + 1, kZoneChannelCount);
+    });
+    QObject::connect(write, &ZoneWrite::finished, &guard, [&]() { finished = true; });
+    QObject::connect(write, &ZoneWrite::failed, &guard, [&](const SessionFailure &f) {
+        failure = f;
+        failed = true;
+    });
+    if (!write->start(blocks)) {
+        failure.step = REQUEST_BEGIN_AREA_WRITE;
+        failure.index = 0;
+        failure.kind = SessionFailure::PortLost;
+        failed = true;
     }
+    run.wait().until([&]() { return finished || failed; }, -1, false);
     run.progress().finish();
-    return true;
+    if (finished)
+        return true;
+    if (failure.kind == SessionFailure::Refused)
+        *error = failure.step == REQUEST_BEGIN_AREA_WRITE
+                     ? QStringLiteral("the scanner refused to start the zone write (status %1)")
+                           .arg(failure.status)
+                     : QStringLiteral("the scanner refused zone channel %1 (status %2)")
+                           .arg(failure.index)
+                           .arg(failure.status);
+    else
+        *error = transferFailure(run, failure,
+                                 failure.index <= 0
+                                     ? QStringLiteral("the start of the zone write (begin "
+                                                      "request or channel 0)")
+                                     : QStringLiteral("zone channel %1").arg(failure.index));
+    return false;
 }
 
 // Reads the scanner's zones back and names the channels that differ from the file as it

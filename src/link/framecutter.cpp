@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-FrameStep nextFrame(const char *data, int size)
+FrameStep nextFrame(const char *data, int size, bool reportDamaged)
 {
     int pos = 0;
     while (pos < size) {
@@ -36,6 +36,8 @@ FrameStep nextFrame(const char *data, int size)
         if (size - at < length)
             return {FrameKind::NeedMore, at, 0};
         if (!frameChecksumMatches(data + at, length)) {
+            if (reportDamaged)
+                return {FrameKind::DamagedReply, at, 2};
             pos = at + 2;
             continue;
         }

@@ -11,6 +11,9 @@ enum class FrameKind
     Scan,     // a scan frame of the scan length (its checksum is not yet checked)
     BadScan,  // a scan header with an impossible length: counts as a bad scan frame
     Reply,    // a reply frame of sound length whose checksum holds
+    // Only when asked for: the header of a whole reply of sound length whose checksum
+    // fails, covering its two header bytes (the search goes on behind them as usual).
+    DamagedReply,
 };
 
 struct FrameStep
@@ -27,5 +30,7 @@ struct FrameStep
 // checksum fails (the search resumes two bytes further on, so a false header inside
 // garbage never swallows the real frames behind it). A scan header with a length other
 // than the scan length is reported as BadScan covering only its two header bytes. A
-// trailing partial header or frame is kept: NeedMore's start points at it.
-FrameStep nextFrame(const char *data, int size);
+// trailing partial header or frame is kept: NeedMore's start points at it. With
+// reportDamaged, a reply whose checksum fails is returned as DamagedReply rather than
+// skipped silently, so that a transfer can ask again at once instead of waiting.
+FrameStep nextFrame(const char *data, int size, bool reportDamaged = false);

@@ -44,13 +44,15 @@ void WorkerThread::readData()
         int offset = 0;
         for (;;) {
             const FrameStep step =
-                nextFrame(receiveBuffer.constData() + offset, receiveBuffer.size() - offset);
+                nextFrame(receiveBuffer.constData() + offset, receiveBuffer.size() - offset, true);
             const char *frame = receiveBuffer.constData() + offset + step.start;
             offset += step.end();
             if (step.kind == FrameKind::NeedMore)
                 break;
             if (step.kind == FrameKind::Reply)
                 parseReplyFrame(frame, step.length);
+            else if (step.kind == FrameKind::DamagedReply)
+                emit sendReplyDamaged(RequestType(readLe16(frame + 4)));
             else
                 parseScanFrame(frame, step.length);
             if (!alive)
@@ -83,6 +85,22 @@ void WorkerThread::onReadArea(int index)
 {
     const char channel = char(index & 0xFF);
     writeFrame(REQUEST_READ_AREA, QByteArray(&channel, 1));
+    flush();
+}
+
+// Out at once rather than when the event loop next gets round to the port: the scanner
+// waits for each request of a transfer, and the receivers of our signals (a store write,
+// a repaint) run before the loop does.
+void WorkerThread::flush()
+{
+    if (port && port->isOpen())
+        port->flush();
+}
+
+void WorkerThread::writeZoneBlock(int channel)
+{
+    zoneWriteChannel = channel;
+    onWriteAreaData();
 }
 
 void WorkerThread::onWriteAreaData()
@@ -95,6 +113,7 @@ void WorkerThread::onWriteAreaData()
         char frame[kFrameBufferSize];
         length = encodeFrame(frame, REQUEST_WRITE_AREA, block.constData(), block.size());
         written = port->write(frame, length);
+        flush();
     }
     qDebug() << "on write" << zoneWriteChannel << length << kZoneBlockBytes << written;
 }
@@ -107,38 +126,50 @@ void WorkerThread::abortZoneWrite()
 
 void WorkerThread::onFirmwareWriteData(QString fileName)
 {
-    // Every request from the window starts over at chunk 0 with the file it names now: a
-    // transfer that stopped half-way is abandoned, never continued with an old image.
+    // Every request starts over at chunk 0 with the file it names now: a transfer that
+    // stopped half-way is abandoned, never continued with an old image.
+    stopFirmwareTransfer();
+    QFile file(fileName);
+    if (fileName.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray image = file.readAll();
+    file.close();
+    if (setFirmwareImage(image))
+        sendFirmwareChunk();
+}
+
+void WorkerThread::stopFirmwareTransfer()
+{
     fullChunkCount = 0;
     chunkIndex = 0;
     lastChunkSize = 0;
     lastChunkSent = false;
     firmwareSending = false;
     firmwareImage.clear();
-    QFile file(fileName);
-    if (fileName.isEmpty() || !file.open(QIODevice::ReadOnly))
-        return;
-    firmwareImage = file.readAll();
-    file.close();
+}
+
+bool WorkerThread::setFirmwareImage(const QByteArray &image)
+{
+    stopFirmwareTransfer();
     // No bootloader can be given nothing to flash: an empty image is never sent.
-    if (firmwareImage.isEmpty())
-        return;
+    if (image.isEmpty())
+        return false;
+    firmwareImage = image;
     fullChunkCount = firmwareFullChunkCount(firmwareImage.size());
     lastChunkSize = firmwareLastChunkSize(firmwareImage.size());
     firmwareDigest = ::firmwareDigest(firmwareImage);
     firmwareSending = true;
-    sendFirmwareChunk();
+    return true;
 }
 
 void WorkerThread::sendFirmwareChunk()
 {
+    if (!firmwareSending)
+        return;
     if (chunkIndex >= fullChunkCount)
         lastChunkSent = true;
     writeFrame(REQUEST_FIRMWARE_DATA, firmwareChunk(firmwareImage, chunkIndex));
-    // Out at once rather than after the window has repainted its log: the bootloader
-    // waits for every chunk, so any delay here adds up over the whole image.
-    if (port && port->isOpen())
-        port->flush();
+    flush();
 }
 
 void WorkerThread::parseReplyFrame(const char *frame, int length)
@@ -249,48 +280,34 @@ void WorkerThread::storeZoneBlock(const char *block, int size)
 
 void WorkerThread::startZoneWrite()
 {
-    if (!zoneWriteRunning)
-        return;
-    // The scanner needs a moment after the begin acknowledgement before the first block.
-    QThread::msleep(300);
-    onWriteAreaData();
+    // The scanner needs a moment after the begin acknowledgement before the first block;
+    // whoever runs the write waits for it on a timer.
+    if (zoneWriteRunning)
+        emit sendZoneWriteBegun();
 }
 
 void WorkerThread::zoneBlockAcknowledged()
 {
     if (!zoneWriteRunning)
         return;
-    const QPointer<WorkerThread> alive(this);
-    emit sendWriteCurArea(zoneWriteChannel);
-    // The window may have given the write up, or closed the link, while it handled the
-    // report.
-    if (!alive || !zoneWriteRunning)
-        return;
-    ++zoneWriteChannel;
-    if (zoneWriteChannel < kZoneChannelCount) {
-        onWriteAreaData();
-        return;
+    // The count moves on before the report, so that its receiver can send the next block.
+    const int acknowledged = zoneWriteChannel++;
+    if (zoneWriteChannel >= kZoneChannelCount) {
+        qDebug() << "获取区域信息完成";
+        zoneWriteChannel = 0;
+        zoneWriteRunning = false;
     }
-    qDebug() << "获取区域信息完成";
-    zoneWriteChannel = 0;
-    zoneWriteRunning = false;
+    emit sendWriteCurArea(acknowledged);
 }
 
 void WorkerThread::firmwareChunkAcknowledged()
 {
     if (!firmwareSending)
         return;
-    emit writeFirmwareDataProgress(chunkIndex, fullChunkCount);
-    ++chunkIndex;
-    if (lastChunkSent) {
-        // Done; the digest stays for the verification that follows.
-        lastChunkSent = false;
-        firmwareSending = false;
-        fullChunkCount = 0;
-        chunkIndex = 0;
-        lastChunkSize = 0;
-        firmwareImage.clear();
-        return;
-    }
-    sendFirmwareChunk();
+    const int acknowledged = chunkIndex++;
+    const int total = fullChunkCount;
+    // The last one done; the digest stays for the verification that follows.
+    if (lastChunkSent)
+        stopFirmwareTransfer();
+    emit writeFirmwareDataProgress(acknowledged, total);
 }

@@ -36,6 +36,19 @@ public:
     // The 64 blocks the next full zone write sends, channel by channel, encoded once by
     // whoever owns the zones; the link itself holds no zones.
     void setZoneWriteBlocks(const QVector<QByteArray> &blocks) { zoneWriteBlocks = blocks; }
+    // Sends the block of a channel (again, after a lost or damaged acknowledgement). The
+    // worker sends nothing on its own: whoever runs the write decides what goes next.
+    void writeZoneBlock(int channel);
+
+    // The image of the next firmware transfer, from chunk 0; false (and nothing loaded)
+    // for an empty one, which no bootloader can be given.
+    bool setFirmwareImage(const QByteArray &image);
+    // Sends the chunk the transfer is at: the next one after an acknowledgement, the same
+    // one again otherwise.
+    void sendFirmwareChunk();
+    // Drops a firmware transfer: acknowledgements that still come belong to none.
+    void stopFirmwareTransfer();
+    bool isSendingFirmware() const { return firmwareSending; }
 
 signals:
     void sendState(uchar erro, uchar output, uchar input);
@@ -48,8 +61,15 @@ signals:
     // A zone block arrived: its channel as the scanner sent it, then the notification.
     void sendZoneChannel(int channel, const ZoneChannelRecord &areas);
     void sendReadCurArea(int index);
+    // The scanner let a full zone write begin (the begin request's status was 0).
+    void sendZoneWriteBegun();
+    // A block was acknowledged; the next block is not sent by the worker.
     void sendWriteCurArea(int index);
+    // A chunk was acknowledged; the next chunk is not sent by the worker.
     void writeFirmwareDataProgress(int index, int total);
+    // A reply frame arrived whose checksum failed; it was dropped. type is what its header
+    // claims, which a transfer waiting for that answer may take as a reason to ask again.
+    void sendReplyDamaged(RequestType type);
     // A running zone write (its begin request or a block) or firmware transfer was answered
     // with a non-zero status. The transfer stops there, as it always has; this only lets a
     // caller say so at once instead of waiting for an acknowledgement that never comes.
@@ -77,7 +97,7 @@ private:
     void startZoneWrite();
     void zoneBlockAcknowledged();
     void firmwareChunkAcknowledged();
-    void sendFirmwareChunk();
+    void flush();
 
     int fullChunkCount = 0;
     int chunkIndex = 0;

@@ -1,10 +1,13 @@
 #include "mainwindow.h"
 #include "modalcatcher.h"
+#include "simframes.h"
 #include "simulatorhost.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 #include "workerthread.h"
 
+#include <QAbstractButton>
+#include <QFile>
 #include <QPointer>
 #include <QtTest>
 #include <memory>
@@ -358,32 +361,65 @@ private slots:
         QVERIFY(titled);
     }
 
-    void applicationModeAnswersEnterTheBootloaderOnce()
+    void deviceModeAnswersMoveOnlyARunningUpdate()
     {
+        // The application refuses to restart into its bootloader, so it answers mode 0 at
+        // every tick of the reconnect loop.
         Rig rig;
-        QVERIFY(rig.start());
+        SimOptions options;
+        options.paced = false;
+        options.restartMs = 150;
+        options.statusOverrides = {{REQUEST_ENTER_BOOTLOADER, 1}};
+        QVERIFY(rig.start(options));
         rig.connectPort();
         QVERIFY(rig.waitForReadOut());
+        QTRY_VERIFY_WITH_TIMEOUT(rig.window->isEnabled() &&
+                                     countOf(rig.sim.receivedFrames(), REQUEST_READ_AREAS_DONE),
+                                 10000);
         QTimer *reconnect = rig.window->reconnectTimerObject();
-        QVERIFY(!reconnect->isActive());
+        auto count = [&rig](quint16 type) { return countOf(rig.sim.receivedFrames(), type); };
+        const QString log = QStringLiteral("Entering bootloader mode");
+        auto logged = [&rig, &log]() {
+            return rig.ui()->firmwarePlainTextEdit->toPlainText().count(log);
+        };
 
-        rig.window->onRecvRequestResult(REQUEST_DEVICE_MODE, QStringLiteral("0"));
-        QVERIFY(reconnect->isActive());
-        QCOMPARE(reconnect->interval(), 5000);
+        // An answer no update waits for (a late one, or one anybody asked for) must not
+        // send a working scanner into its bootloader.
+        emit rig.window->sendRequestType(REQUEST_DEVICE_MODE, QString());
+        rig.sim.injectBytes(simframes::replyFrame(REQUEST_DEVICE_MODE, 0, QByteArray(1, '\0')));
+        QTRY_COMPARE(count(REQUEST_DEVICE_MODE), 1);
         QTest::qWait(300);
-        const int remaining = reconnect->remainingTime();
-        rig.window->onRecvRequestResult(REQUEST_DEVICE_MODE, QStringLiteral("0"));
-        QVERIFY(reconnect->isActive());
-        // Not restarted by the second answer.
-        QVERIFY(reconnect->remainingTime() <= remaining);
-        QTRY_COMPARE(countOf(rig.sim.receivedFrames(), REQUEST_ENTER_BOOTLOADER), 2);
-        QCOMPARE(rig.ui()->firmwarePlainTextEdit->toPlainText().count("Entering bootloader mode"),
-                 2);
-
-        // A bootloader answer stops the reconnect loop and begins the update.
-        rig.window->onRecvRequestResult(REQUEST_DEVICE_MODE, QStringLiteral("1"));
+        QCOMPARE(count(REQUEST_ENTER_BOOTLOADER), 0);
         QVERIFY(!reconnect->isActive());
-        QTRY_COMPARE(countOf(rig.sim.receivedFrames(), REQUEST_FIRMWARE_BEGIN), 1);
+        QCOMPARE(logged(), 0);
+
+        // In an update every answer of the application asks it again, while the loop runs
+        // on at its own pace from the first answer.
+        QFile image(rig.dir.filePath("app.bin"));
+        QVERIFY(image.open(QIODevice::WriteOnly) && image.write(QByteArray(700, 'x')) == 700);
+        image.close();
+        rig.window->setReconnectInterval(150);
+        rig.window->setFirmwareFileProvider([&image]() { return image.fileName(); });
+        rig.boxes.setHold([](QMessageBox *box) {
+            if (box->text() != "Are you sure you want to update the firmware")
+                return false;
+            box->button(QMessageBox::Yes)->click();
+            return true;
+        });
+        rig.ui()->selectFirmwareBtn->click();
+        rig.ui()->updateFirmwareBtn->click();
+        QTRY_VERIFY_WITH_TIMEOUT(count(REQUEST_ENTER_BOOTLOADER) >= 3, 3000);
+        QVERIFY(reconnect->isActive());
+        QCOMPARE(reconnect->interval(), 150);
+        QVERIFY(logged() >= 3);
+
+        // A bootloader answer stops the loop and begins the update.
+        rig.sim.updateOptions([](SimOptions &o) { o.statusOverrides.clear(); });
+        QTRY_COMPARE_WITH_TIMEOUT(count(REQUEST_FIRMWARE_BEGIN), 1, 3000);
+        QVERIFY(!reconnect->isActive());
+        QCOMPARE(logged(), count(REQUEST_ENTER_BOOTLOADER));
+        QTRY_VERIFY(rig.ui()->firmwarePlainTextEdit->toPlainText().contains(
+            "The update is submitted successfully"));
     }
 
     void refreshKeepsTheExtraPort()

@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 #include "modalcatcher.h"
 #include "pointstext.h"
+#include "simulatedscanner.h"
 #include "simulatorhost.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
@@ -385,13 +386,16 @@ private slots:
         } else {
             // A refusal is reported when it comes, not when a step times out.
             rig.window->setZoneWriteTimeout(60000);
-            refusal = connect(rig.window->worker(), &WorkerThread::sendWriteCurArea, this,
-                              [&rig, refuseFrom](int index) {
-                                  if (index == refuseFrom - 1)
-                                      rig.sim.updateOptions([](SimOptions &o) {
-                                          o.statusOverrides[REQUEST_WRITE_AREA] = 1;
-                                      });
-                              });
+            // Set in the scanner's own thread as the block before arrives: it is answered,
+            // and every block from refuseFrom on is refused.
+            refusal = connect(
+                rig.sim.scanner(), &SimulatedScanner::frameReceived, this,
+                [&rig, refuseFrom](quint16 type, const QByteArray &payload) {
+                    if (type == REQUEST_WRITE_AREA && payload.at(0) == char(refuseFrom - 1))
+                        rig.sim.updateOptions(
+                            [](SimOptions &o) { o.statusOverrides[REQUEST_WRITE_AREA] = 1; });
+                },
+                Qt::DirectConnection);
         }
         QTest::mouseClick(rig.ui->uploadBtn, Qt::LeftButton);
         QVERIFY(!rig.window->isEnabled());

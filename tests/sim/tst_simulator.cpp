@@ -181,6 +181,9 @@ private slots:
     void closeReopenAndUnplug();
     void faultsFromTheirTexts();
     void pacedWire();
+    void strictPacingLendsNoIdleCredit();
+    void lineFaultsStrikeOnce();
+    void chunksWithoutIndexAndAHungBootloader();
     void manyHostsLeaveNothingBehind();
 };
 
@@ -823,6 +826,156 @@ void TestSimulator::pacedWire()
     QCOMPARE(pc.reply(REQUEST_READ_AREA).raw.size(), 6520);
     QVERIFY2(t.elapsed() >= 60, qPrintable(QString::number(t.elapsed())));
     QCOMPARE(pc.reply(REQUEST_READ_AREA, 100).raw.size(), 0); // and only one
+}
+
+void TestSimulator::strictPacingLendsNoIdleCredit()
+{
+    // Both lines idle: a short request still takes its own line time to come down before
+    // it is answered, and the reply's last byte leaves when the line has carried it, so a
+    // slow peer cannot make up its delay from the idle time.
+    SimOptions o = fast();
+    o.paced = true;
+    o.strictPacing = true;
+    o.scanStream = false;
+    SimulatorHost sim;
+    QVERIFY(sim.start(o));
+    Peer pc;
+    QVERIFY(pc.open(sim.devicePath()));
+    for (int channel = 0; channel < 3; ++channel) {
+        pc.request(REQUEST_READ_AREA, QByteArray(1, char(channel)));
+        QCOMPARE(pc.reply(REQUEST_READ_AREA).raw.size(), 6520);
+        QTest::qWait(20);
+    }
+    const QVector<ReceivedFrame> requests = sim.receivedFrames();
+    const QVector<SentReply> replies = sim.sentReplies();
+    QCOMPARE(requests.size(), 3);
+    QCOMPARE(replies.size(), 3);
+    const qint64 requestLineNs = qint64(11 / 92160.0 * 1e9);
+    const qint64 replyLineNs = qint64(6520 / 92160.0 * 1e9);
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(replies[i].type, quint16(REQUEST_READ_AREA));
+        QCOMPARE(replies[i].size, 6520);
+        QVERIFY(!replies[i].damaged);
+        QVERIFY(requests[i].firstByteNs > 0);
+        QVERIFY(requests[i].firstByteNs <= requests[i].msecs * 1000000 + 1000000);
+        QVERIFY2(replies[i].queuedNs - requests[i].firstByteNs >= requestLineNs,
+                 qPrintable(QString::number(replies[i].queuedNs - requests[i].firstByteNs)));
+        QVERIFY2(replies[i].lastByteNs - replies[i].queuedNs >= replyLineNs,
+                 qPrintable(QString::number(replies[i].lastByteNs - replies[i].queuedNs)));
+        if (i > 0)
+            QVERIFY(requests[i].firstByteNs > replies[i - 1].lastByteNs);
+    }
+    sim.clearLog();
+    QVERIFY(sim.sentReplies().isEmpty());
+}
+
+void TestSimulator::lineFaultsStrikeOnce()
+{
+    SimOptions o = fast();
+    o.scanStream = false;
+    QString error;
+    QVERIFY(addLineFaultOption(o, "damage-request:0x3300:2", &error));
+    QVERIFY(addLineFaultOption(o, "lose-answer:22:1", &error)); // the filter strength set
+    QVERIFY(addLineFaultOption(o, "damage-answer:0x11:2", &error));
+    QCOMPARE(o.lineFaults.size(), 3);
+    QCOMPARE(o.lineFaults[0].kind, SimOptions::LineFault::DamagedRequest);
+    QCOMPARE(o.lineFaults[1].type, quint16(REQUEST_SET_FILTER_STRENGTH));
+    QCOMPARE(o.lineFaults[2].after, 2);
+    SimOptions untouched = fast();
+    for (const char *bad : {"lose-answer:0x11", "drop:0x11:1", "lose-answer:0x11:0",
+                            "damage-answer:probe:1", "lose-answer:0x11:1:2"})
+        QVERIFY2(!addLineFaultOption(untouched, bad, &error), bad);
+    QVERIFY(untouched.lineFaults.isEmpty());
+
+    SimulatorHost sim;
+    QVERIFY(sim.start(o));
+    Peer pc;
+    QVERIFY(pc.open(sim.devicePath()));
+    // The second zone read arrives damaged: logged as such, ignored; the others answered.
+    for (int channel = 0; channel < 3; ++channel) {
+        pc.request(REQUEST_READ_AREA, QByteArray(1, char(channel)));
+        const WireFrame block = pc.reply(REQUEST_READ_AREA, channel == 1 ? 200 : 1000);
+        QCOMPARE(block.raw.size(), channel == 1 ? 0 : 6520);
+    }
+    const QVector<ReceivedFrame> log = sim.receivedFrames();
+    QCOMPARE(log.size(), 3);
+    QVERIFY(log[0].checksumOk && !log[1].checksumOk && log[2].checksumOk);
+    // A lost answer: the setting is carried out all the same; the next one is answered.
+    pc.request(REQUEST_SET_FILTER_STRENGTH, QByteArray(1, char(61)));
+    QCOMPARE(pc.reply(REQUEST_SET_FILTER_STRENGTH, 200).raw.size(), 0);
+    QCOMPARE(int(sim.state().filterStrength), 61);
+    pc.request(REQUEST_SET_FILTER_STRENGTH, QByteArray(1, char(62)));
+    QVERIFY(pc.reply(REQUEST_SET_FILTER_STRENGTH).crcOk);
+    // The second frequency answer is spoilt, the first and third are not.
+    for (int i = 0; i < 3; ++i) {
+        pc.request(REQUEST_GET_FREQUENCY);
+        const WireFrame answer = pc.reply(REQUEST_GET_FREQUENCY);
+        QCOMPARE(answer.raw.size(), 13);
+        QCOMPARE(answer.crcOk, i != 1);
+    }
+    QCOMPARE(sim.sentReplies().at(sim.sentReplies().size() - 2).damaged, true);
+    for (const SimOptions::LineFault &f : sim.options().lineFaults)
+        QCOMPARE(f.after, 0);
+}
+
+void TestSimulator::chunksWithoutIndexAndAHungBootloader()
+{
+    SimOptions o = fast();
+    SimulatorHost sim;
+    sim.updateState([](DeviceState &s) { s.deviceMode = 1; });
+    QVERIFY(sim.start(o));
+    Peer pc;
+    QVERIFY(pc.open(sim.devicePath()));
+    const QByteArray image = QByteArray(512, 'a') + QByteArray(512, 'b') + "end";
+    const QByteArray digest = QCryptographicHash::hash(image, QCryptographicHash::Md5);
+    auto chunk = [&](int i, quint16 status, int ms = 1000) {
+        pc.request(REQUEST_FIRMWARE_DATA, image.mid(512 * i, 512));
+        const WireFrame answer = pc.reply(REQUEST_FIRMWARE_DATA, ms);
+        return answer.raw.isEmpty() ? -1 : int(answer.status()) == status;
+    };
+    // The answer to chunk 1 is lost and the PC sends it again: the bootloader cannot tell
+    // a resend from the next chunk, keeps it twice, and the digest no longer matches.
+    sim.updateOptions([](SimOptions &opt) {
+        opt.lineFaults = {{SimOptions::LineFault::LostAnswer, REQUEST_FIRMWARE_DATA, 2}};
+    });
+    pc.request(REQUEST_FIRMWARE_BEGIN);
+    QCOMPARE(pc.reply(REQUEST_FIRMWARE_BEGIN).status(), quint16(0));
+    QCOMPARE(chunk(0, 0), 1);
+    QCOMPARE(chunk(1, 0, 200), -1);
+    QCOMPARE(chunk(1, 0), 1);
+    QCOMPARE(chunk(2, 0), 1);
+    QCOMPARE(sim.state().firmwareChunks, 4);
+    pc.request(REQUEST_FIRMWARE_VERIFY, digest);
+    QCOMPARE(pc.reply(REQUEST_FIRMWARE_VERIFY).payload(), QByteArray(1, '\0'));
+
+    // A chunk that arrived damaged was never kept: sending it again makes the image whole.
+    sim.updateOptions([](SimOptions &opt) {
+        opt.lineFaults = {{SimOptions::LineFault::DamagedRequest, REQUEST_FIRMWARE_DATA, 2}};
+    });
+    pc.request(REQUEST_FIRMWARE_BEGIN);
+    QCOMPARE(pc.reply(REQUEST_FIRMWARE_BEGIN).status(), quint16(0));
+    QCOMPARE(chunk(0, 0), 1);
+    QCOMPARE(chunk(1, 0, 200), -1);
+    QCOMPARE(chunk(1, 0), 1);
+    QCOMPARE(chunk(2, 0), 1);
+    pc.request(REQUEST_FIRMWARE_VERIFY, digest);
+    QCOMPARE(pc.reply(REQUEST_FIRMWARE_VERIFY).payload(), QByteArray(1, '\1'));
+
+    // The drop fault hangs the bootloader: no chunk from then on is answered, resends
+    // included, until the next begin.
+    sim.updateOptions([](SimOptions &opt) {
+        opt.lineFaults.clear();
+        opt.dropFirmwareChunk = 1;
+    });
+    pc.request(REQUEST_FIRMWARE_BEGIN);
+    QCOMPARE(pc.reply(REQUEST_FIRMWARE_BEGIN).status(), quint16(0));
+    QCOMPARE(chunk(0, 0), 1);
+    QCOMPARE(chunk(1, 0, 200), -1);
+    QCOMPARE(chunk(1, 0, 200), -1);
+    QCOMPARE(sim.state().firmwareChunks, 2);
+    pc.request(REQUEST_FIRMWARE_BEGIN);
+    QCOMPARE(pc.reply(REQUEST_FIRMWARE_BEGIN).status(), quint16(0));
+    QCOMPARE(chunk(0, 0), 1);
 }
 
 void TestSimulator::manyHostsLeaveNothingBehind()

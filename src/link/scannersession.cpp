@@ -1,0 +1,255 @@
+#include "scannersession.h"
+
+#include "firmwareupdate.h"
+#include "requesttable.h"
+#include "workerthread.h"
+#include "zoneread.h"
+#include "zonewrite.h"
+
+#include <QDebug>
+#include <QPointer>
+#include <QTimer>
+
+ScannerSession::ScannerSession(QObject *parent) : QObject(parent)
+{
+    qRegisterMetaType<RequestType>("RequestType");
+    qRegisterMetaType<SessionFailure>("SessionFailure");
+    m_port = new QSerialPort;
+    m_port->setDataBits(QSerialPort::Data8);
+    m_port->setParity(QSerialPort::NoParity);
+    m_port->setStopBits(QSerialPort::OneStop);
+    m_port->setFlowControl(QSerialPort::NoFlowControl);
+    connect(m_port, &QSerialPort::errorOccurred, this, &ScannerSession::onPortError);
+
+    m_probeTimer = new QTimer(this);
+    m_probeTimer->setSingleShot(true);
+    connect(m_probeTimer, &QTimer::timeout, this, [this]() { finishProbe(false); });
+
+    m_zoneRead = new ZoneRead(this);
+    m_zoneWrite = new ZoneWrite(this);
+    m_firmware = new FirmwareUpdate(this);
+}
+
+ScannerSession::~ScannerSession()
+{
+    // Port first, then the worker; the procedures are children and go last.
+    m_port->close();
+    delete m_worker;
+    m_worker = nullptr;
+    delete m_port;
+    m_port = nullptr;
+}
+
+bool ScannerSession::isOpen() const
+{
+    return m_port->isOpen();
+}
+
+void ScannerSession::configure(const QString &portName, int baud)
+{
+    m_portName = portName;
+    m_baud = baud;
+    m_port->setPortName(portName);
+    m_port->setBaudRate(baud, QSerialPort::AllDirections);
+}
+
+bool ScannerSession::open(const QString &portName, int baud)
+{
+    configure(portName, baud);
+    if (!m_port->open(QIODevice::ReadWrite))
+        return false;
+    m_lost = false;
+    m_portError.clear();
+    ++m_connection;
+
+    // The probe is the one request written without the worker: none exists yet. Any
+    // answer counts; its bytes stay in the port for the worker, which decodes them with
+    // the next arrival like any late reply.
+    m_port->write(requestFrame(REQUEST_CONNECT, QString()));
+    m_port->flush();
+    m_probing = true;
+    m_probeWatch = connect(m_port, &QSerialPort::readyRead, this, [this]() { finishProbe(true); });
+    m_probeTimer->start(m_probeTimeoutMs);
+    return true;
+}
+
+void ScannerSession::finishProbe(bool answered)
+{
+    if (!m_probing)
+        return;
+    m_probing = false;
+    m_probeTimer->stop();
+    disconnect(m_probeWatch);
+    if (!answered) {
+        emit probeUnanswered();
+        return;
+    }
+    makeWorker();
+    emit probeAnswered();
+}
+
+void ScannerSession::makeWorker()
+{
+    if (m_worker)
+        return;
+    m_worker = new WorkerThread(m_port);
+    connect(m_worker, &WorkerThread::sendState, this, &ScannerSession::sendState);
+    connect(m_worker, &WorkerThread::sendPointVec, this, &ScannerSession::sendPointVec);
+    connect(m_worker, &WorkerThread::sendMainRequestResult, this, &ScannerSession::onResult);
+    connect(m_worker, &WorkerThread::sendSettingRefused, this, &ScannerSession::sendSettingRefused);
+    m_zoneRead->attach(m_worker);
+    m_zoneWrite->attach(m_worker);
+    m_firmware->attach(m_worker);
+    // run() only connects readyRead and returns; waiting for it means that no reply can
+    // arrive before someone listens.
+    m_worker->start(QThread::InheritPriority);
+    m_worker->wait();
+}
+
+void ScannerSession::releaseWorker()
+{
+    if (!m_worker)
+        return;
+    // The worker may be on the call stack (a port error raised inside its readData), so it
+    // goes once control is back in the event loop; until then it hears nothing more.
+    m_worker->disconnect();
+    disconnect(m_port, nullptr, m_worker, nullptr);
+    m_worker->deleteLater();
+    m_worker = nullptr;
+}
+
+void ScannerSession::close()
+{
+    ++m_connection;
+    m_probing = false;
+    m_probeTimer->stop();
+    disconnect(m_probeWatch);
+    m_port->close();
+    releaseWorker();
+    stopProcedures(SessionFailure::Closed);
+}
+
+void ScannerSession::hangUp()
+{
+    m_port->close();
+}
+
+bool ScannerSession::reopen(const QString &portName, int baud)
+{
+    if (m_port->isOpen())
+        m_port->close();
+    configure(portName, baud);
+    if (!m_port->open(QIODevice::ReadWrite))
+        return false;
+    m_lost = false;
+    m_portError.clear();
+    return true;
+}
+
+bool ScannerSession::reopen()
+{
+    return reopen(m_portName, m_baud);
+}
+
+void ScannerSession::send(RequestType type, const QString &value)
+{
+    if (m_worker)
+        m_worker->onRequestType(type, value);
+}
+
+void ScannerSession::readChannel(int channel)
+{
+    m_zoneRead->readChannel(channel);
+}
+
+void ScannerSession::startReadOut()
+{
+    send(REQUEST_GET_PARAM_FF00);
+    static const RequestType sequence[] = {
+        REQUEST_GET_INPUT_NONC,       REQUEST_GET_OUTPUT_NONC,
+        REQUEST_CURRENT_AREA,         REQUEST_GET_MODE,
+        REQUEST_DEVICE_IDENT,         REQUEST_SERIAL_NUMBER,
+        REQUEST_FIRMWARE_VERSION,     REQUEST_LOT_NUMBER,
+        REQUEST_GET_FREQUENCY,        REQUEST_GET_FILTER_ENABLE,
+        REQUEST_GET_AVERAGE_FILTER,   REQUEST_GET_FILTER_STRENGTH,
+        REQUEST_GET_FILTER_MIN_RANGE, REQUEST_GET_FILTER_MAX_RANGE,
+        REQUEST_GET_MASK_INTENSITY,   REQUEST_GET_MASK_MIN_ANGLE,
+        REQUEST_GET_MASK_MAX_ANGLE,   REQUEST_GET_NPN_PNP,
+    };
+    // Each step belongs to this connection: after a close (and a quick reopen) the old
+    // read-out must not carry on beside the new one.
+    const int connection = m_connection;
+    int delay = 150;
+    for (RequestType type : sequence) {
+        QTimer::singleShot(delay, this, [this, type, connection]() {
+            if (m_connection == connection)
+                send(type);
+        });
+        delay += 50;
+    }
+    QTimer::singleShot(1050, this, [this, connection]() {
+        const auto current = [&]() { return m_connection == connection && m_port->isOpen(); };
+        if (!current())
+            return;
+        if (m_zoneReadGate && !m_zoneReadGate())
+            return;
+        // The gate may have asked the user while the link went away.
+        if (current())
+            m_zoneRead->start();
+    });
+}
+
+void ScannerSession::later(std::function<void()> f)
+{
+    QTimer::singleShot(0, this, std::move(f));
+}
+
+void ScannerSession::onResult(RequestType type, const QString &value)
+{
+    // The procedure that waits for this answer moves on first; everyone hears it after.
+    m_firmware->takeResult(type, value);
+    emit sendMainRequestResult(type, value);
+}
+
+void ScannerSession::onPortError(QSerialPort::SerialPortError error)
+{
+    emit errorOccurred(error);
+    switch (error) {
+    case QSerialPort::ResourceError:
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+        break;
+    default:
+        return;
+    }
+    // A vanished device shows up as a resource error, but a closed pseudo-terminal and some
+    // USB adapters report a read or write error instead, which Qt may repeat in a busy
+    // loop. Either way the port is unusable: it is handled once, from the event loop.
+    if (!m_port->isOpen() || m_lost)
+        return;
+    m_lost = true;
+    m_portError = m_port->errorString();
+    const int connection = m_connection;
+    later([this, connection]() { handleLostPort(connection); });
+}
+
+void ScannerSession::handleLostPort(int connection)
+{
+    if (connection != m_connection || !m_lost)
+        return; // closed, or opened again, meanwhile
+    m_port->close();
+    // A scanner restarting into its bootloader may drop off the line on purpose: the
+    // reconnect loop owns the port then and opens it again.
+    if (m_firmware->ownsThePort())
+        return;
+    emit portLost(m_portError);
+    if (connection == m_connection)
+        stopProcedures(SessionFailure::PortLost);
+}
+
+void ScannerSession::stopProcedures(SessionFailure::Kind why)
+{
+    m_zoneRead->stop(why);
+    m_zoneWrite->stop(why);
+    m_firmware->stop(why);
+}

@@ -1,0 +1,130 @@
+#pragma once
+
+#include "requesttype.h"
+#include "sessionfailure.h"
+#include "zoneblock.h"
+
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+#include <QVector>
+
+#include <functional>
+
+class FirmwareUpdate;
+class QTimer;
+class WorkerThread;
+class ZoneRead;
+class ZoneWrite;
+
+// The link to one scanner and its owner: the serial port (8N1, no flow control) and the
+// worker that speaks the protocol over it, and the procedures that take several requests
+// (the read-out after connecting, the full zone read, the full zone write, the firmware
+// update), each a state machine with its own timers in a class of its own. The window and
+// the command-line tool both drive it; it knows no widgets and holds no zones.
+//
+// Everything runs on the thread that owns the session, driven by its event loop: no call
+// blocks, and outcomes that are found inside a reply (a refusal) are reported once the
+// receive handler has returned, so that a receiver may open a modal box.
+class ScannerSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ScannerSession(QObject *parent = nullptr);
+    ~ScannerSession() override;
+
+    QSerialPort *port() const { return m_port; }
+    // The worker of the current connection; null before the probe was answered and after
+    // a close.
+    WorkerThread *worker() const { return m_worker; }
+    bool isOpen() const;
+    bool isProbing() const { return m_probing; }
+    // The port failed since it was last opened (and was closed for it).
+    bool isLost() const { return m_lost; }
+    QString portError() const { return m_portError; }
+    // Counts opens and closes: a step started for one connection can tell whether that
+    // connection is still the current one.
+    int connection() const { return m_connection; }
+
+    // How long the probe waits for any answer.
+    void setProbeTimeout(int ms) { m_probeTimeoutMs = ms; }
+    int probeTimeout() const { return m_probeTimeoutMs; }
+
+    // Opens the port read-write at baud (both directions) and writes the connection probe;
+    // false when the port cannot be opened (port()->errorString() says why). The answer
+    // is awaited without blocking: probeAnswered() (the worker then runs, a new one only
+    // if none is left) or probeUnanswered() (the port stays open, no worker is made).
+    bool open(const QString &portName, int baud);
+    // Closes the port, then releases the worker once control is back in the event loop
+    // (it may be on the call stack); running procedures fail with Closed.
+    void close();
+    // Closes the port only; the worker and its state stay for when it opens again (the
+    // scanner restarts after a vendor-data save).
+    void hangUp();
+    // Closes the port if open and opens it again, under the given name and speed or those
+    // of the last open; the worker stays.
+    bool reopen(const QString &portName, int baud);
+    bool reopen();
+
+    // A request through the worker; dropped when there is none or the port is closed.
+    void send(RequestType type, const QString &value = QString());
+    // One zone channel read on its own (the download button, the read after a full read).
+    void readChannel(int channel);
+
+    // The read-out after connecting: the first read request at once, the other 18 on
+    // timers up to 1000 ms later, and 1050 ms after now the full zone read, if this very
+    // connection is still up and the gate (when set) lets it start. The gate may ask the
+    // user; it returns false when the read must not start.
+    void startReadOut();
+    void setZoneReadGate(std::function<bool()> gate) { m_zoneReadGate = std::move(gate); }
+
+    ZoneRead *zoneRead() const { return m_zoneRead; }
+    ZoneWrite *zoneWrite() const { return m_zoneWrite; }
+    FirmwareUpdate *firmware() const { return m_firmware; }
+
+    // Runs f once control is back in the event loop, if the session still exists then.
+    void later(std::function<void()> f);
+
+signals:
+    void probeAnswered();
+    void probeUnanswered();
+    // The port failed while open (a device unplugged); it has been closed. Running
+    // procedures fail with PortLost right after this, unless a receiver closed the session.
+    void portLost(const QString &error);
+    // Every error the port reports, as it reports it.
+    void errorOccurred(QSerialPort::SerialPortError error);
+
+    // The worker's reports, whatever worker is current.
+    void sendState(uchar erro, uchar output, uchar input);
+    void sendPointVec(QVector<float> angleVec, QVector<ushort> rangeVec,
+                      QVector<ushort> intensityVec);
+    void sendMainRequestResult(RequestType type, QString result);
+    void sendSettingRefused(RequestType type, int status);
+
+private:
+    void configure(const QString &portName, int baud);
+    void finishProbe(bool answered);
+    void makeWorker();
+    void releaseWorker();
+    void onPortError(QSerialPort::SerialPortError error);
+    void handleLostPort(int connection);
+    void stopProcedures(SessionFailure::Kind why);
+    void onResult(RequestType type, const QString &value);
+
+    QSerialPort *m_port = nullptr;
+    WorkerThread *m_worker = nullptr;
+    QTimer *m_probeTimer = nullptr;
+    QMetaObject::Connection m_probeWatch;
+    ZoneRead *m_zoneRead = nullptr;
+    ZoneWrite *m_zoneWrite = nullptr;
+    FirmwareUpdate *m_firmware = nullptr;
+    std::function<bool()> m_zoneReadGate;
+    QString m_portName;
+    int m_baud = 0;
+    int m_probeTimeoutMs = 100;
+    int m_connection = 0;
+    bool m_probing = false;
+    bool m_lost = false;
+    QString m_portError;
+};

@@ -1,0 +1,786 @@
+// The scanner session's procedures against the simulated scanner, through a real
+// QSerialPort on its pseudo-terminal: opening and probing, the lost port, and the zone
+// read, the zone write and the firmware update with their stalls, refusals, pulled
+// cables and the answers that come damaged or not at all.
+#include "firmwaretransfer.h"
+#include "firmwareupdate.h"
+#include "scannersession.h"
+#include "simulatedscanner.h"
+#include "simulatorhost.h"
+#include "testsupport.h"
+#include "workerthread.h"
+#include "zoneblock.h"
+#include "zoneread.h"
+#include "zonewrite.h"
+
+#include <QCryptographicHash>
+#include <QPointer>
+#include <QtTest>
+
+#include <memory>
+#include <numeric>
+
+namespace {
+
+// Every area of every channel different, so a channel stored in the wrong place shows.
+DeviceState scannerZones()
+{
+    DeviceState state;
+    for (int channel = 0; channel < kZoneChannels; ++channel) {
+        for (int k = 0; k < kZoneAreas; ++k) {
+            ZoneArea &a = state.zone(channel, k);
+            a = ZoneArea();
+            a.regionType = quint8(1 + (channel + k) % 3);
+            a.onDelay = quint8(channel % 51);
+            a.dependScale = quint16(channel * 100 + k);
+            for (int i = 0; i < (channel + k) % 7; ++i)
+                a.points.append(QPoint(channel * 10 - i, k * 1000 + i * 3));
+        }
+    }
+    return state;
+}
+
+ZoneChannelRecord recordOf(const DeviceState &state, int channel)
+{
+    ZoneChannelRecord record;
+    for (int k = 0; k < kAreasPerChannel; ++k) {
+        const ZoneArea &z = state.zone(channel, k);
+        ZoneAreaRecord &a = record[k];
+        a.onDelay = z.onDelay;
+        a.offDelay = z.offDelay;
+        a.hysteresis = z.hysteresis;
+        a.detectableSize = z.detectableSize;
+        a.regionType = z.regionType;
+        a.dependScale = z.dependScale;
+        a.points = z.points;
+    }
+    return record;
+}
+
+QVector<QByteArray> blocksOf(const DeviceState &state)
+{
+    QVector<QByteArray> blocks;
+    for (int channel = 0; channel < kZoneChannelCount; ++channel)
+        blocks.append(encodeZoneBlock(channel, recordOf(state, channel)));
+    return blocks;
+}
+
+QByteArray image(int size)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char(i * 7 + i / 512 * 13);
+    return bytes;
+}
+
+QByteArray md5(const QByteArray &bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Md5);
+}
+
+// The channel of a zone request, -1 for a request without payload.
+int firstByte(const QByteArray &payload)
+{
+    return payload.isEmpty() ? -1 : quint8(payload.at(0));
+}
+
+SimOptions quick()
+{
+    SimOptions o;
+    o.paced = false;
+    o.scanStream = false;
+    o.seed = 5;
+    o.restartMs = 100;
+    return o;
+}
+
+// How a procedure ended, as its signals said.
+struct Outcome
+{
+    int finished = 0;
+    int failed = 0;
+    SessionFailure failure;
+    bool over() const { return finished + failed > 0; }
+
+    template <class Procedure> void watch(Procedure *p)
+    {
+        QObject::connect(p, &Procedure::finished, &context, [this]() { ++finished; });
+        QObject::connect(p, &Procedure::failed, &context, [this](const SessionFailure &f) {
+            ++failed;
+            failure = f;
+        });
+    }
+
+private:
+    QObject context; // the connections end with the outcome
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(SessionFailure::Kind)
+Q_DECLARE_METATYPE(SimOptions)
+
+class TestSession : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void opensProbesAndCloses();
+    void silentDeviceAndMissingPort();
+    void lostPortIsReportedOnceAndEndsTheProcedure_data();
+    void lostPortIsReportedOnceAndEndsTheProcedure();
+
+    void fullReadHandsEveryChannelOnAfterAskingForTheNext();
+    void fullReadAsksAgainForDamagedAndMissingChannels_data();
+    void fullReadAsksAgainForDamagedAndMissingChannels();
+    void fullReadsSurviveCorruptedFrames();
+    void fullReadGivesUpOnAChannelThatNeverComes();
+
+    void fullWritePausesWithoutBlockingAndSendsEveryBlock();
+    void fullWriteSendsAgainWhatWasNotAcknowledged();
+    void fullWriteStopsAtRefusalsAndStalls_data();
+    void fullWriteStopsAtRefusalsAndStalls();
+
+    void firmwareUpdateThroughTheBootloader_data();
+    void firmwareUpdateThroughTheBootloader();
+    void firmwareChunksSentAgain_data();
+    void firmwareChunksSentAgain();
+    void firmwareStepsThatEndTheUpdate_data();
+    void firmwareStepsThatEndTheUpdate();
+
+private:
+    bool connectSession(const SimOptions &options = quick());
+    int countOf(quint16 type, int payloadByte = -1) const;
+
+    std::unique_ptr<TempWorkingDir> m_dir;
+    std::unique_ptr<SimulatorHost> m_sim;
+    std::unique_ptr<ScannerSession> m_session;
+};
+
+void TestSession::init()
+{
+    m_dir = std::make_unique<TempWorkingDir>();
+    m_sim = std::make_unique<SimulatorHost>();
+    m_sim->setState(scannerZones());
+    m_session = std::make_unique<ScannerSession>();
+}
+
+void TestSession::cleanup()
+{
+    m_session.reset();
+    m_sim.reset();
+    m_dir.reset();
+}
+
+bool TestSession::connectSession(const SimOptions &options)
+{
+    if (!m_sim->start(options) || !m_session->open(m_sim->devicePath(), 921600))
+        return false;
+    return waitUntil([this]() { return m_session->worker() != nullptr; }, 3000);
+}
+
+int TestSession::countOf(quint16 type, int payloadByte) const
+{
+    int n = 0;
+    for (const ReceivedFrame &f : m_sim->receivedFrames())
+        n += f.type == type && (payloadByte < 0 || firstByte(f.payload) == payloadByte);
+    return n;
+}
+
+void TestSession::opensProbesAndCloses()
+{
+    QVERIFY(m_sim->start(quick()));
+    QSignalSpy answered(m_session.get(), &ScannerSession::probeAnswered);
+    QVERIFY(m_session->open(m_sim->devicePath(), 921600));
+    // The answer is awaited in the event loop, not by blocking in open().
+    QVERIFY(m_session->isProbing());
+    QVERIFY(!m_session->worker());
+    QVERIFY(answered.wait(3000));
+    QPointer<WorkerThread> first = m_session->worker();
+    QVERIFY(first);
+    QSerialPort *port = m_session->port();
+    QCOMPARE(port->dataBits(), QSerialPort::Data8);
+    QCOMPARE(port->parity(), QSerialPort::NoParity);
+    QCOMPARE(port->stopBits(), QSerialPort::OneStop);
+    QCOMPARE(port->flowControl(), QSerialPort::NoFlowControl);
+    QCOMPARE(port->baudRate(), 921600);
+    QCOMPARE(m_sim->receivedFrames().first().raw, QByteArray::fromHex("5AFA0A000E000000A893"));
+
+    // Closed: the port first, the worker once the event loop has run; open again: a new
+    // worker, wired to the same procedures.
+    const int connection = m_session->connection();
+    m_session->close();
+    QVERIFY(!port->isOpen());
+    QVERIFY(!m_session->worker());
+    QVERIFY(m_session->connection() != connection);
+    QTRY_VERIFY(first.isNull());
+    QVERIFY(m_session->open(m_sim->devicePath(), 921600));
+    QVERIFY(answered.wait(3000));
+    QVERIFY(m_session->worker());
+    Outcome read;
+    read.watch(m_session->zoneRead());
+    m_session->zoneRead()->start();
+    QVERIFY(waitUntil([&]() { return read.over(); }, 10000));
+    QCOMPARE(read.finished, 1);
+}
+
+void TestSession::silentDeviceAndMissingPort()
+{
+    QVERIFY(!m_session->open(m_dir->filePath("no-such-port"), 921600));
+    QVERIFY(!m_session->isOpen());
+    QVERIFY(!m_session->isProbing());
+
+    SimOptions silent = quick();
+    silent.silent = true;
+    QVERIFY(m_sim->start(silent));
+    QSignalSpy unanswered(m_session.get(), &ScannerSession::probeUnanswered);
+    m_session->setProbeTimeout(150);
+    QVERIFY(m_session->open(m_sim->devicePath(), 921600));
+    QVERIFY(unanswered.wait(3000));
+    QVERIFY(!m_session->worker());
+    QVERIFY(m_session->isOpen()); // left for the owner to close
+    // Nothing but the probe went out, and nothing runs on a link without a worker.
+    QVERIFY(!m_session->zoneWrite()->start(blocksOf(scannerZones())));
+    QVERIFY(!m_session->firmware()->start(image(100)));
+    m_session->zoneRead()->start();
+    QVERIFY(!m_session->zoneRead()->isRunning());
+    QCOMPARE(m_sim->receivedFrames().size(), 1);
+}
+
+void TestSession::lostPortIsReportedOnceAndEndsTheProcedure_data()
+{
+    QTest::addColumn<int>("procedure"); // 0 read, 1 write, 2 firmware
+    QTest::addColumn<int>("pullAfter"); // the request type whose n-th one is the last heard
+    QTest::addColumn<int>("count");
+    QTest::addColumn<int>("step"); // the request the procedure waited for then
+    QTest::addColumn<int>("index");
+    QTest::newRow("zone read") << 0 << int(REQUEST_READ_AREA) << 11 << int(REQUEST_READ_AREA) << 11;
+    QTest::newRow("zone write") << 1 << int(REQUEST_WRITE_AREA) << 6 << int(REQUEST_WRITE_AREA)
+                                << 6;
+    QTest::newRow("firmware chunk")
+        << 2 << int(REQUEST_FIRMWARE_DATA) << 2 << int(REQUEST_FIRMWARE_DATA) << 2;
+    QTest::newRow("firmware check")
+        << 2 << int(REQUEST_FIRMWARE_END) << 1 << int(REQUEST_FIRMWARE_VERIFY) << -1;
+}
+
+void TestSession::lostPortIsReportedOnceAndEndsTheProcedure()
+{
+    QFETCH(int, procedure);
+    QFETCH(int, pullAfter);
+    QFETCH(int, count);
+    QFETCH(int, step);
+    QFETCH(int, index);
+    SimOptions o = quick();
+    o.unplugType = quint16(pullAfter);
+    o.unplugAfter = count;
+    if (procedure == 2)
+        m_sim->updateState([](DeviceState &s) { s.deviceMode = 1; });
+    QVERIFY(connectSession(o));
+    QSignalSpy lost(m_session.get(), &ScannerSession::portLost);
+    Outcome outcome;
+    outcome.watch(m_session->zoneRead());
+    outcome.watch(m_session->zoneWrite());
+    outcome.watch(m_session->firmware());
+    m_session->zoneRead()->setTimeout(60000);
+    m_session->zoneWrite()->setTimeout(60000);
+    m_session->firmware()->setStepTimeout(60000);
+    if (procedure == 0)
+        m_session->zoneRead()->start();
+    else if (procedure == 1)
+        QVERIFY(m_session->zoneWrite()->start(blocksOf(scannerZones())));
+    else
+        QVERIFY(m_session->firmware()->start(image(3000)));
+    QVERIFY(waitUntil([&]() { return outcome.over(); }, 10000));
+    QCOMPARE(outcome.failed, 1);
+    QCOMPARE(outcome.failure.kind, SessionFailure::PortLost);
+    QCOMPARE(int(outcome.failure.step), step);
+    QCOMPARE(outcome.failure.index, index);
+    QVERIFY(!m_session->isOpen());
+    QVERIFY(m_session->isLost());
+    // However often the port repeats its error, it is reported once.
+    QTest::qWait(200);
+    QCOMPARE(lost.count(), 1);
+    QCOMPARE(outcome.failed, 1);
+}
+
+void TestSession::fullReadHandsEveryChannelOnAfterAskingForTheNext()
+{
+    QVERIFY(connectSession());
+    const DeviceState scanner = scannerZones();
+    QVector<int> order;
+    QVector<int> progress;
+    bool askedFirst = true;
+    ZoneRead *read = m_session->zoneRead();
+    connect(read, &ZoneRead::channelReceived, this,
+            [&](int channel, const ZoneChannelRecord &areas) {
+                QCOMPARE(areas, recordOf(scanner, channel));
+                order.append(channel);
+                // An owner that takes its time with a channel (a store written to disk)
+                // finds the next one already asked for.
+                if (channel == 3 || channel == 40) {
+                    QThread::msleep(50);
+                    askedFirst = askedFirst && countOf(REQUEST_READ_AREA, channel + 1) == 1;
+                }
+            });
+    connect(read, &ZoneRead::progress, this, [&](int channel) {
+        QCOMPARE(order.last(), channel);
+        progress.append(channel);
+    });
+    Outcome outcome;
+    outcome.watch(read);
+    QSignalSpy started(read, &ZoneRead::started);
+    read->start();
+    QCOMPARE(started.count(), 1);
+    QVERIFY(read->isRunning());
+    QVERIFY(waitUntil([&]() { return outcome.over(); }, 10000));
+    QCOMPARE(outcome.finished, 1);
+    QVERIFY(askedFirst);
+    QVector<int> all(kZoneChannelCount);
+    std::iota(all.begin(), all.end(), 0);
+    QCOMPARE(order, all);
+    QCOMPARE(progress, all);
+    // Every channel asked once, in order, then the request that closes the read.
+    QTRY_COMPARE(countOf(REQUEST_READ_AREAS_DONE), 1);
+    QVector<int> asked;
+    for (const ReceivedFrame &f : m_sim->receivedFrames())
+        if (f.type == REQUEST_READ_AREA)
+            asked.append(firstByte(f.payload));
+    QCOMPARE(asked, all);
+    QCOMPARE(m_sim->receivedFrames().last().type, quint16(REQUEST_READ_AREAS_DONE));
+
+    // A single read hands its channel on the same way and starts nothing.
+    order.clear();
+    m_session->readChannel(17);
+    QTRY_COMPARE(order, QVector<int>{17});
+    QVERIFY(!read->isRunning());
+    QCOMPARE(outcome.finished, 1);
+}
+
+void TestSession::fullReadAsksAgainForDamagedAndMissingChannels_data()
+{
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<int>("timeoutMs");
+    // A damaged answer is asked for again at once: the long time-out never runs out.
+    QTest::newRow("answer damaged") << int(SimOptions::LineFault::DamagedAnswer) << 60000;
+    QTest::newRow("request damaged") << int(SimOptions::LineFault::DamagedRequest) << 150;
+    QTest::newRow("answer lost") << int(SimOptions::LineFault::LostAnswer) << 150;
+}
+
+void TestSession::fullReadAsksAgainForDamagedAndMissingChannels()
+{
+    QFETCH(int, fault);
+    QFETCH(int, timeoutMs);
+    SimOptions o = quick();
+    o.lineFaults = {{SimOptions::LineFault::Kind(fault), REQUEST_READ_AREA, 21}}; // channel 20
+    QVERIFY(connectSession(o));
+    ZoneRead *read = m_session->zoneRead();
+    read->setTimeout(timeoutMs);
+    const DeviceState scanner = scannerZones();
+    QVector<int> order;
+    connect(read, &ZoneRead::channelReceived, this,
+            [&](int channel, const ZoneChannelRecord &areas) {
+                QCOMPARE(areas, recordOf(scanner, channel));
+                order.append(channel);
+            });
+    Outcome outcome;
+    outcome.watch(read);
+    read->start();
+    QVERIFY(waitUntil([&]() { return outcome.over(); }, 10000));
+    QCOMPARE(outcome.finished, 1);
+    QVector<int> all(kZoneChannelCount);
+    std::iota(all.begin(), all.end(), 0);
+    QCOMPARE(order, all);
+    QCOMPARE(countOf(REQUEST_READ_AREA, 20), 2);
+    QCOMPARE(countOf(REQUEST_READ_AREA), 65);
+}
+
+void TestSession::fullReadsSurviveCorruptedFrames()
+{
+    // One frame in twenty spoilt: without asking again, most full reads would fail.
+    SimOptions o = quick();
+    o.corruptShare = 0.05;
+    o.seed = 3;
+    QVERIFY(connectSession(o));
+    ZoneRead *read = m_session->zoneRead();
+    read->setTimeout(300);
+    const DeviceState scanner = scannerZones();
+    for (int round = 0; round < 4; ++round) {
+        QVector<ZoneChannelRecord> got(kZoneChannelCount);
+        QMetaObject::Connection c =
+            connect(read, &ZoneRead::channelReceived, this,
+                    [&](int channel, const ZoneChannelRecord &areas) { got[channel] = areas; });
+        Outcome outcome;
+        outcome.watch(read);
+        read->start();
+        QVERIFY(waitUntil([&]() { return outcome.over(); }, 20000));
+        disconnect(c);
+        QVERIFY2(outcome.finished == 1,
+                 qPrintable(QStringLiteral("round %1: %2 finished, %3 failed at %4")
+                                .arg(round)
+                                .arg(outcome.finished)
+                                .arg(outcome.failed)
+                                .arg(outcome.failure.index)));
+        for (int channel = 0; channel < kZoneChannelCount; ++channel)
+            QCOMPARE(got[channel], recordOf(scanner, channel));
+    }
+    int damaged = 0;
+    for (const SentReply &r : m_sim->sentReplies())
+        damaged += r.damaged && r.type == REQUEST_READ_AREA;
+    QVERIFY2(damaged >= 4, qPrintable(QString::number(damaged)));
+}
+
+void TestSession::fullReadGivesUpOnAChannelThatNeverComes()
+{
+    QVERIFY(connectSession());
+    // From channel 7 on the scanner carries the reads out but never answers.
+    SimulatorHost *sim = m_sim.get();
+    connect(
+        sim->scanner(), &SimulatedScanner::frameReceived, sim->scanner(),
+        [sim](quint16 type, const QByteArray &payload) {
+            if (type == REQUEST_READ_AREA && firstByte(payload) == 6)
+                sim->updateOptions([](SimOptions &o) { o.dropTypes = {REQUEST_READ_AREA}; });
+        },
+        Qt::DirectConnection);
+    ZoneRead *read = m_session->zoneRead();
+    read->setTimeout(100);
+    Outcome outcome;
+    outcome.watch(read);
+    read->start();
+    QVERIFY(waitUntil([&]() { return outcome.over(); }, 5000));
+    QCOMPARE(outcome.failed, 1);
+    QCOMPARE(outcome.failure.kind, SessionFailure::NoAnswer);
+    QCOMPARE(outcome.failure.step, REQUEST_READ_AREA);
+    QCOMPARE(outcome.failure.index, 7);
+    QCOMPARE(outcome.failure.waitedMs, 100);
+    QCOMPARE(countOf(REQUEST_READ_AREA, 7), kStepAttempts);
+    QVERIFY(!read->isRunning());
+    QCOMPARE(countOf(REQUEST_READ_AREAS_DONE), 0);
+    // Nothing more goes out once it has given up.
+    QTest::qWait(300);
+    QCOMPARE(countOf(REQUEST_READ_AREA), 7 + kStepAttempts);
+}
+
+void TestSession::fullWritePausesWithoutBlockingAndSendsEveryBlock()
+{
+    QVERIFY(connectSession());
+    DeviceState wanted = scannerZones();
+    wanted.zone(12, 1).points = {{1, 2}, {3, 4}, {5, 6}};
+    wanted.zone(63, 2).onDelay = 33;
+    ZoneWrite *write = m_session->zoneWrite();
+    QVector<int> progress;
+    connect(write, &ZoneWrite::progress, this, [&](int channel) { progress.append(channel); });
+    Outcome outcome;
+    outcome.watch(write);
+    // The event loop keeps running through the scanner's pause after the begin request.
+    int ticks = 0;
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, this, [&]() {
+        if (countOf(REQUEST_BEGIN_AREA_WRITE) == 1 && countOf(REQUEST_WRITE_AREA) == 0)
+            ++ticks;
+    });
+    tick.start(10);
+    QVERIFY(write->start(blocksOf(wanted)));
+    QVERIFY(!write->start(blocksOf(wanted))); // one write at a time
+    QVERIFY(waitUntil([&]() { return outcome.over(); }, 10000));
+    QCOMPARE(outcome.finished, 1);
+    QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
+    QVector<int> all(kZoneChannelCount);
+    std::iota(all.begin(), all.end(), 0);
+    QCOMPARE(progress, all);
+    QCOMPARE(m_sim->state().zones, wanted.zones);
+    const QVector<ReceivedFrame> frames = m_sim->receivedFrames();
+    const ReceivedFrame begin = frames.at(1);
+    QCOMPARE(begin.type, quint16(REQUEST_BEGIN_AREA_WRITE));
+    QVERIFY(frames.at(2).firstByteNs - begin.firstByteNs >= 300 * 1000000LL);
+    QCOMPARE(countOf(REQUEST_WRITE_AREA), 64);
+    QVERIFY(!write->start(blocksOf(wanted).mid(1))); // not one block per channel
+}
+
+void TestSession::fullWriteSendsAgainWhatWasNotAcknowledged()
+{
+    SimOptions o = quick();
+    o.lineFaults = {{SimOptions::LineFault::DamagedAnswer, REQUEST_WRITE_AREA, 6},
+                    {SimOptions::LineFault::DamagedRequest, REQUEST_WRITE_AREA, 21},
+                    {SimOptions::LineFault::LostAnswer, REQUEST_WRITE_AREA, 41}};
+    QVERIFY(connectSession(o));
+    DeviceState wanted = scannerZones();
+    for (int channel = 0; channel < kZoneChannels; ++channel)
+        wanted.zone(channel, 0).hysteresis = quint8(channel);
+    ZoneWrite *write = m_session->zoneWrite();
+    write->setTimeout(200);
+    Outcome outcome;
+    outcome.watch(write);
+    QVERIFY(write->start(blocksOf(wanted)));
+    QVERIFY(waitUntil([&]() { return outcome.over(); }, 10000));
+    QCOMPARE(outcome.finished, 1);
+    QCOMPARE(m_sim->state().zones, wanted.zones);
+    // The faults count the blocks as they arrive, those sent again included: the 6th
+    // (channel 5), the 21st (channel 19) and the 41st answered (channel 39).
+    for (int channel : {5, 19, 39})
+        QCOMPARE(countOf(REQUEST_WRITE_AREA, channel), 2);
+    QCOMPARE(countOf(REQUEST_WRITE_AREA), 64 + 3);
+}
+
+void TestSession::fullWriteStopsAtRefusalsAndStalls_data()
+{
+    QTest::addColumn<int>("fault"); // 0 begin refused, 1 block refused, 2 block unanswered,
+                                    // 3 begin unanswered
+    QTest::addColumn<SessionFailure::Kind>("kind");
+    QTest::addColumn<int>("step");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<int>("blocks"); // write requests the scanner got
+    QTest::newRow("begin refused")
+        << 0 << SessionFailure::Refused << int(REQUEST_BEGIN_AREA_WRITE) << 0 << 0;
+    QTest::newRow("block refused")
+        << 1 << SessionFailure::Refused << int(REQUEST_WRITE_AREA) << 3 << 4;
+    QTest::newRow("block unanswered")
+        << 2 << SessionFailure::NoAnswer << int(REQUEST_WRITE_AREA) << 3 << 3 + kStepAttempts;
+    QTest::newRow("begin unanswered")
+        << 3 << SessionFailure::NoAnswer << int(REQUEST_BEGIN_AREA_WRITE) << 0 << 0;
+}
+
+void TestSession::fullWriteStopsAtRefusalsAndStalls()
+{
+    QFETCH(int, fault);
+    QFETCH(SessionFailure::Kind, kind);
+    QFETCH(int, step);
+    QFETCH(int, index);
+    QFETCH(int, blocks);
+    SimOptions o = quick();
+    if (fault == 0)
+        o.statusOverrides = {{REQUEST_BEGIN_AREA_WRITE, 4}};
+    if (fault == 3)
+        o.dropTypes = {REQUEST_BEGIN_AREA_WRITE};
+    QVERIFY(connectSession(o));
+    // From block 3 on: refused, or never answered.
+    SimulatorHost *sim = m_sim.get();
+    connect(
+        sim->scanner(), &SimulatedScanner::frameReceived, sim->scanner(),
+        [sim, fault](quint16 type, const QByteArray &payload) {
+            if (type != REQUEST_WRITE_AREA || firstByte(payload) != 2)
+                return;
+            sim->updateOptions([fault](SimOptions &opt) {
+                if (fault == 1)
+                    opt.statusOverrides = {{REQUEST_WRITE_AREA, 1}};
+                if (fault == 2)
+                    opt.dropTypes = {REQUEST_WRITE_AREA};
+            });
+        },
+        Qt::DirectConnection);
+    ZoneWrite *write = m_session->zoneWrite();
+    write->setTimeout(fault == 1 || fault == 0 ? 60000 : 150);
+    Outcome outcome;
+    outcome.watch(write);
+    QVERIFY(write->start(blocksOf(scannerZones())));
+    QVERIFY(waitUntil([&]() { return outcome.over(); }, 10000));
+    QCOMPARE(outcome.failed, 1);
+    QCOMPARE(outcome.failure.kind, kind);
+    QCOMPARE(int(outcome.failure.step), step);
+    QCOMPARE(outcome.failure.index, index);
+    if (kind == SessionFailure::Refused)
+        QCOMPARE(outcome.failure.status, fault == 0 ? 4 : 1);
+    // A refusal is not asked again; nothing more goes out once the write is given up.
+    QTest::qWait(300);
+    QCOMPARE(countOf(REQUEST_WRITE_AREA), blocks);
+    QVERIFY(!write->isRunning());
+    QCOMPARE(m_session->worker()->nextZoneWriteChannel(), 0);
+    QVERIFY(!m_session->worker()->isWritingZones());
+}
+
+void TestSession::firmwareUpdateThroughTheBootloader_data()
+{
+    QTest::addColumn<bool>("inBootloader");
+    QTest::addColumn<bool>("everyTick"); // the window's reconnect loop, or the tool's
+    QTest::addColumn<bool>("hangUp");    // the scanner drops off the line as it restarts
+    QTest::newRow("application, window's loop") << false << true << false;
+    QTest::newRow("application, tool's loop, line dropped") << false << false << true;
+    QTest::newRow("bootloader already") << true << true << false;
+}
+
+void TestSession::firmwareUpdateThroughTheBootloader()
+{
+    QFETCH(bool, inBootloader);
+    QFETCH(bool, everyTick);
+    QFETCH(bool, hangUp);
+    SimOptions o = quick();
+    o.hangUpOnRestart = hangUp;
+    if (hangUp)
+        o.linkPath = m_dir->filePath("scanner");
+    if (inBootloader)
+        m_sim->updateState([](DeviceState &s) { s.deviceMode = 1; });
+    QVERIFY(m_sim->start(o));
+    QVERIFY(m_session->open(hangUp ? o.linkPath : m_sim->devicePath(), 921600));
+    QVERIFY(waitUntil([this]() { return m_session->worker() != nullptr; }, 3000));
+    // An answer that no update waits for starts none.
+    m_session->send(REQUEST_DEVICE_MODE);
+    QTRY_COMPARE(countOf(REQUEST_DEVICE_MODE), 1);
+    QTest::qWait(100);
+    QCOMPARE(countOf(REQUEST_ENTER_BOOTLOADER), 0);
+    QCOMPARE(countOf(REQUEST_FIRMWARE_BEGIN), 0);
+
+    FirmwareUpdate *update = m_session->firmware();
+    update->setReconnectInterval(100);
+    update->setReopenEveryTick(everyTick);
+    update->setEnterAgain(everyTick);
+    QSignalSpy lost(m_session.get(), &ScannerSession::portLost);
+    int lostAtTheEnd = -1;
+    connect(update, &FirmwareUpdate::finished, this, [&]() { lostAtTheEnd = lost.count(); });
+    QVector<FirmwareUpdate::Event> events;
+    connect(update, &FirmwareUpdate::reached, this,
+            [&](FirmwareUpdate::Event e) { events.append(e); });
+    QVector<int> chunks;
+    connect(update, &FirmwareUpdate::chunkAcknowledged, this, [&](int index, int total) {
+        QCOMPARE(total, 5);
+        chunks.append(index);
+    });
+    Outcome outcome;
+    outcome.watch(update);
+    const QByteArray bytes = image(2600);
+    QVERIFY(update->start(bytes));
+    QVERIFY(!update->start(bytes));
+    QVERIFY(waitUntil([&]() { return outcome.over(); }, 10000));
+    QCOMPARE(outcome.finished, 1);
+    QCOMPARE(chunks, (QVector<int>{0, 1, 2, 3, 4, 5}));
+    QVector<FirmwareUpdate::Event> expected;
+    if (!inBootloader)
+        expected << FirmwareUpdate::EnteringBootloader;
+    expected << FirmwareUpdate::InBootloader << FirmwareUpdate::ErasingFlash
+             << FirmwareUpdate::TransferStarted << FirmwareUpdate::TransferEnded
+             << FirmwareUpdate::ImageVerified << FirmwareUpdate::WritingFlash;
+    QCOMPARE(events, expected);
+    QCOMPARE(m_sim->state().committedFirmwareMd5, md5(bytes));
+    QTRY_COMPARE(countOf(REQUEST_RESTART), 1);
+    QCOMPARE(countOf(REQUEST_ENTER_BOOTLOADER), inBootloader ? 0 : 1);
+    QVERIFY(!update->reconnectTimer()->isActive());
+    // A line that drops while the loop waits for the bootloader is the loop's to reopen.
+    QCOMPARE(lostAtTheEnd, 0);
+}
+
+void TestSession::firmwareChunksSentAgain_data()
+{
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<bool>("committed");
+    // Damaged on its way, the bootloader never kept it: sent again, the image is whole.
+    QTest::newRow("chunk damaged") << int(SimOptions::LineFault::DamagedRequest) << true;
+    // Kept, only its acknowledgement went missing or came damaged: the chunk sent again
+    // lands twice, and the digest check refuses the image rather than have it committed.
+    QTest::newRow("acknowledgement lost") << int(SimOptions::LineFault::LostAnswer) << false;
+    QTest::newRow("acknowledgement damaged") << int(SimOptions::LineFault::DamagedAnswer) << false;
+}
+
+void TestSession::firmwareChunksSentAgain()
+{
+    QFETCH(int, fault);
+    QFETCH(bool, committed);
+    SimOptions o = quick();
+    o.lineFaults = {{SimOptions::LineFault::Kind(fault), REQUEST_FIRMWARE_DATA, 3}};
+    m_sim->updateState([](DeviceState &s) { s.deviceMode = 1; });
+    QVERIFY(connectSession(o));
+    FirmwareUpdate *update = m_session->firmware();
+    update->setStepTimeout(200);
+    Outcome outcome;
+    outcome.watch(update);
+    const QByteArray bytes = image(3000);
+    QVERIFY(update->start(bytes));
+    QVERIFY(waitUntil([&]() { return outcome.over(); }, 10000));
+    QCOMPARE(countOf(REQUEST_FIRMWARE_DATA), firmwareChunkCount(bytes.size()) + 1);
+    if (committed) {
+        QCOMPARE(outcome.finished, 1);
+        QCOMPARE(m_sim->state().committedFirmwareMd5, md5(bytes));
+        return;
+    }
+    QCOMPARE(outcome.failed, 1);
+    QCOMPARE(outcome.failure.kind, SessionFailure::Rejected);
+    QCOMPARE(outcome.failure.step, REQUEST_FIRMWARE_VERIFY);
+    QCOMPARE(m_sim->state().firmwareCommits, 0);
+    QCOMPARE(countOf(REQUEST_FIRMWARE_COMMIT), 0);
+}
+
+void TestSession::firmwareStepsThatEndTheUpdate_data()
+{
+    QTest::addColumn<SimOptions>("options");
+    QTest::addColumn<SessionFailure::Kind>("kind");
+    QTest::addColumn<int>("step");
+    QTest::addColumn<int>("value"); // the index of a chunk, else the status or result
+    SimOptions o = quick();
+    SimOptions refusedBegin = o;
+    refusedBegin.statusOverrides = {{REQUEST_FIRMWARE_BEGIN, 2}};
+    QTest::newRow("begin refused")
+        << refusedBegin << SessionFailure::Refused << int(REQUEST_FIRMWARE_BEGIN) << 2;
+    SimOptions refusedChunk = o;
+    refusedChunk.refuseFirmwareChunk = 2;
+    QTest::newRow("chunk refused")
+        << refusedChunk << SessionFailure::Refused << int(REQUEST_FIRMWARE_DATA) << 2;
+    SimOptions hung = o;
+    hung.dropFirmwareChunk = 4;
+    QTest::newRow("bootloader hangs")
+        << hung << SessionFailure::NoAnswer << int(REQUEST_FIRMWARE_DATA) << 4;
+    SimOptions endError = o;
+    endError.statusOverrides = {{REQUEST_FIRMWARE_END, 3}};
+    QTest::newRow("end error") << endError << SessionFailure::Rejected << int(REQUEST_FIRMWARE_END)
+                               << 3;
+    SimOptions mismatch = o;
+    mismatch.failFirmwareVerify = true;
+    QTest::newRow("digest mismatch")
+        << mismatch << SessionFailure::Rejected << int(REQUEST_FIRMWARE_VERIFY) << 0;
+    SimOptions commitStalls = o;
+    commitStalls.dropTypes = {REQUEST_FIRMWARE_COMMIT};
+    QTest::newRow("commit stalls")
+        << commitStalls << SessionFailure::NoAnswer << int(REQUEST_FIRMWARE_COMMIT) << 0;
+    SimOptions noBootloader = o;
+    noBootloader.statusOverrides = {{REQUEST_ENTER_BOOTLOADER, 1}};
+    QTest::newRow("no bootloader")
+        << noBootloader << SessionFailure::NoBootloader << int(REQUEST_DEVICE_MODE) << 0;
+}
+
+void TestSession::firmwareStepsThatEndTheUpdate()
+{
+    QFETCH(SimOptions, options);
+    QFETCH(SessionFailure::Kind, kind);
+    QFETCH(int, step);
+    QFETCH(int, value);
+    const bool application = kind == SessionFailure::NoBootloader;
+    if (!application)
+        m_sim->updateState([](DeviceState &s) { s.deviceMode = 1; });
+    QVERIFY(connectSession(options));
+    FirmwareUpdate *update = m_session->firmware();
+    update->setStepTimeout(150);
+    update->setFlashTimeout(300);
+    update->setBootloaderTimeout(600);
+    update->setReconnectInterval(100);
+    Outcome outcome;
+    outcome.watch(update);
+    QVERIFY(update->start(image(3000)));
+    QVERIFY(waitUntil([&]() { return outcome.over(); }, 10000));
+    QCOMPARE(outcome.failed, 1);
+    QCOMPARE(outcome.failure.kind, kind);
+    QCOMPARE(int(outcome.failure.step), step);
+    if (step == REQUEST_FIRMWARE_DATA) {
+        QCOMPARE(outcome.failure.index, value);
+        QCOMPARE(outcome.failure.count, 6);
+        // A refusal is final; a chunk that is never acknowledged is sent three times.
+        QCOMPARE(countOf(REQUEST_FIRMWARE_DATA),
+                 value + (kind == SessionFailure::Refused ? 1 : kStepAttempts));
+    } else if (kind != SessionFailure::NoAnswer) {
+        QCOMPARE(outcome.failure.status, value);
+    }
+    if (step == REQUEST_FIRMWARE_COMMIT)
+        QCOMPARE(outcome.failure.waitedMs, 300); // the flash step's own time-out
+    if (application)
+        QVERIFY(countOf(REQUEST_ENTER_BOOTLOADER) >= 3);
+    // A commit that stalls may have been carried out; nothing else was.
+    if (step != REQUEST_FIRMWARE_COMMIT)
+        QCOMPARE(m_sim->state().firmwareCommits, 0);
+    // Nothing moves on once the update has ended, the reconnect loop included.
+    QVERIFY(!update->reconnectTimer()->isActive());
+    const int frames = m_sim->receivedFrames().size();
+    QTest::qWait(300);
+    QCOMPARE(m_sim->receivedFrames().size(), frames);
+    QCOMPARE(outcome.failed, 1);
+}
+
+QTEST_GUILESS_MAIN(TestSession)
+#include "tst_session.moc"
