@@ -422,7 +422,11 @@ void FormTest::windowFrame()
 {
     QCOMPARE(window->size(), QSize(995, 893));
     QCOMPARE(window->centralWidget(), form->centralwidget);
-    QVERIFY(form->menubar->actions().isEmpty());
+    // The menu bar holds the File and Edit menus, in that order.
+    const QList<QAction *> menus = form->menubar->actions();
+    QCOMPARE(menus.size(), 2);
+    QCOMPARE(menus.at(0)->menu(), form->menuFile);
+    QCOMPARE(menus.at(1)->menu(), form->menuEdit);
 
     QTabWidget *tabs = form->tabWidget;
     QCOMPARE(tabs->tabPosition(), QTabWidget::South);
