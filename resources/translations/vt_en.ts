@@ -608,6 +608,10 @@
         <translation>Cannot write the report %1: %2</translation>
     </message>
     <message>
+        <source>%1是本工具自己的文件，报告不能保存在它上面</source>
+        <translation>%1 is one of the tool&apos;s own files; the report cannot be saved over it</translation>
+    </message>
+    <message>
         <source>区域无法导出：%1，未生成报告</source>
         <translation>The zones cannot be reported: %1; no report was written</translation>
     </message>
@@ -618,6 +622,10 @@
     <message>
         <source>扫描仪</source>
         <translation>the scanner</translation>
+    </message>
+    <message>
+        <source>区域文件 %1</source>
+        <translation>zone file %1</translation>
     </message>
     <message>
         <source>本程序的区域，尚未上传到扫描仪</source>
