@@ -74,16 +74,12 @@ int main(int argc, char *argv[])
     data.createdAt = QDateTime::currentDateTime();
     for (int i = 0; i < filterSettings().size(); ++i)
         data.settings.append(i);
-    const int channelCount =
-        qEnvironmentVariableIsSet("CH") ? qEnvironmentVariableIntValue("CH") : kZoneChannelCount;
-    for (int c = 0; c < channelCount; ++c)
+    for (int c = 0; c < kZoneChannelCount; ++c)
         for (int k = 0; k < kAreasPerChannel; ++k)
             data.zones.setArea(c, k, fullArea(c, k));
 
     QTemporaryDir dir;
-    const QString path = qEnvironmentVariableIsSet("KEEP")
-                             ? qEnvironmentVariable("KEEP")
-                             : dir.filePath(QStringLiteral("report.pdf"));
+    const QString path = dir.filePath(QStringLiteral("report.pdf"));
     QVector<double> ms;
     QVector<double> cpuMs;
     int pages = 0;
