@@ -56,7 +56,8 @@ void quietStart(QtMsgType type, const QMessageLogContext &context, const QString
 {
     if (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths:")))
         return;
-    g_handler(type, context, message);
+    if (g_handler)
+        g_handler(type, context, message);
 }
 
 } // namespace
