@@ -583,5 +583,277 @@
         <source>无法写入区域存储config.ini，第%1区域组的修改只保留在编辑器中</source>
         <translation>Cannot write the zone store config.ini: the edits of channel %1 are only in the editor</translation>
     </message>
+    <message>
+        <source>导出报告…</source>
+        <translation>Export report…</translation>
+    </message>
+    <message>
+        <source>把设备信息、滤波设置和全部区域写成PDF报告</source>
+        <translation>Write the device's identity, filter settings and all zones into a PDF report</translation>
+    </message>
+    <message>
+        <source>导出报告</source>
+        <translation>Export report</translation>
+    </message>
+    <message>
+        <source>正在生成报告…</source>
+        <translation>Writing the report…</translation>
+    </message>
+    <message>
+        <source>报告已保存到%1</source>
+        <translation>The report was saved to %1</translation>
+    </message>
+    <message>
+        <source>无法写入报告%1：%2</source>
+        <translation>Cannot write the report %1: %2</translation>
+    </message>
+    <message>
+        <source>%1是本工具自己的文件，报告不能保存在它上面</source>
+        <translation>%1 is one of the tool&apos;s own files; the report cannot be saved over it</translation>
+    </message>
+    <message>
+        <source>区域无法导出：%1，未生成报告</source>
+        <translation>The zones cannot be reported: %1; no report was written</translation>
+    </message>
+    <message>
+        <source>区域指纹：%1</source>
+        <translation>Zone fingerprint: %1</translation>
+    </message>
+    <message>
+        <source>扫描仪</source>
+        <translation>the scanner</translation>
+    </message>
+    <message>
+        <source>区域文件 %1</source>
+        <translation>zone file %1</translation>
+    </message>
+    <message>
+        <source>本程序的区域，尚未上传到扫描仪</source>
+        <translation>this program's zones, not yet uploaded to the scanner</translation>
+    </message>
+    <message>
+        <source>调试报告</source>
+        <translation>Commissioning report</translation>
+    </message>
+    <message>
+        <source>未知</source>
+        <translation>not known</translation>
+    </message>
+    <message>
+        <source>设备</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>型号</source>
+        <translation>Model</translation>
+    </message>
+    <message>
+        <source>序列号</source>
+        <translation>Serial number</translation>
+    </message>
+    <message>
+        <source>批次号</source>
+        <translation>Lot</translation>
+    </message>
+    <message>
+        <source>固件版本</source>
+        <translation>Firmware version</translation>
+    </message>
+    <message>
+        <source>日期和时间</source>
+        <translation>Date and time</translation>
+    </message>
+    <message>
+        <source>滤波与输出设置</source>
+        <translation>Filter and output settings</translation>
+    </message>
+    <message>
+        <source>开</source>
+        <translation>on</translation>
+    </message>
+    <message>
+        <source>关</source>
+        <translation>off</translation>
+    </message>
+    <message>
+        <source>拖尾滤波开关</source>
+        <translation>Shadow filter</translation>
+    </message>
+    <message>
+        <source>拖尾滤波的强度</source>
+        <translation>Shadow filter strength</translation>
+    </message>
+    <message>
+        <source>拖尾滤波的最小距离</source>
+        <translation>Shadow filter minimum range</translation>
+    </message>
+    <message>
+        <source>拖尾滤波的最大距离</source>
+        <translation>Shadow filter maximum range</translation>
+    </message>
+    <message>
+        <source>平均滤波开关</source>
+        <translation>Average filter</translation>
+    </message>
+    <message>
+        <source>输入为常闭</source>
+        <translation>Inputs normally closed</translation>
+    </message>
+    <message>
+        <source>输出为常闭</source>
+        <translation>Outputs normally closed</translation>
+    </message>
+    <message>
+        <source>屏蔽的强度</source>
+        <translation>Mask intensity</translation>
+    </message>
+    <message>
+        <source>屏蔽的最小角度</source>
+        <translation>Mask minimum angle</translation>
+    </message>
+    <message>
+        <source>屏蔽的最大角度</source>
+        <translation>Mask maximum angle</translation>
+    </message>
+    <message>
+        <source>全部区域</source>
+        <translation>Zones</translation>
+    </message>
+    <message>
+        <source>区域指纹（MD5）</source>
+        <translation>Zone fingerprint (MD5)</translation>
+    </message>
+    <message>
+        <source>区域来源</source>
+        <translation>Zones from</translation>
+    </message>
+    <message>
+        <source>含区域的区域组</source>
+        <translation>Channels with zones</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>签名</source>
+        <translation>Signature</translation>
+    </message>
+    <message>
+        <source>日期</source>
+        <translation>Date</translation>
+    </message>
+    <message>
+        <source>区域指纹 %1</source>
+        <translation>Zone fingerprint %1</translation>
+    </message>
+    <message>
+        <source>第%1页，共%2页</source>
+        <translation>page %1 of %2</translation>
+    </message>
+    <message>
+        <source>这是一个文件夹</source>
+        <translation>it is a folder</translation>
+    </message>
+    <message>
+        <source>无法绘制报告</source>
+        <translation>the report could not be drawn</translation>
+    </message>
+    <message>
+        <source>注意区域</source>
+        <translation>Attention area</translation>
+    </message>
+    <message>
+        <source>预警区域</source>
+        <translation>Warning area</translation>
+    </message>
+    <message>
+        <source>报警区域</source>
+        <translation>Alarm area</translation>
+    </message>
+    <message>
+        <source>无形状</source>
+        <translation>no shape</translation>
+    </message>
+    <message>
+        <source>多边形</source>
+        <translation>polygon</translation>
+    </message>
+    <message>
+        <source>圆弧</source>
+        <translation>arc</translation>
+    </message>
+    <message>
+        <source>矩形</source>
+        <translation>rectangle</translation>
+    </message>
+    <message>
+        <source>单值类型%1，比例值%2</source>
+        <translation>single-value type %1, scale %2</translation>
+    </message>
+    <message>
+        <source>类型%1</source>
+        <translation>type %1</translation>
+    </message>
+    <message>
+        <source>区域组 %1</source>
+        <translation>Channel %1</translation>
+    </message>
+    <message>
+        <source>区域组 %1（续）</source>
+        <translation>Channel %1 (continued)</translation>
+    </message>
+    <message>
+        <source>%1，%2个顶点</source>
+        <translation>%1, %2 vertices</translation>
+    </message>
+    <message>
+        <source>视场（10 m，270°）</source>
+        <translation>Field of view (10 m, 270°)</translation>
+    </message>
+    <message>
+        <source>盲区</source>
+        <translation>Blind sector</translation>
+    </message>
+    <message>
+        <source>网格间距1 m，坐标单位mm</source>
+        <translation>Grid every 1 m, coordinates in mm</translation>
+    </message>
+    <message>
+        <source>形状</source>
+        <translation>Shape</translation>
+    </message>
+    <message>
+        <source>顶点数</source>
+        <translation>Vertices</translation>
+    </message>
+    <message>
+        <source>开启延时</source>
+        <translation>On delay</translation>
+    </message>
+    <message>
+        <source>保持延时</source>
+        <translation>Off delay</translation>
+    </message>
+    <message>
+        <source>滞后</source>
+        <translation>Hysteresis</translation>
+    </message>
+    <message>
+        <source>最小检测尺寸</source>
+        <translation>Detectable size</translation>
+    </message>
+    <message>
+        <source>顶点（x, y，单位mm）</source>
+        <translation>Vertices (x, y in mm)</translation>
+    </message>
+    <message>
+        <source>%1（续）</source>
+        <translation>%1 (continued)</translation>
+    </message>
+    <message>
+        <source>无顶点</source>
+        <translation>no vertices</translation>
+    </message>
 </context>
 </TS>

@@ -11,6 +11,7 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -151,6 +152,20 @@ QStringList FilterPanel::committedValues() const
     QStringList values;
     for (const Binding &b : bindings)
         values << b.committed;
+    return values;
+}
+
+QVector<std::optional<int>> FilterPanel::committedSettings() const
+{
+    QVector<std::optional<int>> values;
+    for (const FilterSetting &s : filterSettings()) {
+        const auto b = std::find_if(bindings.cbegin(), bindings.cend(),
+                                    [&s](const Binding &b) { return b.setting->set == s.set; });
+        if (b == bindings.cend() || b->committed.isEmpty())
+            values.append(std::nullopt);
+        else
+            values.append(committedWire(s, b->committed));
+    }
     return values;
 }
 

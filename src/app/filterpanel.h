@@ -9,6 +9,7 @@
 #include <QVector>
 
 #include <functional>
+#include <optional>
 
 class QCheckBox;
 class QLabel;
@@ -54,6 +55,9 @@ public:
     void takeFactoryValues(const QSettings &factory);
     // The committed values as texts, in the order Cancel restores them.
     QStringList committedValues() const;
+    // The committed values on the wire, in the order of the shared filter table; none for
+    // a setting not yet read or taken from a file.
+    QVector<std::optional<int>> committedSettings() const;
 
 signals:
     void sendRequestType(RequestType type, QString value);

@@ -93,6 +93,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), tabPages(3, nullp
     reloadChannel(0);
 
     setupFilterPage();
+    setupReportExport();
 
     form->progressLabel->hide();
     form->progressBar->hide();

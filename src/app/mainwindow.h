@@ -17,7 +17,10 @@ class FilterPanel;
 #include <functional>
 #include <memory>
 
+class QAction;
 class QGraphicsItem;
+class QLabel;
+class QProgressBar;
 class QGraphicsPathItem;
 class QStandardItem;
 class QTimer;
@@ -86,6 +89,11 @@ public:
     void setZoneFileProvider(std::function<QString(bool save)> provider)
     {
         zoneFileProvider = std::move(provider);
+    }
+    // Replaces the dialog that asks where the commissioning report goes.
+    void setReportFileProvider(std::function<QString()> provider)
+    {
+        reportFileProvider = std::move(provider);
     }
     void setFirmwareStepTimeout(int ms);
     // The steps that erase or program the flash (begin, commit).
@@ -205,6 +213,13 @@ private:
     // Filter page.
     void setupFilterPage();
 
+    // The commissioning report (reportexport.cpp), and the fingerprint of the zones the
+    // scanner holds, shown after every full read and upload.
+    void setupReportExport();
+    void showZoneFingerprint();
+    QString askReportFileName();
+    void onExportReport();
+
     // Firmware page: the log of the session's update.
     void logFirmware(const QString &line);
     bool readFirmwareFile(const QString &path, QByteArray *image);
@@ -238,5 +253,9 @@ private:
     // back when an update ends.
     std::function<QString()> firmwareFileProvider;
     std::function<QString(bool save)> zoneFileProvider;
+    std::function<QString()> reportFileProvider;
+    QAction *exportReportAction = nullptr;
+    QLabel *zoneFingerprintLabel = nullptr;
+    QProgressBar *reportProgressBar = nullptr;
     bool updateBtnWasEnabled = false;
 };

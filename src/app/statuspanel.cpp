@@ -30,10 +30,9 @@ void showIndicator(QLabel *label, bool active)
 StatusPanel::StatusPanel(Ui::MainWindow *f, StoredZones storedZones)
     : storedZones(std::move(storedZones)), channelLabel(f->curAreaIndexLabel)
 {
-    const QBrush fills[3] = {QBrush(Qt::yellow), QBrush(QColor(255, 128, 0)), QBrush(Qt::red)};
-    for (const QBrush &fill : fills) {
+    for (int area = 0; area < kAreasPerChannel; ++area) {
         auto *zone = new QGraphicsPathItem;
-        zone->setBrush(fill);
+        zone->setBrush(QBrush(ZoneGeometry::zoneColor(area)));
         f->stateGraphicsView->scene()->addItem(zone);
         zones.append(zone);
     }
@@ -84,24 +83,5 @@ void StatusPanel::showChannel(int shown)
 
 bool StatusPanel::areaOutline(const ZoneAreaRecord &area, QPainterPath *outline)
 {
-    QVector<QPointF> points;
-    points.reserve(area.points.size());
-    for (const QPoint &p : area.points)
-        points.append(QPointF(p.x() / 10.0, -p.y() / 10.0));
-    switch (area.regionType) {
-    case NoRegion:
-        *outline = QPainterPath();
-        return true;
-    case PolygonRegion:
-        *outline = polygonZonePath(points);
-        return true;
-    case ArcRegion:
-        *outline = arcZonePath(points);
-        return true;
-    case RectangleRegion:
-        *outline = buildRectangleZone(points).path;
-        return true;
-    default:
-        return false; // single-value types have no outline
-    }
+    return storedAreaOutline(area, outline);
 }

@@ -22,6 +22,7 @@ bool MainWindow::hasUnsentZones() const
 void MainWindow::zonesReachedScanner()
 {
     zoneStore->markOnScanner();
+    showZoneFingerprint();
 }
 
 // Writes the store to a new zone file in the working folder, named after the moment;

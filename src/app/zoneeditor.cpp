@@ -61,14 +61,14 @@ void ZoneEditor::setupScene()
     blindSector->setStartAngle(-2160);
     blindSector->setSpanAngle(1440);
     blindSector->setBrush(QBrush(Qt::gray));
-    blindSector->setOpacity(0.6);
+    blindSector->setOpacity(kSectorOpacity);
     blindSector->setZValue(-61);
     scene->addItem(blindSector);
 
     fieldOfViewItem = new QGraphicsEllipseItem(-1000, -1000, 2000, 2000);
     fieldOfViewItem->setStartAngle(-720);
     fieldOfViewItem->setSpanAngle(4320);
-    fieldOfViewItem->setOpacity(0.6);
+    fieldOfViewItem->setOpacity(kSectorOpacity);
     fieldOfViewItem->setZValue(-60);
     scene->addItem(fieldOfViewItem);
 
@@ -96,14 +96,7 @@ void ZoneEditor::setupScene()
 
 QBrush ZoneEditor::zoneBrush(int area)
 {
-    switch (area) {
-    case 0:
-        return QBrush(Qt::yellow);
-    case 1:
-        return QBrush(QColor(255, 128, 0));
-    default:
-        return QBrush(Qt::red);
-    }
+    return QBrush(zoneColor(area));
 }
 
 bool ZoneEditor::hasEdits() const

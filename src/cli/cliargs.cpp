@@ -20,6 +20,7 @@ const CommandName kCommands[] = {
     {"verify", CliCommand::Verify, 1, 1, "FILE"},
     {"set", CliCommand::Set, 1, -1, "NAME=VALUE"},
     {"firmware", CliCommand::Firmware, 1, 1, "FILE"},
+    {"report", CliCommand::Report, 1, 1, "OUT.pdf"},
 };
 
 const CommandName *findCommand(const QString &name)
@@ -67,9 +68,9 @@ CliOptions parseCliOptions(const QStringList &arguments)
         // --name=value or --name value for the options that take one.
         const int eq = arg.indexOf(QLatin1Char('='));
         const QString name = eq > 0 ? arg.left(eq) : arg;
-        const bool takesValue = name == QLatin1String("--port") ||
-                                name == QLatin1String("--baud") ||
-                                name == QLatin1String("--timeout");
+        const bool takesValue =
+            name == QLatin1String("--port") || name == QLatin1String("--baud") ||
+            name == QLatin1String("--timeout") || name == QLatin1String("--zones");
         QString value;
         if (takesValue) {
             if (eq > 0)
@@ -96,6 +97,8 @@ CliOptions parseCliOptions(const QStringList &arguments)
                 return fail(
                     QStringLiteral("--timeout needs a positive number of milliseconds, not '%1'")
                         .arg(value));
+        } else if (name == QLatin1String("--zones")) {
+            options.zonesFile = value;
         } else if (name == QLatin1String("--demo")) {
             options.demo = true;
         } else if (name == QLatin1String("--json")) {
@@ -134,6 +137,15 @@ CliOptions parseCliOptions(const QStringList &arguments)
                 QStringLiteral("%1 was given an empty argument").arg(QLatin1String(command->name)));
     }
 
+    // A report of a zone file needs no scanner, and asks none.
+    if (!options.zonesFile.isEmpty()) {
+        if (options.command != CliCommand::Report)
+            return fail(QStringLiteral("--zones belongs to report"));
+        if (options.demo || portGiven)
+            return fail(
+                QStringLiteral("report --zones reads no scanner: leave out --port and --demo"));
+        return options;
+    }
     if (options.demo && portGiven)
         return fail(QStringLiteral("--demo and --port cannot be used together"));
     if (!options.demo && !portGiven)
@@ -148,12 +160,13 @@ QString cliHelpText()
         "Read, write and verify a 2D laser area scanner's zones, settings and firmware.\n"
         "\n"
         "Commands:\n"
-        "  info                  identity and settings of the scanner\n"
+        "  info                  identity, settings and zone fingerprint of the scanner\n"
         "  read-zones FILE       all 64 zone channels into FILE (a zone file as the\n"
         "                        window saves it)\n"
         "  write-zones FILE      all 64 channels of FILE to the scanner, then read back and\n"
         "                        compared channel by channel\n"
-        "  verify FILE           only the read-back comparison with FILE\n"
+        "  verify FILE           only the read-back comparison with FILE; prints the\n"
+        "                        fingerprints of the scanner's zones and of FILE's\n"
         "  set NAME=VALUE ...    filter settings, saved on the scanner and read back;\n"
         "                        names: filter-enable, average-filter, input-nc,\n"
         "                        output-nc (on/off), filter-strength (0-100),\n"
@@ -161,6 +174,9 @@ QString cliHelpText()
         "                        mask-intensity (0-4095), mask-min-angle,\n"
         "                        mask-max-angle (0-269.5 degrees in steps of 0.5)\n"
         "  firmware FILE         update the firmware from FILE, then print the new version\n"
+        "  report OUT.pdf        a commissioning report of the scanner's identity, settings\n"
+        "                        and zones; with --zones FILE, of the zones in FILE (no\n"
+        "                        scanner, no --port)\n"
         "\n"
         "Options:\n"
         "  --port PATH           the scanner's serial device (pseudo-terminals included)\n"
@@ -169,7 +185,8 @@ QString cliHelpText()
         "  --timeout MS          longest wait for each answer of the scanner (default\n"
         "                        5000); its restarts during a firmware update may take\n"
         "                        ten times as long\n"
-        "  --json                print info and the firmware version as one JSON object\n"
+        "  --json                print info, verify's fingerprints and the firmware\n"
+        "                        version as one JSON object\n"
         "  -h, --help            show this help\n"
         "  --version             show the version\n"
         "\n"

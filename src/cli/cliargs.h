@@ -15,6 +15,7 @@ enum class CliCommand
     Verify,
     Set,
     Firmware,
+    Report,
 };
 
 // Exit statuses a script can rely on.
@@ -37,6 +38,7 @@ struct CliOptions
     bool demo = false;
     int timeoutMs = kDefaultTimeoutMs;
     bool json = false;
+    QString zonesFile; // report --zones FILE: the zones from a file, no scanner
     bool help = false;
     bool version = false;
     QString error; // set when the arguments cannot be used

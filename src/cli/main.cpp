@@ -21,10 +21,10 @@ void messageHandler(QtMsgType type, const QMessageLogContext &, const QString &m
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    qInstallMessageHandler(messageHandler);
+    const std::unique_ptr<QCoreApplication> app = makeCliApplication(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("areascan-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(AREASCAN_VERSION));
-    qInstallMessageHandler(messageHandler);
 
     const CliOptions options = parseCliOptions(QCoreApplication::arguments());
     if (options.help) {
@@ -55,6 +55,8 @@ int main(int argc, char *argv[])
         return runSet(run);
     case CliCommand::Firmware:
         return runFirmware(run);
+    case CliCommand::Report:
+        return runReport(run);
     case CliCommand::None:
         break;
     }

@@ -4,6 +4,8 @@
 #include "filtersettings.h"
 #include "scannersession.h"
 #include "sessionwait.h"
+#include "zonefingerprint.h"
+#include "zoneset.h"
 
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -44,22 +46,33 @@ OutputField numberField(const QString &name, const QString &value)
 
 } // namespace
 
+// Product information comes from the directory the tool was started in, as the window's
+// does; the file is only read, never created.
+void readProductInformation(const CliRun &run, QString *model, QString *manufacturer)
+{
+    *model = QString();
+    *manufacturer = QString();
+    const QString productFile = run.userPath(QStringLiteral("settings.ini"));
+    if (!QFileInfo(productFile).isFile())
+        return;
+    QSettings product(productFile, QSettings::IniFormat);
+    const QString modelKey = QStringLiteral("ProductInformation/deviceModel");
+    const QString manufacturerKey = QStringLiteral("ProductInformation/manufacturer");
+    if (product.contains(modelKey))
+        *model = product.value(modelKey).toString();
+    if (product.contains(manufacturerKey))
+        *manufacturer = product.value(manufacturerKey).toString();
+}
+
 int runInfo(CliRun &run)
 {
     QVector<OutputField> fields;
-    // Product information comes from the directory the tool was started in, as the
-    // window's does; the file is only read, never created.
-    const QString productFile = run.userPath(QStringLiteral("settings.ini"));
-    if (QFileInfo(productFile).isFile()) {
-        QSettings product(productFile, QSettings::IniFormat);
-        const QString model = QStringLiteral("ProductInformation/deviceModel");
-        const QString manufacturer = QStringLiteral("ProductInformation/manufacturer");
-        if (product.contains(model))
-            fields.append(textField(QStringLiteral("model"), product.value(model).toString()));
-        if (product.contains(manufacturer))
-            fields.append(
-                textField(QStringLiteral("manufacturer"), product.value(manufacturer).toString()));
-    }
+    QString model, manufacturer;
+    readProductInformation(run, &model, &manufacturer);
+    if (!model.isNull())
+        fields.append(textField(QStringLiteral("model"), model));
+    if (!manufacturer.isNull())
+        fields.append(textField(QStringLiteral("manufacturer"), manufacturer));
     if (!run.connect())
         return ExitDeviceFailure;
 
@@ -99,6 +112,12 @@ int runInfo(CliRun &run)
     const QStringList parts = value.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     fields.append(numberField(QStringLiteral("current-area"), parts.value(0)));
     fields.append(numberField(QStringLiteral("current-channel"), parts.value(1)));
+    // The zones the scanner holds, as the fingerprint a report prints.
+    ZoneSet zones;
+    if (!readAllChannels(run, &zones, &error))
+        return run.deviceFailure(error);
+    fields.append(
+        textField(QStringLiteral("fingerprint"), QString::fromLatin1(zoneSetFingerprint(zones))));
 
     printOut(formatFields(fields, run.options().json));
     return ExitSuccess;

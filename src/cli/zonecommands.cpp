@@ -6,6 +6,7 @@
 #include "sessionwait.h"
 #include "zoneblock.h"
 #include "zonefilecheck.h"
+#include "zonefingerprint.h"
 #include "zoneread.h"
 #include "zoneset.h"
 #include "zonestoretext.h"
@@ -34,7 +35,102 @@ QString transferFailure(CliRun &run, const SessionFailure &failure, const QStrin
     return QStringLiteral("no answer within %1 ms to %2").arg(failure.waitedMs).arg(what);
 }
 
-// All 64 channels from the scanner into *zones, one at a time, each asked for when the
+// The full write the window's upload starts: the begin request, then every channel of
+// the channels given, each on the previous one's acknowledgement.
+bool writeAllChannels(CliRun &run, const QVector<ZoneChannelRecord> &channels, QString *error)
+{
+    ZoneWrite *write = run.session().zoneWrite();
+    write->setTimeout(run.options().timeoutMs);
+    QVector<QByteArray> blocks;
+    for (int channel = 0; channel < channels.size(); ++channel)
+        blocks.append(encodeZoneBlock(channel, channels.at(channel)));
+    bool finished = false;
+    bool failed = false;
+    SessionFailure failure;
+    QObject guard;
+    QObject::connect(write, &ZoneWrite::progress, &guard, [&](int channel) {
+        run.progress().show("writing zones: channel", channel + 1, kZoneChannelCount);
+    });
+    QObject::connect(write, &ZoneWrite::finished, &guard, [&]() { finished = true; });
+    QObject::connect(write, &ZoneWrite::failed, &guard, [&](const SessionFailure &f) {
+        failure = f;
+        failed = true;
+    });
+    if (!write->start(blocks)) {
+        failure.step = REQUEST_BEGIN_AREA_WRITE;
+        failure.index = 0;
+        failure.kind = SessionFailure::PortLost;
+        failed = true;
+    }
+    run.wait().until([&]() { return finished || failed; }, -1, false);
+    run.progress().finish();
+    if (finished)
+        return true;
+    if (failure.kind == SessionFailure::Refused)
+        *error = failure.step == REQUEST_BEGIN_AREA_WRITE
+                     ? QStringLiteral("the scanner refused to start the zone write (status %1)")
+                           .arg(failure.status)
+                     : QStringLiteral("the scanner refused zone channel %1 (status %2)")
+                           .arg(failure.index)
+                           .arg(failure.status);
+    else
+        *error = transferFailure(run, failure,
+                                 failure.index <= 0
+                                     ? QStringLiteral("the start of the zone write (begin "
+                                                      "request or channel 0)")
+                                     : QStringLiteral("zone channel %1").arg(failure.index));
+    return false;
+}
+
+// Reads the scanner's zones back and names the channels that differ from the file as it
+// was written (not from its encoding, which would hide a value the block cannot carry).
+// verify prints both fingerprints first, so that a report can be matched to the scanner
+// and to the file whatever the comparison says.
+int compareWithScanner(CliRun &run, const QVector<ZoneChannelRecord> &expected,
+                       const QString &shownName, bool printFingerprints)
+{
+    QString error;
+    ZoneSet scanner;
+    if (!readAllChannels(run, &scanner, &error))
+        return run.deviceFailure(error);
+    if (printFingerprints) {
+        ZoneSet file;
+        for (int channel = 0; channel < kZoneChannelCount; ++channel)
+            file.setChannel(channel, expected.at(channel));
+        const QString onScanner = QString::fromLatin1(zoneSetFingerprint(scanner));
+        const QString inFile = QString::fromLatin1(zoneSetFingerprint(file));
+        printOut(formatFields({{QStringLiteral("fingerprint"), onScanner, onScanner},
+                               {QStringLiteral("file-fingerprint"), inFile, inFile}},
+                              run.options().json));
+    }
+    QVector<int> differ;
+    for (int channel = 0; channel < kZoneChannelCount; ++channel) {
+        if (scanner.channel(channel) != expected.at(channel))
+            differ.append(channel);
+    }
+    if (differ.isEmpty())
+        return ExitSuccess;
+    return run.deviceFailure(
+        QStringLiteral("%1 on the scanner differ from %2").arg(channelList(differ), shownName));
+}
+
+// The zone file the user named, read and checked before anything else happens: its 64
+// channels in *channels, or the usage status with the file, channel, area and key that
+// are wrong (nothing has been sent then).
+int readUserZoneFile(CliRun &run, QVector<ZoneChannelRecord> *channels)
+{
+    const QString shownName = run.options().operands.value(0);
+    const ZoneFile file = readZoneFile(run.userPath(shownName));
+    if (!file.ok())
+        return run.usageError(describeZoneFileProblem(file.problem, shownName) +
+                              QStringLiteral("; nothing was sent"));
+    *channels = file.channels;
+    return ExitSuccess;
+}
+
+} // namespace
+
+// One channel at a time, each asked for when the
 // previous one has arrived; then the answer to the request that ends a full read, which
 // the session sends.
 bool readAllChannels(CliRun &run, ZoneSet *zones, QString *error)
@@ -96,89 +192,6 @@ bool readAllChannels(CliRun &run, ZoneSet *zones, QString *error)
     return true;
 }
 
-// The full write the window's upload starts: the begin request, then every channel of
-// the channels given, each on the previous one's acknowledgement.
-bool writeAllChannels(CliRun &run, const QVector<ZoneChannelRecord> &channels, QString *error)
-{
-    ZoneWrite *write = run.session().zoneWrite();
-    write->setTimeout(run.options().timeoutMs);
-    QVector<QByteArray> blocks;
-    for (int channel = 0; channel < channels.size(); ++channel)
-        blocks.append(encodeZoneBlock(channel, channels.at(channel)));
-    bool finished = false;
-    bool failed = false;
-    SessionFailure failure;
-    QObject guard;
-    QObject::connect(write, &ZoneWrite::progress, &guard, [&](int channel) {
-        run.progress().show("writing zones: channel", channel + 1, kZoneChannelCount);
-    });
-    QObject::connect(write, &ZoneWrite::finished, &guard, [&]() { finished = true; });
-    QObject::connect(write, &ZoneWrite::failed, &guard, [&](const SessionFailure &f) {
-        failure = f;
-        failed = true;
-    });
-    if (!write->start(blocks)) {
-        failure.step = REQUEST_BEGIN_AREA_WRITE;
-        failure.index = 0;
-        failure.kind = SessionFailure::PortLost;
-        failed = true;
-    }
-    run.wait().until([&]() { return finished || failed; }, -1, false);
-    run.progress().finish();
-    if (finished)
-        return true;
-    if (failure.kind == SessionFailure::Refused)
-        *error = failure.step == REQUEST_BEGIN_AREA_WRITE
-                     ? QStringLiteral("the scanner refused to start the zone write (status %1)")
-                           .arg(failure.status)
-                     : QStringLiteral("the scanner refused zone channel %1 (status %2)")
-                           .arg(failure.index)
-                           .arg(failure.status);
-    else
-        *error = transferFailure(run, failure,
-                                 failure.index <= 0
-                                     ? QStringLiteral("the start of the zone write (begin "
-                                                      "request or channel 0)")
-                                     : QStringLiteral("zone channel %1").arg(failure.index));
-    return false;
-}
-
-// Reads the scanner's zones back and names the channels that differ from the file as it
-// was written (not from its encoding, which would hide a value the block cannot carry).
-int compareWithScanner(CliRun &run, const QVector<ZoneChannelRecord> &expected,
-                       const QString &shownName)
-{
-    QString error;
-    ZoneSet scanner;
-    if (!readAllChannels(run, &scanner, &error))
-        return run.deviceFailure(error);
-    QVector<int> differ;
-    for (int channel = 0; channel < kZoneChannelCount; ++channel) {
-        if (scanner.channel(channel) != expected.at(channel))
-            differ.append(channel);
-    }
-    if (differ.isEmpty())
-        return ExitSuccess;
-    return run.deviceFailure(
-        QStringLiteral("%1 on the scanner differ from %2").arg(channelList(differ), shownName));
-}
-
-// The zone file the user named, read and checked before anything else happens: its 64
-// channels in *channels, or the usage status with the file, channel, area and key that
-// are wrong (nothing has been sent then).
-int readUserZoneFile(CliRun &run, QVector<ZoneChannelRecord> *channels)
-{
-    const QString shownName = run.options().operands.value(0);
-    const ZoneFile file = readZoneFile(run.userPath(shownName));
-    if (!file.ok())
-        return run.usageError(describeZoneFileProblem(file.problem, shownName) +
-                              QStringLiteral("; nothing was sent"));
-    *channels = file.channels;
-    return ExitSuccess;
-}
-
-} // namespace
-
 int runReadZones(CliRun &run)
 {
     const QString shownName = run.options().operands.value(0);
@@ -214,7 +227,7 @@ int runWriteZones(CliRun &run)
     QString error;
     if (!writeAllChannels(run, channels, &error))
         return run.deviceFailure(error);
-    return compareWithScanner(run, channels, run.options().operands.value(0));
+    return compareWithScanner(run, channels, run.options().operands.value(0), false);
 }
 
 int runVerify(CliRun &run)
@@ -224,5 +237,5 @@ int runVerify(CliRun &run)
         return status;
     if (!run.connect())
         return ExitDeviceFailure;
-    return compareWithScanner(run, channels, run.options().operands.value(0));
+    return compareWithScanner(run, channels, run.options().operands.value(0), true);
 }

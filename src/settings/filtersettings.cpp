@@ -237,6 +237,15 @@ QJsonValue settingJson(const FilterSetting &setting, int wire)
     return QJsonValue();
 }
 
+QString settingUnit(const FilterSetting &setting)
+{
+    if (setting.kind == FilterSetting::HalfDegrees)
+        return QStringLiteral("\u00B0");
+    if (setting.set == REQUEST_SET_FILTER_MIN_RANGE || setting.set == REQUEST_SET_FILTER_MAX_RANGE)
+        return QStringLiteral("mm");
+    return QString();
+}
+
 QString settingRequestText(const FilterSetting &setting, int value)
 {
     if (setting.kind == FilterSetting::Flag)

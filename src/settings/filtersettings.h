@@ -74,6 +74,9 @@ int settingFromReply(const FilterSetting &setting, const QString &reply);
 // window's value labels show the same texts).
 QString settingText(const FilterSetting &setting, int wire);
 QJsonValue settingJson(const FilterSetting &setting, int wire);
+// The unit settingText is in: "mm" for the shadow filter's range limits, "°" for the mask
+// angles, empty for the flags and the numbers that have none (strength, intensity).
+QString settingUnit(const FilterSetting &setting);
 
 // What a set request carries for a control's value: a check box state other than 0 is 1.
 QString settingRequestText(const FilterSetting &setting, int value);

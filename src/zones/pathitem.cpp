@@ -1,5 +1,7 @@
 #include "pathitem.h"
 
+#include "zonegeometry.h"
+
 #include <QPainter>
 #include <QStyleOptionGraphicsItem>
 
@@ -9,7 +11,7 @@ void PathItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *option, 
 {
     // Selection shows as a denser fill, never as the dashed frame.
     const bool selected = option->state.testFlag(QStyle::State_Selected);
-    painter->setOpacity(selected ? 0.8 : 0.3);
+    painter->setOpacity(selected ? 0.8 : ZoneGeometry::kZoneOpacity);
     QStyleOptionGraphicsItem plain;
     if (widget)
         plain.initFrom(widget);

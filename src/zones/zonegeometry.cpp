@@ -1,5 +1,7 @@
 #include "zonegeometry.h"
 
+#include "areasettings.h"
+
 #include <QPainterPathStroker>
 #include <QPen>
 #include <QPolygonF>
@@ -136,6 +138,40 @@ QPainterPath clipToFieldOfView(const QPainterPath &path)
     return fieldOfView.intersected(path);
 }
 
+namespace {
+QPainterPath pie(qreal startDegrees, qreal spanDegrees)
+{
+    const QRectF rect(-1000, -1000, 2000, 2000);
+    QPainterPath path;
+    path.moveTo(rect.center());
+    path.arcTo(rect, startDegrees, spanDegrees);
+    path.closeSubpath();
+    return path;
+}
+} // namespace
+
+QPainterPath fieldOfViewSector()
+{
+    return pie(-45, 270);
+}
+
+QPainterPath blindSector()
+{
+    return pie(-135, 90);
+}
+
+QColor zoneColor(int area)
+{
+    switch (area) {
+    case 0:
+        return QColor(Qt::yellow);
+    case 1:
+        return QColor(255, 128, 0);
+    default:
+        return QColor(Qt::red);
+    }
+}
+
 QPainterPath polygonZonePath(const QVector<QPointF> &vertices)
 {
     if (vertices.isEmpty())
@@ -173,6 +209,30 @@ QPainterPath arcZonePath(const QVector<QPointF> &vertices)
     if (vertices.size() < 2)
         return QPainterPath();
     return arcSectorPath(vertices[0], vertices[1], std::hypot(vertices[0].x(), vertices[0].y()));
+}
+
+bool storedAreaOutline(const ZoneAreaRecord &area, QPainterPath *outline)
+{
+    QVector<QPointF> points;
+    points.reserve(area.points.size());
+    for (const QPoint &p : area.points)
+        points.append(mmToScene(p.x(), p.y()));
+    switch (area.regionType) {
+    case NoRegion:
+        *outline = QPainterPath();
+        return true;
+    case PolygonRegion:
+        *outline = polygonZonePath(points);
+        return true;
+    case ArcRegion:
+        *outline = arcZonePath(points);
+        return true;
+    case RectangleRegion:
+        *outline = buildRectangleZone(points).path;
+        return true;
+    default:
+        return false;
+    }
 }
 
 QVector<QPointF> syncArcRadius(QVector<QPointF> vertices, int k, const QPointF &v)

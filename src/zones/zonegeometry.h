@@ -1,5 +1,8 @@
 #pragma once
 
+#include "zoneblock.h"
+
+#include <QColor>
 #include <QFont>
 #include <QPainterPath>
 #include <QPoint>
@@ -40,6 +43,17 @@ QVector<QPointF> angularOrder(const QVector<QPointF> &vertices);
 QPainterPath fieldOfViewShape();
 QPainterPath clipToFieldOfView(const QPainterPath &path);
 
+// The sectors drawn over the grid, as pies of radius 1000 in scene units: the field of
+// view from -45 degrees over 270 (outlined with the default pen, no fill), and the blind
+// sector behind the scanner from -135 degrees over 90 (filled grey). Both at kSectorOpacity.
+QPainterPath fieldOfViewSector();
+QPainterPath blindSector();
+constexpr qreal kSectorOpacity = 0.6;
+// The fill of area 0 (attention, yellow), 1 (warning, orange) and 2 (alarm, red), and the
+// opacity an outline is drawn with while it is not selected.
+QColor zoneColor(int area);
+constexpr qreal kZoneOpacity = 0.3;
+
 // Fan of the vertices in angular order, closed through the scanner, clipped. An empty
 // vertex list gives an empty path (the editor then keeps the outline it has).
 QPainterPath polygonZonePath(const QVector<QPointF> &vertices);
@@ -60,6 +74,12 @@ struct ArcZone
 ArcZone buildArcZone(const QVector<QPointF> &vertices, int movedVertex);
 // Draw-only arc build for copies of stored zones: radius from vertex 0, nothing moved.
 QPainterPath arcZonePath(const QVector<QPointF> &vertices);
+
+// The outline of an area as stored (whole millimetres, device frame), built as the
+// running-status view builds it: the polygon and rectangle builds, the draw-only arc build.
+// An area without a shape gets an empty outline; false, with *outline untouched, for the
+// single-value types, which have none.
+bool storedAreaOutline(const ZoneAreaRecord &area, QPainterPath *outline);
 
 // Moves the other arc vertex to the distance of vertex k's new position v, at its own
 // angle. Returns the vertex list with both changes.

@@ -1,10 +1,13 @@
 // areascan-cli run as a process against the simulated scanner in this process; every
 // test works in a temporary directory of its own.
+#include "pdftext.h"
 #include "requesttype.h"
 #include "simulatedscanner.h"
 #include "simulatorhost.h"
 #include "testsupport.h"
 #include "zoneblock.h"
+#include "zonefingerprint.h"
+#include "zoneset.h"
 #include "zonestore.h"
 
 #include <QCryptographicHash>
@@ -103,6 +106,27 @@ ZoneArea simArea(const ZoneAreaRecord &a)
     return z;
 }
 
+// The zones the simulated scanner holds, as the tool keeps them.
+ZoneSet scannerZones(const DeviceState &state)
+{
+    ZoneSet set;
+    for (int channel = 0; channel < kZoneChannelCount; ++channel) {
+        for (int k = 0; k < kAreasPerChannel; ++k) {
+            const ZoneArea &z = state.zone(channel, k);
+            ZoneAreaRecord a;
+            a.onDelay = z.onDelay;
+            a.offDelay = z.offDelay;
+            a.hysteresis = z.hysteresis;
+            a.detectableSize = z.detectableSize;
+            a.regionType = z.regionType;
+            a.dependScale = z.dependScale;
+            a.points = z.points;
+            set.setArea(channel, k, a);
+        }
+    }
+    return set;
+}
+
 QByteArray firmwareImage(int size)
 {
     QByteArray bytes(size, '\0');
@@ -148,6 +172,7 @@ private slots:
     void deviceFailuresEndWithStatusOne_data();
     void deviceFailuresEndWithStatusOne();
     void setSavesAndReadsBack();
+    void reportOfTheScannerAndOfAZoneFile();
     void firmwareUpdates_data();
     void firmwareUpdates();
     void firmwareFailures_data();
@@ -184,10 +209,11 @@ bool TestCli::startSim(const SimOptions &options)
     return ok;
 }
 
-// Runs the tool on the simulator's port, unless the arguments name a port themselves.
+// Runs the tool on the simulator's port, unless the arguments name a port themselves or
+// ask for the report of a zone file, which needs none.
 CliResult TestCli::cli(QStringList args)
 {
-    if (!args.contains("--port"))
+    if (!args.contains("--port") && !args.contains("--zones"))
         args = QStringList{"--port", m_sim->devicePath()} + args;
     return runCli(m_dir->path(), args);
 }
@@ -219,12 +245,15 @@ void TestCli::infoReportsTheScanner()
     QCOMPARE(o.value("mask-min-angle").toDouble(), 90.5);
     QCOMPARE(o.value("input-nc").toBool(), true);
     QCOMPARE(o.value("current-channel").toInt(), 12);
-    QCOMPARE(o.size(), 19);
+    // The zones as the tool read them, all 64 channels, before it printed anything.
+    QCOMPARE(o.value("fingerprint").toString(),
+             QString::fromLatin1(zoneSetFingerprint(scannerZones(m_sim->state()))));
+    QCOMPARE(o.size(), 20);
 
     const CliResult text = cli({"info"});
     QCOMPARE(text.code, 0);
     const QStringList lines = text.out.split('\n', Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 19);
+    QCOMPARE(lines.size(), 20);
     QVERIFY(lines.contains("mask-min-angle    90.5"));
     QVERIFY(lines.contains("model             KP-21D"));
 
@@ -272,15 +301,28 @@ void TestCli::zonesRoundTripThroughTheScanner()
         }
     }
 
-    QCOMPARE(cli({"verify", "zones.ini"}).code, 0);
+    ZoneSet sentSet;
+    for (int channel = 0; channel < kZoneChannelCount; ++channel)
+        for (int k = 0; k < kAreasPerChannel; ++k)
+            sentSet.setArea(channel, k, sampleArea(channel, k));
+    const QString sentPrint = QString::fromLatin1(zoneSetFingerprint(sentSet));
+    const CliResult same = cli({"verify", "zones.ini"});
+    QCOMPARE(same.code, 0);
+    QCOMPARE(same.out,
+             QStringLiteral("fingerprint       %1\nfile-fingerprint  %1\n").arg(sentPrint));
     m_sim->updateState([](DeviceState &s) {
         s.zone(9, 1).onDelay = 50;
         s.zone(41, 2).points.append(QPoint(1, 1));
     });
-    const CliResult verified = cli({"verify", "zones.ini"});
+    const CliResult verified = cli({"--json", "verify", "zones.ini"});
     QCOMPARE(verified.code, 1);
     QVERIFY2(verified.err.contains("channels 9, 41 on the scanner differ from zones.ini"),
              qPrintable(verified.err));
+    const QJsonObject prints = QJsonDocument::fromJson(verified.out.toUtf8()).object();
+    QCOMPARE(prints.value("file-fingerprint").toString(), sentPrint);
+    QCOMPARE(prints.value("fingerprint").toString(),
+             QString::fromLatin1(zoneSetFingerprint(scannerZones(m_sim->state()))));
+    QVERIFY(prints.value("fingerprint").toString() != sentPrint);
 
     QCOMPARE(fileBytes(m_dir->filePath("config.ini")), QByteArray("mine"));
 }
@@ -333,6 +375,21 @@ void TestCli::unusableInputSendsNothing_data()
     QTest::newRow("empty firmware") << QStringList{"firmware", "empty.bin"} << "empty.bin is empty";
     QTest::newRow("output into a directory")
         << QStringList{"read-zones", "sub"} << "cannot write sub";
+    QTest::newRow("report into a directory")
+        << QStringList{"report", "sub"} << "cannot write sub: it is a folder";
+    QTest::newRow("report into a missing folder")
+        << QStringList{"report", "missing/out.pdf"} << "cannot write missing/out.pdf";
+    QTest::newRow("report of an unusable zone file")
+        << QStringList{"report", "--zones", "far.ini", "out.pdf"}
+        << "far.ini: channel 0, attention area has a coordinate outside -32768 to 32767 mm in "
+           "Points (40000); no report was written";
+    QTest::newRow("report of a zone file and a scanner")
+        << QStringList{"report", "--zones", "zones.ini", "--port", "tty", "out.pdf"}
+        << "report --zones reads no scanner";
+    QTest::newRow("zone file for another command")
+        << QStringList{"--zones", "zones.ini", "verify", "zones.ini"}
+        << "--zones belongs to report";
+    QTest::newRow("report without a file") << QStringList{"report"} << "report needs OUT.pdf";
 }
 
 void TestCli::unusableInputSendsNothing()
@@ -363,6 +420,7 @@ void TestCli::unusableInputSendsNothing()
     // Not even the connection probe went out.
     QCOMPARE(m_sim->receivedFrames().size(), 0);
     QVERIFY(!QFile::exists(m_dir->filePath("config.ini")));
+    QVERIFY(!QFile::exists(m_dir->filePath("out.pdf")));
 }
 
 namespace {
@@ -536,6 +594,13 @@ void TestCli::deviceFailuresEndWithStatusOne_data()
     QTest::newRow("setting not taken")
         << QStringList{"set", "filter-enable=off", "filter-strength=80"} << unchanged
         << "after saving, filter-strength reads 35, not 80";
+    QTest::newRow("report, zone read unanswered")
+        << QStringList{"report", "out.pdf"} << noBlocks
+        << "no answer within 300 ms to the read of zone channel 0";
+    SimOptions noFirmware;
+    noFirmware.dropTypes.insert(REQUEST_FIRMWARE_VERSION);
+    QTest::newRow("report, firmware version unanswered")
+        << QStringList{"report", "out.pdf"} << noFirmware << "no answer within 300 ms";
     QTest::newRow("no such port") << QStringList{"--port", "/nonexistent/tty", "info"}
                                   << SimOptions() << "/nonexistent/tty: cannot open the port";
 }
@@ -555,6 +620,7 @@ void TestCli::deviceFailuresEndWithStatusOne()
     QCOMPARE(r.out, QString());
     // A read that failed leaves no half-written file behind.
     QVERIFY(!QFile::exists(m_dir->filePath("out.ini")));
+    QVERIFY(!QFile::exists(m_dir->filePath("out.pdf")));
 }
 
 void TestCli::setSavesAndReadsBack()
@@ -581,6 +647,61 @@ void TestCli::setSavesAndReadsBack()
     QCOMPARE(types.mid(save + 1),
              (QVector<quint16>{REQUEST_GET_FILTER_STRENGTH, REQUEST_GET_MASK_MIN_ANGLE,
                                REQUEST_GET_FILTER_ENABLE}));
+}
+
+// The report of the scanner holds what the scanner answered; the report of a zone file
+// holds the file's zones and says the scanner's identity is not known.
+void TestCli::reportOfTheScannerAndOfAZoneFile()
+{
+    QVERIFY(writeBytes(m_dir->filePath("settings.ini"),
+                       "[ProductInformation]\ndeviceModel=KP-21D\nmanufacturer=Veltrona\n"));
+    m_sim->updateState([](DeviceState &s) {
+        for (int channel = 0; channel < kZoneChannelCount; ++channel)
+            for (int k = 0; k < kAreasPerChannel; ++k)
+                s.zone(channel, k) = ZoneArea();
+        s.zone(4, 0).regionType = 1;
+        s.zone(4, 0).points = {QPoint(-1500, 2300), QPoint(1500, 2300)};
+        s.zone(30, 2).regionType = 2;
+        s.zone(30, 2).points = {QPoint(4000, 100), QPoint(-4000, 100)};
+        s.filterStrength = 42;
+    });
+    QVERIFY(startSim());
+    const QString onScanner = QString::fromLatin1(zoneSetFingerprint(scannerZones(m_sim->state())));
+
+    const CliResult r = cli({"report", "scanner.pdf"});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.out, QString());
+    const QString pdf = m_dir->filePath("scanner.pdf");
+    QCOMPARE(PdfText::pageCount(pdf), 3);
+    const QString summary = PdfText::text(pdf, 1, 1);
+    for (const QString &wanted :
+         {QStringLiteral("Model KP-21D"), QStringLiteral("Serial number KP2100417"),
+          QStringLiteral("Firmware version ") + QString::fromLatin1(m_sim->state().firmwareVersion),
+          QStringLiteral("Shadow filter strength 42"), QStringLiteral("Channels with zones 4, 30"),
+          QStringLiteral("Zones from the scanner"), onScanner})
+        QVERIFY2(summary.contains(wanted), qPrintable(wanted + " not in: " + summary));
+    QVERIFY(PdfText::text(pdf, 2, 2).contains("2: 1500, 2300"));
+    QVERIFY(PdfText::text(pdf, 3, 3).contains("Channel 30"));
+
+    // The same zones from a file: no scanner is asked, nothing of it is known.
+    writeZoneFile(m_dir->filePath("zones.ini"), [this](int channel, int area) {
+        return ZoneSet(scannerZones(m_sim->state())).area(channel, area);
+    });
+    m_sim->clearLog();
+    const CliResult fromFile = cli({"report", "--zones", "zones.ini", "file.pdf"});
+    QCOMPARE(fromFile.code, 0);
+    QCOMPARE(fromFile.err, QString());
+    QCOMPARE(m_sim->receivedFrames().size(), 0);
+    const QString filePdf = m_dir->filePath("file.pdf");
+    QCOMPARE(PdfText::pageCount(filePdf), 3);
+    const QString fileSummary = PdfText::text(filePdf, 1, 1);
+    for (const QString &wanted :
+         {QStringLiteral("Model not known"), QStringLiteral("Serial number not known"),
+          QStringLiteral("Firmware version not known"),
+          QStringLiteral("Shadow filter strength not known"),
+          QStringLiteral("Zones from zone file zones.ini"), onScanner})
+        QVERIFY2(fileSummary.contains(wanted), qPrintable(wanted + " not in: " + fileSummary));
 }
 
 void TestCli::firmwareUpdates_data()
