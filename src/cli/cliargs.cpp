@@ -20,6 +20,7 @@ const CommandName kCommands[] = {
     {"verify", CliCommand::Verify, 1, 1, "FILE"},
     {"set", CliCommand::Set, 1, -1, "NAME=VALUE"},
     {"firmware", CliCommand::Firmware, 1, 1, "FILE"},
+    {"record", CliCommand::Record, 1, 1, "FILE"},
 };
 
 const CommandName *findCommand(const QString &name)
@@ -67,9 +68,9 @@ CliOptions parseCliOptions(const QStringList &arguments)
         // --name=value or --name value for the options that take one.
         const int eq = arg.indexOf(QLatin1Char('='));
         const QString name = eq > 0 ? arg.left(eq) : arg;
-        const bool takesValue = name == QLatin1String("--port") ||
-                                name == QLatin1String("--baud") ||
-                                name == QLatin1String("--timeout");
+        const bool takesValue =
+            name == QLatin1String("--port") || name == QLatin1String("--baud") ||
+            name == QLatin1String("--timeout") || name == QLatin1String("--seconds");
         QString value;
         if (takesValue) {
             if (eq > 0)
@@ -96,6 +97,10 @@ CliOptions parseCliOptions(const QStringList &arguments)
                 return fail(
                     QStringLiteral("--timeout needs a positive number of milliseconds, not '%1'")
                         .arg(value));
+        } else if (name == QLatin1String("--seconds")) {
+            if (!positiveNumber(value, &options.seconds))
+                return fail(
+                    QStringLiteral("--seconds needs a positive whole number, not '%1'").arg(value));
         } else if (name == QLatin1String("--demo")) {
             options.demo = true;
         } else if (name == QLatin1String("--json")) {
@@ -161,6 +166,8 @@ QString cliHelpText()
         "                        mask-intensity (0-4095), mask-min-angle,\n"
         "                        mask-max-angle (0-269.5 degrees in steps of 0.5)\n"
         "  firmware FILE         update the firmware from FILE, then print the new version\n"
+        "  record FILE           every frame the scanner sends for --seconds into FILE, a\n"
+        "                        pcap file (link type 147) that Wireshark and tcpdump read\n"
         "\n"
         "Options:\n"
         "  --port PATH           the scanner's serial device (pseudo-terminals included)\n"
@@ -169,6 +176,7 @@ QString cliHelpText()
         "  --timeout MS          longest wait for each answer of the scanner (default\n"
         "                        5000); its restarts during a firmware update may take\n"
         "                        ten times as long\n"
+        "  --seconds N           how long record records (default 10)\n"
         "  --json                print info and the firmware version as one JSON object\n"
         "  -h, --help            show this help\n"
         "  --version             show the version\n"

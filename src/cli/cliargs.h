@@ -15,6 +15,7 @@ enum class CliCommand
     Verify,
     Set,
     Firmware,
+    Record,
 };
 
 // Exit statuses a script can rely on.
@@ -36,6 +37,7 @@ struct CliOptions
     int baud = kDefaultBaud;
     bool demo = false;
     int timeoutMs = kDefaultTimeoutMs;
+    int seconds = 10; // how long record records
     bool json = false;
     bool help = false;
     bool version = false;
