@@ -93,6 +93,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), tabPages(3, nullp
     reloadChannel(0);
 
     setupFilterPage();
+    setupRecording();
+    setupZoneFromScan();
 
     form->progressLabel->hide();
     form->progressBar->hide();

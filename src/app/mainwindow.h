@@ -4,6 +4,8 @@
 #include "requesttype.h"
 #include "sessionfailure.h"
 #include "zoneblock.h"
+#include "zonefromscan.h"
+#include "zonefromscandialog.h"
 
 #include <QMainWindow>
 #include <QPoint>
@@ -17,6 +19,9 @@ class FilterPanel;
 #include <functional>
 #include <memory>
 
+class FrameRecorder;
+class QAction;
+class QLabel;
 class QGraphicsItem;
 class QGraphicsPathItem;
 class QStandardItem;
@@ -92,6 +97,22 @@ public:
     void setFirmwareFlashTimeout(int ms);
     void setBootloaderTimeout(int ms);
     bool isFirmwareUpdateRunning() const;
+
+    // Recording the scanner's frames (File, Record scans): where the file name comes from
+    // (a save dialog unless replaced; empty: cancelled), and the recorder.
+    void setRecordFileProvider(std::function<QString()> provider)
+    {
+        recordFileProvider = std::move(provider);
+    }
+    FrameRecorder *frameRecorder() const { return recorder; }
+    // Zone from scan (Edit): where the choice comes from (its dialog unless replaced; false:
+    // cancelled), and the scans kept for it, the latest last.
+    void setZoneFromScanProvider(std::function<bool(ZoneFromScanChoice *)> provider)
+    {
+        zoneFromScanProvider = std::move(provider);
+    }
+    const QVector<ScanSweep> &keptScans() const { return recentScans; }
+    static constexpr int kKeptScans = 250; // ten seconds at 25 scans a second
 
 signals:
     void sendRequestType(RequestType type, QString value);
@@ -205,6 +226,16 @@ private:
     // Filter page.
     void setupFilterPage();
 
+    // Recording (recordscans.cpp) and zone from scan (scanzone.cpp).
+    void setupRecording();
+    void onRecordScans(bool checked);
+    void stopRecording();
+    void onRecordingFailed(const QString &error);
+    void showRecordingStatus();
+    void setupZoneFromScan();
+    void onZoneFromScan();
+    void keepScan(const QVector<float> &angles, const QVector<ushort> &ranges);
+
     // Firmware page: the log of the session's update.
     void logFirmware(const QString &line);
     bool readFirmwareFile(const QString &path, QByteArray *image);
@@ -239,4 +270,17 @@ private:
     std::function<QString()> firmwareFileProvider;
     std::function<QString(bool save)> zoneFileProvider;
     bool updateBtnWasEnabled = false;
+
+    // Recording: the recorder, its File menu action, the status bar's time and size while it
+    // records and the timer that refreshes them.
+    FrameRecorder *recorder = nullptr;
+    QAction *recordAction = nullptr;
+    QLabel *recordingLabel = nullptr;
+    QTimer *recordingTimer = nullptr;
+    QMetaObject::Connection recordingTap;
+    std::function<QString()> recordFileProvider;
+    // Zone from scan: the latest scans both displays got, the last choice made.
+    QVector<ScanSweep> recentScans;
+    ZoneFromScanChoice zoneFromScanChoice;
+    std::function<bool(ZoneFromScanChoice *)> zoneFromScanProvider;
 };
