@@ -11,9 +11,10 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 BUILD_DIR=${BUILD_DIR:-build}
-# poppler-utils: the tests read the PDF reports back with pdftotext and pdfinfo.
+# poppler-utils: the tests read the PDF reports back with pdftotext and pdfinfo; libpcap-dev
+# writes the recordings.
 PACKAGES=(cmake ninja-build g++ qtbase5-dev libqt5serialport5-dev qttools5-dev qttools5-dev-tools
-    poppler-utils)
+    poppler-utils libpcap-dev)
 # The package's man pages come from help2man, its PNG icon from rsvg-convert; dpkg-shlibdeps
 # (dpkg-dev, which uses file) finds its dependencies, lintian checks it, desktop-file-validate
 # and appstreamcli check its desktop entry and metainfo.

@@ -82,8 +82,16 @@ int main(int argc, char *argv[])
         QStringLiteral("Once, for the N-th request of TYPE: damage-request (it arrives damaged), "
                        "lose-answer or damage-answer; repeatable."),
         QStringLiteral("KIND:TYPE:N"));
+    const QCommandLineOption replay(
+        QStringLiteral("replay"),
+        QStringLiteral("Stream the scans of a recording (a pcap file the tool recorded) at their "
+                       "recorded pace instead of the simulated room."),
+        QStringLiteral("file"));
+    const QCommandLineOption loop(QStringLiteral("loop"),
+                                  QStringLiteral("With --replay, start the recording over after "
+                                                 "its last scan."));
     parser.addOptions({link, unpaced, strict, silent, corrupt, garbage, split, seed, refuse, drop,
-                       unplug, lineFault});
+                       unplug, lineFault, replay, loop});
     parser.process(app);
 
     SimOptions options;
@@ -115,6 +123,19 @@ int main(int argc, char *argv[])
     if (!fault(refuse, addRefusalOption) || !fault(drop, addDropOption) ||
         !fault(unplug, setUnplugOption) || !fault(lineFault, addLineFaultOption))
         return 2;
+    if (parser.isSet(loop) && !parser.isSet(replay)) {
+        std::fprintf(stderr, "areascan-sim: --loop needs --replay FILE\n");
+        return 2;
+    }
+    if (parser.isSet(replay)) {
+        const QString file = parser.value(replay);
+        if (!loadSimRecording(file, &options.replay, &error)) {
+            std::fprintf(stderr, "areascan-sim: %s: cannot be replayed: %s\n", qPrintable(file),
+                         qPrintable(error));
+            return 2;
+        }
+        options.replayLoop = parser.isSet(loop);
+    }
     if (parser.isSet(seed)) {
         bool ok = false;
         options.seed = parser.value(seed).toUInt(&ok);
@@ -145,6 +166,10 @@ int main(int argc, char *argv[])
     std::printf("areascan-sim: scanner on %s\n", qPrintable(host.devicePath()));
     if (!options.linkPath.isEmpty())
         std::printf("areascan-sim: linked as %s\n", qPrintable(options.linkPath));
+    if (options.replay.scanCount() > 0)
+        std::printf("areascan-sim: replaying %d scan frames over %.1f s%s\n",
+                    options.replay.scanCount(), options.replay.timesUs.constLast() / 1e6,
+                    options.replayLoop ? ", in a loop" : "");
     std::fflush(stdout);
 
     const int rc = app.exec();

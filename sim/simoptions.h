@@ -1,5 +1,7 @@
 #pragma once
 
+#include "simrecording.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QSet>
@@ -95,6 +97,14 @@ struct SimOptions
         int after = 0;
     };
     QVector<LineFault> lineFaults;
+
+    // With scan frames in it, the scan stream is this recording instead of the synthetic
+    // room: its frames as they were recorded (sectors, inputs and outputs included), at
+    // their recorded pace, and with replayLoop from its start again after the last. The
+    // stream's pauses and a reader that falls behind hold the replay where it is rather
+    // than skip frames. Requests are still answered from the simulator's own state.
+    SimRecording replay;
+    bool replayLoop = false;
 
     // Seed for noise, garbage and fault decisions; 0 picks one at random.
     quint32 seed = 0;

@@ -264,6 +264,9 @@ void SimulatedScanner::arm()
     m_rxBudget = 0;
     m_scansDue = 0;
     m_sectorIndex = 0;
+    m_replayIndex = 0;
+    m_replayClock = 0;
+    m_replayLap = 0;
     std::fill(std::begin(m_sectorHits), std::end(m_sectorHits), quint8(0));
     m_deafUntil = -1;
     m_tick->start(kTickMs);
@@ -450,6 +453,8 @@ void SimulatedScanner::onTick()
                 !(o.pauseStreamForZones && now < m_zoneBusyUntil);
     if (!streaming) {
         m_scansDue = 0;
+    } else if (o.replay.scanCount() > 0) {
+        replayScans(dt, o);
     } else {
         // Six frames per scan; a stalled thread catches up by at most one scan.
         m_scansDue = std::min(m_scansDue + dt * frequency * 6, 6.0);

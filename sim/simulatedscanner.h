@@ -80,6 +80,8 @@ private:
     qint64 arrivalOf(qint64 offset);
     bool answer(const simframes::Request &r, bool refuse, quint16 &status, QByteArray &payload);
     void sendScanFrame(double now, const SimOptions &o);
+    // The scan stream of a recording (simreplay.cpp).
+    void replayScans(double dt, const SimOptions &o);
     // Queues a frame for the wire; a reply (type given) is logged with its times.
     void queueFrame(QByteArray frame, bool spoil, const SimOptions &o, int replyType = -1,
                     quint16 status = 0);
@@ -152,6 +154,11 @@ private:
     double m_rxLast = 0;
     double m_scansDue = 0; // scan frames owed to the stream
     int m_sectorIndex = 0; // 0..5 within the current scan
+    // Replay: the next frame of the recording, the replay's own clock (seconds; it runs
+    // only while the stream does) and where on it the current lap began.
+    int m_replayIndex = 0;
+    double m_replayClock = 0;
+    double m_replayLap = 0;
     // The active channel's zones as last built, and which of them each sector's points
     // entered (output bits), so the outputs follow the whole scan.
     ZoneArea m_watchedAreas[kZoneAreas];

@@ -855,5 +855,73 @@
         <source>无顶点</source>
         <translation>no vertices</translation>
     </message>
+    <message>
+        <source>录制扫描…</source>
+        <translation>Record scans…</translation>
+    </message>
+    <message>
+        <source>把扫描仪发来的每一帧连同到达时间录制到pcap文件，Wireshark可以打开</source>
+        <translation>Record every frame the scanner sends, with its arrival time, into a pcap file that Wireshark opens</translation>
+    </message>
+    <message>
+        <source>录制扫描</source>
+        <translation>Record scans</translation>
+    </message>
+    <message>
+        <source>pcap文件 (*.pcap)</source>
+        <translation>pcap files (*.pcap)</translation>
+    </message>
+    <message>
+        <source>无法录制到%1：%2</source>
+        <translation>Cannot record to %1: %2</translation>
+    </message>
+    <message>
+        <source>录制已保存到%1：%2帧，%3，%4</source>
+        <translation>Recording saved to %1: %2 frames, %3, %4</translation>
+    </message>
+    <message>
+        <source>无法写入录制文件%1，录制已停止：%2</source>
+        <translation>Cannot write the recording %1; the recording has stopped: %2</translation>
+    </message>
+    <message>
+        <source>正在录制 %1 · %2</source>
+        <translation>Recording %1 · %2</translation>
+    </message>
+    <message>
+        <source>由扫描生成区域</source>
+        <translation>Zone from scan</translation>
+    </message>
+    <message>
+        <source>把最近几次扫描留出的空间减去余量，作为区域页当前编辑区域的多边形</source>
+        <translation>Make the area edited on the zone page the polygon that the latest scans leave free, less a margin</translation>
+    </message>
+    <message>
+        <source>还没有收到扫描，无法由扫描生成区域：请先连接扫描仪</source>
+        <translation>No scan has arrived yet, so there is nothing to draw a zone from: connect the scanner first</translation>
+    </message>
+    <message>
+        <source>扫描中没有视场内的测量点，区域未改变</source>
+        <translation>The scans hold no measurement in the field of view; the zone is unchanged</translation>
+    </message>
+    <message>
+        <source>由%1次扫描生成了%2的区域：%3个顶点</source>
+        <translation>%2 drawn from %1 scans: %3 vertices</translation>
+    </message>
+    <message>
+        <source>扫描次数</source>
+        <translation>Scans</translation>
+    </message>
+    <message>
+        <source>余量</source>
+        <translation>Margin</translation>
+    </message>
+    <message>
+        <source>容差</source>
+        <translation>Tolerance</translation>
+    </message>
+    <message>
+        <source>每个方向取这些扫描中最近的回波，区域与每个回波至少保持余量的距离；25次扫描约为一秒</source>
+        <translation>For each direction the nearest echo of these scans is taken, and the zone keeps at least the margin from every echo; 25 scans are about one second</translation>
+    </message>
 </context>
 </TS>

@@ -68,6 +68,17 @@ StudioOptions parseStudioOptions(const QStringList &arguments)
             options.connect = true;
         } else if (arg == QLatin1String("--demo")) {
             options.demo = true;
+        } else if (arg == QLatin1String("--loop")) {
+            options.replayLoop = true;
+        } else if (arg == QLatin1String("--replay") || arg.startsWith(QLatin1String("--replay="))) {
+            const bool inlineValue = arg != QLatin1String("--replay");
+            options.replayFile = inlineValue ? arg.mid(9) : arguments.value(++i);
+            // "--replay --demo" names no recording: the option behind is not taken for one.
+            if (options.replayFile.isEmpty() ||
+                (!inlineValue && options.replayFile.startsWith(QLatin1String("--")))) {
+                options.error = QStringLiteral("--replay needs a recording (a .pcap file)");
+                return options;
+            }
         } else if (arg == QLatin1String("--port")) {
             if (i + 1 >= arguments.size() || arguments.at(i + 1).isEmpty()) {
                 options.error = QStringLiteral("--port needs a device path");
@@ -107,6 +118,10 @@ StudioOptions parseStudioOptions(const QStringList &arguments)
             return options;
         }
     }
+    if (!options.replayFile.isEmpty() && !options.demo)
+        options.error = QStringLiteral("--replay needs --demo: the simulated scanner replays it");
+    else if (options.replayLoop && options.replayFile.isEmpty())
+        options.error = QStringLiteral("--loop needs --replay FILE");
     return options;
 }
 
@@ -120,6 +135,9 @@ QString studioHelpText()
         "                pseudo-terminal, a symbolic link) and select it; repeatable\n"
         "  --connect     open the selected port at start, as the Open button does\n"
         "  --demo        start the built-in simulated scanner and select its port\n"
+        "  --replay FILE with --demo: the simulated scanner streams the scans of this\n"
+        "                recording (a .pcap file the tool recorded) at their pace\n"
+        "  --loop        with --replay: start the recording over after its last scan\n"
         "  --tab PAGE    open this page at start: device, zones or status\n"
         "  --own-folder  work in the tool's own folder under the user's data directory\n"
         "                (~/.local/share/areascan-studio, created if missing) instead of\n"

@@ -28,6 +28,18 @@ int main(int argc, char *argv[])
                      qPrintable(studioHelpText()));
         return 2;
     }
+    // A recording to replay is read at once (before the working folder may change), and one
+    // that cannot be replayed ends the start as a bad argument would.
+    SimOptions simOptions;
+    if (!options.replayFile.isEmpty()) {
+        QString error;
+        if (!loadSimRecording(options.replayFile, &simOptions.replay, &error)) {
+            std::fprintf(stderr, "areascan-studio: %s: cannot be replayed: %s\n",
+                         qPrintable(options.replayFile), qPrintable(error));
+            return 2;
+        }
+        simOptions.replayLoop = options.replayLoop;
+    }
     if (!displayAvailable(arguments, QProcessEnvironment::systemEnvironment().toStringList())) {
         const QString rerun = arguments.size() > 1 ? arguments.join(QLatin1Char(' '))
                                                    : arguments.first() + QStringLiteral(" --demo");
@@ -60,7 +72,7 @@ int main(int argc, char *argv[])
     if (options.demo) {
         simulator = std::make_unique<SimulatorHost>();
         QString error;
-        if (!simulator->start(SimOptions(), &error)) {
+        if (!simulator->start(simOptions, &error)) {
             std::fprintf(stderr, "areascan-studio: cannot start the simulated scanner: %s\n",
                          qPrintable(error));
             return 1;

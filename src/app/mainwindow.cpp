@@ -94,6 +94,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), tabPages(3, nullp
 
     setupFilterPage();
     setupReportExport();
+    setupRecording();
+    setupZoneFromScan();
 
     form->progressLabel->hide();
     form->progressBar->hide();

@@ -4,6 +4,8 @@
 #include "requesttype.h"
 #include "sessionfailure.h"
 #include "zoneblock.h"
+#include "zonefromscan.h"
+#include "zonefromscandialog.h"
 
 #include <QMainWindow>
 #include <QPoint>
@@ -17,6 +19,7 @@ class FilterPanel;
 #include <functional>
 #include <memory>
 
+class FrameRecorder;
 class QAction;
 class QGraphicsItem;
 class QLabel;
@@ -100,6 +103,22 @@ public:
     void setFirmwareFlashTimeout(int ms);
     void setBootloaderTimeout(int ms);
     bool isFirmwareUpdateRunning() const;
+
+    // Recording the scanner's frames (File, Record scans): where the file name comes from
+    // (a save dialog unless replaced; empty: cancelled), and the recorder.
+    void setRecordFileProvider(std::function<QString()> provider)
+    {
+        recordFileProvider = std::move(provider);
+    }
+    FrameRecorder *frameRecorder() const { return recorder; }
+    // Zone from scan (Edit): where the choice comes from (its dialog unless replaced; false:
+    // cancelled), and the scans kept for it, the latest last.
+    void setZoneFromScanProvider(std::function<bool(ZoneFromScanChoice *)> provider)
+    {
+        zoneFromScanProvider = std::move(provider);
+    }
+    const QVector<ScanSweep> &keptScans() const { return recentScans; }
+    static constexpr int kKeptScans = 250; // ten seconds at 25 scans a second
 
 signals:
     void sendRequestType(RequestType type, QString value);
@@ -219,6 +238,15 @@ private:
     void showZoneFingerprint();
     QString askReportFileName();
     void onExportReport();
+    // Recording (recordscans.cpp) and zone from scan (scanzone.cpp).
+    void setupRecording();
+    void onRecordScans(bool checked);
+    void stopRecording();
+    void onRecordingFailed(const QString &error);
+    void showRecordingStatus();
+    void setupZoneFromScan();
+    void onZoneFromScan();
+    void keepScan(const QVector<float> &angles, const QVector<ushort> &ranges);
 
     // Firmware page: the log of the session's update.
     void logFirmware(const QString &line);
@@ -258,4 +286,17 @@ private:
     QLabel *zoneFingerprintLabel = nullptr;
     QProgressBar *reportProgressBar = nullptr;
     bool updateBtnWasEnabled = false;
+
+    // Recording: the recorder, its File menu action, the status bar's time and size while it
+    // records and the timer that refreshes them.
+    FrameRecorder *recorder = nullptr;
+    QAction *recordAction = nullptr;
+    QLabel *recordingLabel = nullptr;
+    QTimer *recordingTimer = nullptr;
+    QMetaObject::Connection recordingTap;
+    std::function<QString()> recordFileProvider;
+    // Zone from scan: the latest scans both displays got, the last choice made.
+    QVector<ScanSweep> recentScans;
+    ZoneFromScanChoice zoneFromScanChoice;
+    std::function<bool(ZoneFromScanChoice *)> zoneFromScanProvider;
 };

@@ -22,4 +22,5 @@ void MainWindow::onRecvAndShowPoint(QVector<float> angleVec, QVector<ushort> ran
 {
     zoneScanPoints->showScan(angleVec, rangeVec, intensityVec,
                              viewZoom(form->areaMonitorGraphicsView->transform()));
+    keepScan(angleVec, rangeVec);
 }

@@ -172,10 +172,16 @@ void MainWindow::onProbeAnswered()
     form->portName->setEnabled(false);
     form->baudRate->setEnabled(false);
     form->openBtn->setText(tr("关闭"));
+    // A new connection may be another scanner: zones are drawn from its scans alone.
+    recentScans.clear();
+    recordAction->setEnabled(true);
 }
 
 void MainWindow::closePort()
 {
+    // The recording ends with the link; its file is closed before the port goes.
+    stopRecording();
+    recordAction->setEnabled(false);
     // The session closes the port, then lets the worker go; its procedures report that
     // they were closed, and the handlers below put their widgets back.
     session->close();

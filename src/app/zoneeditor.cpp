@@ -221,8 +221,9 @@ void ZoneEditor::loadChannel(int channel)
     showAreaSelectors();
 }
 
-void ZoneEditor::replaceAreaRecord(int area, const AreaSettings &record)
+void ZoneEditor::replaceAreaRecord(int area, const AreaSettings &record, const QString &stepName)
 {
+    Q_UNUSED(stepName) // the editor keeps no steps of its own yet
     if (area < 0 || area > 2)
         return;
     areaSettings[area] = record;

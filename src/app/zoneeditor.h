@@ -73,8 +73,10 @@ public:
     // the user last picked with its handles and table rows.
     void rebuildChannelShapes();
     // Puts a record in place of an area's (a step back, a zone drawn from a scan): it is
-    // drawn, and written with the next save like any edit.
-    void replaceAreaRecord(int area, const AreaSettings &record);
+    // drawn, and written with the next save like any edit. stepName says what the change
+    // was, for whoever keeps the editor's steps ("Zone from scan").
+    void replaceAreaRecord(int area, const AreaSettings &record,
+                           const QString &stepName = QString());
 
     // What the user does on the zone page.
     void selectArea(int area);

@@ -21,6 +21,7 @@ const CommandName kCommands[] = {
     {"set", CliCommand::Set, 1, -1, "NAME=VALUE"},
     {"firmware", CliCommand::Firmware, 1, 1, "FILE"},
     {"report", CliCommand::Report, 1, 1, "OUT.pdf"},
+    {"record", CliCommand::Record, 1, 1, "FILE"},
 };
 
 const CommandName *findCommand(const QString &name)
@@ -70,7 +71,8 @@ CliOptions parseCliOptions(const QStringList &arguments)
         const QString name = eq > 0 ? arg.left(eq) : arg;
         const bool takesValue =
             name == QLatin1String("--port") || name == QLatin1String("--baud") ||
-            name == QLatin1String("--timeout") || name == QLatin1String("--zones");
+            name == QLatin1String("--timeout") || name == QLatin1String("--zones") ||
+            name == QLatin1String("--seconds");
         QString value;
         if (takesValue) {
             if (eq > 0)
@@ -99,6 +101,10 @@ CliOptions parseCliOptions(const QStringList &arguments)
                         .arg(value));
         } else if (name == QLatin1String("--zones")) {
             options.zonesFile = value;
+        } else if (name == QLatin1String("--seconds")) {
+            if (!positiveNumber(value, &options.seconds))
+                return fail(
+                    QStringLiteral("--seconds needs a positive whole number, not '%1'").arg(value));
         } else if (name == QLatin1String("--demo")) {
             options.demo = true;
         } else if (name == QLatin1String("--json")) {
@@ -177,6 +183,8 @@ QString cliHelpText()
         "  report OUT.pdf        a commissioning report of the scanner's identity, settings\n"
         "                        and zones; with --zones FILE, of the zones in FILE (no\n"
         "                        scanner, no --port)\n"
+        "  record FILE           every frame the scanner sends for --seconds into FILE, a\n"
+        "                        pcap file (link type 147) that Wireshark and tcpdump read\n"
         "\n"
         "Options:\n"
         "  --port PATH           the scanner's serial device (pseudo-terminals included)\n"
@@ -185,6 +193,7 @@ QString cliHelpText()
         "  --timeout MS          longest wait for each answer of the scanner (default\n"
         "                        5000); its restarts during a firmware update may take\n"
         "                        ten times as long\n"
+        "  --seconds N           how long record records (default 10)\n"
         "  --json                print info, verify's fingerprints and the firmware\n"
         "                        version as one JSON object\n"
         "  -h, --help            show this help\n"

@@ -16,6 +16,7 @@ enum class CliCommand
     Set,
     Firmware,
     Report,
+    Record,
 };
 
 // Exit statuses a script can rely on.
@@ -37,6 +38,7 @@ struct CliOptions
     int baud = kDefaultBaud;
     bool demo = false;
     int timeoutMs = kDefaultTimeoutMs;
+    int seconds = 10; // how long record records
     bool json = false;
     QString zonesFile; // report --zones FILE: the zones from a file, no scanner
     bool help = false;

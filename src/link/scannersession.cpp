@@ -7,8 +7,11 @@
 #include "zonewrite.h"
 
 #include <QDebug>
+#include <QMetaMethod>
 #include <QPointer>
 #include <QTimer>
+
+#include <utility>
 
 ScannerSession::ScannerSession(QObject *parent) : QObject(parent)
 {
@@ -97,6 +100,7 @@ void ScannerSession::makeWorker()
     connect(m_worker, &WorkerThread::sendPointVec, this, &ScannerSession::sendPointVec);
     connect(m_worker, &WorkerThread::sendMainRequestResult, this, &ScannerSession::onResult);
     connect(m_worker, &WorkerThread::sendSettingRefused, this, &ScannerSession::sendSettingRefused);
+    updateFrameTap();
     m_zoneRead->attach(m_worker);
     m_zoneWrite->attach(m_worker);
     m_firmware->attach(m_worker);
@@ -113,6 +117,7 @@ void ScannerSession::releaseWorker()
     // The worker may be on the call stack (a port error raised inside its readData), so it
     // goes once control is back in the event loop; until then it hears nothing more.
     m_worker->disconnect();
+    m_frameTap = {};
     disconnect(m_port, nullptr, m_worker, nullptr);
     m_worker->deleteLater();
     m_worker = nullptr;
@@ -197,6 +202,34 @@ void ScannerSession::startReadOut()
         if (current())
             m_zoneRead->start();
     });
+}
+
+void ScannerSession::connectNotify(const QMetaMethod &signal)
+{
+    // Called once the connection is made and the object's locks are free again: the
+    // worker hands its frames out from the next bytes on.
+    if (signal == QMetaMethod::fromSignal(&ScannerSession::frameReceived))
+        updateFrameTap();
+}
+
+void ScannerSession::disconnectNotify(const QMetaMethod &signal)
+{
+    // A receiver that is being destroyed calls this with the locks held and before its
+    // connection is gone, so whether anyone still listens is looked at from the event loop.
+    if (signal == QMetaMethod::fromSignal(&ScannerSession::frameReceived))
+        QMetaObject::invokeMethod(this, &ScannerSession::updateFrameTap, Qt::QueuedConnection);
+}
+
+void ScannerSession::updateFrameTap()
+{
+    const bool wanted = isSignalConnected(QMetaMethod::fromSignal(&ScannerSession::frameReceived));
+    if (!m_worker || wanted == bool(m_frameTap))
+        return;
+    if (wanted)
+        m_frameTap =
+            connect(m_worker, &WorkerThread::frameReceived, this, &ScannerSession::frameReceived);
+    else
+        disconnect(std::exchange(m_frameTap, {}));
 }
 
 void ScannerSession::later(std::function<void()> f)

@@ -101,8 +101,17 @@ signals:
                       QVector<ushort> intensityVec);
     void sendMainRequestResult(RequestType type, QString result);
     void sendSettingRefused(RequestType type, int status);
+    // Every whole frame the scanner sent, as the worker cut it from the stream (see
+    // WorkerThread::frameReceived). The worker is only asked for its frames while someone
+    // listens here.
+    void frameReceived(const QByteArray &frame, qint64 arrivalUs);
+
+protected:
+    void connectNotify(const QMetaMethod &signal) override;
+    void disconnectNotify(const QMetaMethod &signal) override;
 
 private:
+    void updateFrameTap();
     void configure(const QString &portName, int baud);
     void finishProbe(bool answered);
     void makeWorker();
@@ -116,6 +125,7 @@ private:
     WorkerThread *m_worker = nullptr;
     QTimer *m_probeTimer = nullptr;
     QMetaObject::Connection m_probeWatch;
+    QMetaObject::Connection m_frameTap;
     ZoneRead *m_zoneRead = nullptr;
     ZoneWrite *m_zoneWrite = nullptr;
     FirmwareUpdate *m_firmware = nullptr;

@@ -10,9 +10,21 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QMetaMethod>
 #include <QPointer>
 #include <QSerialPort>
+#include <chrono>
 #include <utility>
+
+namespace {
+
+qint64 wallClockMicroseconds()
+{
+    using namespace std::chrono;
+    return duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+} // namespace
 
 WorkerThread::WorkerThread(QSerialPort *port)
     : QThread(nullptr), port(port), scanHeader("\x5A\xFF", 2), replyHeader("\x5A\xFB", 2),
@@ -37,8 +49,11 @@ void WorkerThread::readData()
     // Such a nested loop may also see the window close the port and release this worker
     // (a cable pulled while a message box is open); from then on nothing here is touched.
     const QPointer<WorkerThread> alive(this);
+    static const QMetaMethod frameSignal = QMetaMethod::fromSignal(&WorkerThread::frameReceived);
+    const bool tapped = isSignalConnected(frameSignal);
     do {
         receiveBuffer.append(port->readAll());
+        const qint64 arrival = tapped ? wallClockMicroseconds() : 0;
         // Walk with an offset and compact once: removing each frame from the front of the
         // buffer would make a burst of frames quadratic.
         int offset = 0;
@@ -49,6 +64,15 @@ void WorkerThread::readData()
             offset += step.end();
             if (step.kind == FrameKind::NeedMore)
                 break;
+            if (tapped && step.kind != FrameKind::BadScan) {
+                // A damaged reply is reported by its header alone; its whole length was
+                // sound, so the bytes behind the header are all there.
+                const int length =
+                    step.kind == FrameKind::DamagedReply ? readLe16(frame + 2) : step.length;
+                emit frameReceived(QByteArray(frame, length), arrival);
+                if (!alive)
+                    return;
+            }
             if (step.kind == FrameKind::Reply)
                 parseReplyFrame(frame, step.length);
             else if (step.kind == FrameKind::DamagedReply)

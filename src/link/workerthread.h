@@ -77,6 +77,11 @@ signals:
     // A request whose reply carries no result (a setting) was answered with a non-zero
     // status: the scanner refused it and kept the value it had.
     void sendSettingRefused(RequestType type, int status);
+    // Every whole frame the scanner sent, as it was cut from the stream and before it is
+    // decoded: scan frames and replies, damaged ones too. arrivalUs is the wall-clock time
+    // in microseconds since 1970 when its last bytes were read from the port. Nothing is
+    // copied or timed while nobody listens: the scan stream passes here 150 times a second.
+    void frameReceived(const QByteArray &frame, qint64 arrivalUs);
 
 public slots:
     void onRequestType(RequestType type, QString value);

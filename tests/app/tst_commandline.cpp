@@ -86,11 +86,45 @@ private slots:
         QTEST(options.tab, "tab");
     }
 
+    void takesARecordingToReplay_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("loop");
+        QTest::addColumn<QString>("error");
+        const QString exe = QStringLiteral("areascan-studio");
+        QTest::newRow("replay") << QStringList{exe, "--demo", "--replay", "a.pcap"} << "a.pcap"
+                                << false << "";
+        QTest::newRow("inline, looped") << QStringList{exe, "--loop", "--replay=b c.pcap", "--demo"}
+                                        << "b c.pcap" << true << "";
+        QTest::newRow("without the simulator")
+            << QStringList{exe, "--replay", "a.pcap"} << "a.pcap" << false << "needs --demo";
+        QTest::newRow("loop alone")
+            << QStringList{exe, "--demo", "--loop"} << "" << true << "--loop needs --replay";
+        QTest::newRow("no file") << QStringList{exe, "--demo", "--replay"} << "" << false
+                                 << "--replay needs a recording";
+        QTest::newRow("option taken for a file")
+            << QStringList{exe, "--replay", "--demo"} << "--demo" << false
+            << "--replay needs a recording";
+    }
+    void takesARecordingToReplay()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, error);
+        const StudioOptions options = parseStudioOptions(args);
+        QVERIFY2(error.isEmpty() ? options.error.isEmpty() : options.error.contains(error),
+                 qPrintable(options.error));
+        if (error.isEmpty()) {
+            QTEST(options.replayFile, "file");
+            QTEST(options.replayLoop, "loop");
+        }
+    }
+
     void helpListsEveryOption()
     {
         const QString help = studioHelpText();
-        for (const char *option :
-             {"--port", "--connect", "--demo", "--tab", "--own-folder", "--help", "--version"})
+        for (const char *option : {"--port", "--connect", "--demo", "--replay", "--loop", "--tab",
+                                   "--own-folder", "--help", "--version"})
             QVERIFY2(help.contains(QLatin1String(option)), option);
     }
 

@@ -2,6 +2,7 @@
 // test works in a temporary directory of its own.
 #include "pdftext.h"
 #include "requesttype.h"
+#include "simrecording.h"
 #include "simulatedscanner.h"
 #include "simulatorhost.h"
 #include "testsupport.h"
@@ -15,6 +16,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QtTest>
 
@@ -177,6 +179,8 @@ private slots:
     void firmwareUpdates();
     void firmwareFailures_data();
     void firmwareFailures();
+    void recordTakesEveryFrameForItsSeconds();
+    void recordEndsWithTheLinkAndKeepsWhatItGot();
 
 private:
     bool startSim(const SimOptions &options = SimOptions());
@@ -601,6 +605,9 @@ void TestCli::deviceFailuresEndWithStatusOne_data()
     noFirmware.dropTypes.insert(REQUEST_FIRMWARE_VERSION);
     QTest::newRow("report, firmware version unanswered")
         << QStringList{"report", "out.pdf"} << noFirmware << "no answer within 300 ms";
+    QTest::newRow("record from a silent scanner")
+        << QStringList{"record", "out.ini"} << silent
+        << "no answer within 300 ms to the connection probe";
     QTest::newRow("no such port") << QStringList{"--port", "/nonexistent/tty", "info"}
                                   << SimOptions() << "/nonexistent/tty: cannot open the port";
 }
@@ -791,6 +798,64 @@ void TestCli::firmwareFailures()
     QVERIFY2(r.err.contains(message), qPrintable(r.err));
     QCOMPARE(r.err.count('\n'), 1);
     QCOMPARE(m_sim->state().firmwareCommits, 0);
+}
+
+void TestCli::recordTakesEveryFrameForItsSeconds()
+{
+    QVERIFY(startSim());
+    const CliResult r = cli({"record", "--seconds", "1", "scans.pcap"});
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.err, QString());
+    const QRegularExpression summary(
+        "^recorded (\\d+) frames \\((\\d+) scan frames, (\\d+) replies\\) in 1\\.\\d s into "
+        "scans\\.pcap, (\\d+) bytes\n$");
+    const QRegularExpressionMatch m = summary.match(r.out);
+    QVERIFY2(m.hasMatch(), qPrintable(r.out));
+    const QString path = m_dir->filePath("scans.pcap");
+    QCOMPARE(QFileInfo(path).size(), m.captured(4).toLongLong());
+    SimRecording rec;
+    QString error;
+    QVERIFY2(loadSimRecording(path, &rec, &error), qPrintable(error));
+    QCOMPARE(rec.packets, m.captured(1).toInt());
+    QCOMPARE(rec.replies, m.captured(3).toInt());
+    // A second of 25 scans of six frames, cut to whole scans for the replay.
+    const int scanFrames = m.captured(2).toInt();
+    QVERIFY2(scanFrames >= 120 && scanFrames <= 180, qPrintable(r.out));
+    QVERIFY(rec.scanCount() > scanFrames - 12 && rec.scanCount() <= scanFrames);
+
+    // A target that cannot be written stops the run before anything is sent.
+    QVERIFY(QDir(m_dir->path()).mkdir("out"));
+    m_sim->clearLog();
+    const CliResult dir = cli({"record", "out"});
+    QCOMPARE(dir.code, 2);
+    QVERIFY2(dir.err.contains("cannot write out: it is a directory"), qPrintable(dir.err));
+    const CliResult zero = cli({"--seconds", "0", "record", "x.pcap"});
+    QCOMPARE(zero.code, 2);
+    QVERIFY2(zero.err.contains("--seconds needs a positive whole number"), qPrintable(zero.err));
+    QVERIFY(m_sim->receivedFrames().isEmpty());
+    QVERIFY(!QFile::exists(m_dir->filePath("x.pcap")));
+}
+
+void TestCli::recordEndsWithTheLinkAndKeepsWhatItGot()
+{
+    QVERIFY(startSim());
+    QProcess process;
+    process.setWorkingDirectory(m_dir->path());
+    process.start(QStringLiteral(AREASCAN_CLI),
+                  {"--port", m_sim->devicePath(), "record", "--seconds", "30", "cut.pcap"});
+    QVERIFY(process.waitForStarted());
+    QVERIFY(waitUntil([this]() { return !m_sim->receivedFrames().isEmpty(); }, 5000));
+    QTest::qWait(700);
+    m_sim->unplug();
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitCode(), 1);
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QVERIFY2(err.contains("the port failed") && err.contains("recorded"), qPrintable(err));
+    // The file is closed properly: every packet whole, the scans up to the pull in it.
+    SimRecording rec;
+    QString error;
+    QVERIFY2(loadSimRecording(m_dir->filePath("cut.pcap"), &rec, &error), qPrintable(error));
+    QVERIFY2(rec.scanCount() >= 60, qPrintable(QString::number(rec.scanCount())));
 }
 
 QTEST_GUILESS_MAIN(TestCli)
