@@ -20,6 +20,7 @@ const CommandName kCommands[] = {
     {"verify", CliCommand::Verify, 1, 1, "FILE"},
     {"set", CliCommand::Set, 1, -1, "NAME=VALUE"},
     {"firmware", CliCommand::Firmware, 1, 1, "FILE"},
+    {"diff", CliCommand::Diff, 1, 2, "FILE [FILE]"},
 };
 
 const CommandName *findCommand(const QString &name)
@@ -136,6 +137,12 @@ CliOptions parseCliOptions(const QStringList &arguments)
 
     if (options.demo && portGiven)
         return fail(QStringLiteral("--demo and --port cannot be used together"));
+    // Two zone files are compared without a scanner.
+    if (options.command == CliCommand::Diff && count == 2) {
+        if (options.demo || portGiven)
+            return fail(QStringLiteral("diff of two files uses no scanner: drop --port or --demo"));
+        return options;
+    }
     if (!options.demo && !portGiven)
         return fail(QStringLiteral("name the scanner's port with --port PATH (or use --demo)"));
     return options;
@@ -161,6 +168,10 @@ QString cliHelpText()
         "                        mask-intensity (0-4095), mask-min-angle,\n"
         "                        mask-max-angle (0-269.5 degrees in steps of 0.5)\n"
         "  firmware FILE         update the firmware from FILE, then print the new version\n"
+        "  diff FILE [FILE]      what differs between two zone files, or between FILE and\n"
+        "                        the scanner's zones (no --port for two files), one line\n"
+        "                        per difference; exit status 0 equal, 1 different, 2 an\n"
+        "                        unusable file or a scanner that cannot be read\n"
         "\n"
         "Options:\n"
         "  --port PATH           the scanner's serial device (pseudo-terminals included)\n"

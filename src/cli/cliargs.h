@@ -15,6 +15,7 @@ enum class CliCommand
     Verify,
     Set,
     Firmware,
+    Diff,
 };
 
 // Exit statuses a script can rely on.

@@ -13,6 +13,7 @@ int runReadZones(CliRun &run);
 int runWriteZones(CliRun &run);
 int runVerify(CliRun &run);
 int runFirmware(CliRun &run);
+int runDiff(CliRun &run);
 
 // One line of output: a name, its value for the text form and for the JSON form.
 struct OutputField

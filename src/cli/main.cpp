@@ -55,6 +55,8 @@ int main(int argc, char *argv[])
         return runSet(run);
     case CliCommand::Firmware:
         return runFirmware(run);
+    case CliCommand::Diff:
+        return runDiff(run);
     case CliCommand::None:
         break;
     }

@@ -9,6 +9,7 @@
 #include "zoneread.h"
 #include "zoneset.h"
 #include "zonestoretext.h"
+#include "zonetransfer.h"
 #include "zonewrite.h"
 
 #include <QFileInfo>
@@ -33,6 +34,8 @@ QString transferFailure(CliRun &run, const SessionFailure &failure, const QStrin
             .arg(run.session().portError(), what);
     return QStringLiteral("no answer within %1 ms to %2").arg(failure.waitedMs).arg(what);
 }
+
+} // namespace
 
 // All 64 channels from the scanner into *zones, one at a time, each asked for when the
 // previous one has arrived; then the answer to the request that ends a full read, which
@@ -95,6 +98,8 @@ bool readAllChannels(CliRun &run, ZoneSet *zones, QString *error)
     }
     return true;
 }
+
+namespace {
 
 // The full write the window's upload starts: the begin request, then every channel of
 // the channels given, each on the previous one's acknowledgement.
