@@ -68,6 +68,19 @@ StudioOptions parseStudioOptions(const QStringList &arguments)
             options.connect = true;
         } else if (arg == QLatin1String("--demo")) {
             options.demo = true;
+        } else if (arg == QLatin1String("--offline")) {
+            // The zone file is optional: the next argument is it unless it is an option.
+            options.offline = true;
+            if (i + 1 < arguments.size() && !arguments.at(i + 1).startsWith(QLatin1Char('-')) &&
+                !arguments.at(i + 1).isEmpty())
+                options.offlineFile = arguments.at(++i);
+        } else if (arg.startsWith(QLatin1String("--offline="))) {
+            options.offline = true;
+            options.offlineFile = arg.mid(10);
+            if (options.offlineFile.isEmpty()) {
+                options.error = QStringLiteral("--offline= needs a zone file");
+                return options;
+            }
         } else if (arg == QLatin1String("--port")) {
             if (i + 1 >= arguments.size() || arguments.at(i + 1).isEmpty()) {
                 options.error = QStringLiteral("--port needs a device path");
@@ -121,6 +134,10 @@ QString studioHelpText()
         "  --connect     open the selected port at start, as the Open button does\n"
         "  --demo        start the built-in simulated scanner and select its port\n"
         "  --tab PAGE    open this page at start: device, zones or status\n"
+        "  --offline [FILE]  work without a scanner: the zone page opens at once, its\n"
+        "                zones those of the zone file FILE (checked as LoadConfig checks\n"
+        "                it; a file it would refuse ends the tool with exit status 2) or\n"
+        "                none; Read and Upload wait for a scanner\n"
         "  --own-folder  work in the tool's own folder under the user's data directory\n"
         "                (~/.local/share/areascan-studio, created if missing) instead of\n"
         "                the current directory; the desktop menu starts the tool so\n"

@@ -13,7 +13,10 @@ struct StudioOptions
     // Work in the tool's own folder under the user's data directory instead of the current
     // one: a start from the desktop menu has no meaningful current directory.
     bool ownFolder = false;
-    int tab = -1;  // page shown at start: 0 device, 1 zones, 2 status; -1 the usual
+    int tab = -1; // page shown at start: 0 device, 1 zones, 2 status; -1 the usual
+    // Start without a scanner on the zone page, the store taken from offlineFile if named.
+    bool offline = false;
+    QString offlineFile;
     QString error; // set when the arguments cannot be used
 };
 
