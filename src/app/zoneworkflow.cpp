@@ -54,6 +54,9 @@ void ZoneEditor::setParameter(const QObject *selector, int index)
     if (index < 0 || !selector)
         return;
     const QString name = selector->objectName();
+    // Taken before the reference below: the snapshot shares the records, and a write
+    // through a reference taken earlier would change the snapshot too.
+    const Snapshot before = capture();
     AreaSettings &area = areaSettings[currentArea];
     quint8 *field = nullptr;
     const char *label = nullptr;
@@ -73,7 +76,6 @@ void ZoneEditor::setParameter(const QObject *selector, int index)
     // Showing an area sets every selector to its stored index: that is no edit.
     if (!field || *field == quint8(index))
         return;
-    const Snapshot before = capture();
     *field = quint8(index);
     markAreaEdited(currentArea, ParametersEdited);
     pushStep(text("修改%1").arg(text(label)), before, 1 << currentArea);
