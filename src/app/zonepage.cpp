@@ -203,6 +203,8 @@ void MainWindow::endZoneWrite()
     form->areasMonitoningGroupBox->setEnabled(true);
     form->filterGroupBox->setEnabled(true);
     setEnabled(true);
+    // The scanner can be read for a comparison again.
+    refreshComparison();
 }
 
 void MainWindow::onZoneWriteFailed(const SessionFailure &failure)
