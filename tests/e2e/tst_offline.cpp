@@ -157,7 +157,9 @@ private slots:
         } else {
             QVERIFY(waitUntil(
                 [&]() {
+                    // The full read: 64 channels and the follow-up read of the shown one.
                     return rig.window->isEnabled() && !rig.window->isReadingAreas() &&
+                           framesOf(rig.sim, REQUEST_READ_AREA).size() == 65 &&
                            rig.ui->uploadBtn->isEnabled();
                 },
                 10000));
