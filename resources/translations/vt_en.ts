@@ -923,5 +923,126 @@
         <source>每个方向取这些扫描中最近的回波，区域与每个回波至少保持余量的距离；25次扫描约为一秒</source>
         <translation>For each direction the nearest echo of these scans is taken, and the zone keeps at least the margin from every echo; 25 scans are about one second</translation>
     </message>
+    <!-- Menus: working offline, comparing zone sets, undo and redo. -->
+    <message>
+        <source>离线工作</source>
+        <translation>Work offline</translation>
+    </message>
+    <message>
+        <source>不连接扫描仪编辑区域：绘制、输入、保存和加载区域配置文件</source>
+        <translation>Edit zones without a scanner: draw, type, save and load zone files</translation>
+    </message>
+    <message>
+        <source>与文件比较...</source>
+        <translation>Compare with file...</translation>
+    </message>
+    <message>
+        <source>列出区域存储与一个区域配置文件（或扫描仪）之间的差异</source>
+        <translation>List what differs between the zone store and a zone file (or the scanner)</translation>
+    </message>
+    <message>
+        <source>撤销</source>
+        <translation>Undo</translation>
+    </message>
+    <message>
+        <source>撤销%1</source>
+        <translation>Undo %1</translation>
+    </message>
+    <message>
+        <source>撤销区域页上的上一步编辑</source>
+        <translation>Take back the last edit of the zone page</translation>
+    </message>
+    <message>
+        <source>重做</source>
+        <translation>Redo</translation>
+    </message>
+    <message>
+        <source>重做%1</source>
+        <translation>Redo %1</translation>
+    </message>
+    <message>
+        <source>重做上一步撤销的编辑</source>
+        <translation>Do again the edit last taken back</translation>
+    </message>
+    <message>
+        <source>移动顶点%1</source>
+        <translation>Move vertex %1</translation>
+    </message>
+    <message>
+        <source>输入顶点%1</source>
+        <translation>Type vertex %1</translation>
+    </message>
+    <message>
+        <source>新建多边形</source>
+        <translation>New polygon</translation>
+    </message>
+    <message>
+        <source>新建圆弧</source>
+        <translation>New arc</translation>
+    </message>
+    <message>
+        <source>新建矩形</source>
+        <translation>New rectangle</translation>
+    </message>
+    <message>
+        <source>清除%1</source>
+        <translation>Clear %1</translation>
+    </message>
+    <message>
+        <source>修改%1</source>
+        <translation>Change %1</translation>
+    </message>
+    <message>
+        <source>替换%1</source>
+        <translation>Replace %1</translation>
+    </message>
+    <message>
+        <source>加载%1</source>
+        <translation>Load %1</translation>
+    </message>
+    <message>
+        <source>比较区域</source>
+        <translation>Compare zones</translation>
+    </message>
+    <message>
+        <source>与扫描仪比较</source>
+        <translation>Compare with scanner</translation>
+    </message>
+    <message>
+        <source>区域存储</source>
+        <translation>Zone store</translation>
+    </message>
+    <message>
+        <source>项目</source>
+        <translation>Item</translation>
+    </message>
+    <message>
+        <source>第%1个顶点</source>
+        <translation>Vertex %1</translation>
+    </message>
+    <message>
+        <source>单值参数(%1)</source>
+        <translation>Parameter (%1)</translation>
+    </message>
+    <message>
+        <source>区域存储与%1相同</source>
+        <translation>The zone store and %1 are equal</translation>
+    </message>
+    <message>
+        <source>区域存储与%1有%2处不同</source>
+        <translation>The zone store and %1 differ in %2 places</translation>
+    </message>
+    <message>
+        <source>无法与区域配置文件%1比较：%2</source>
+        <translation>Cannot compare with the zone file %1: %2</translation>
+    </message>
+    <message>
+        <source>读取扫描仪区域超时，未能比较</source>
+        <translation>Reading the scanner's zones timed out: nothing was compared</translation>
+    </message>
+    <message>
+        <source>扫描仪的区域</source>
+        <translation>The scanner&apos;s zones</translation>
+    </message>
 </context>
 </TS>

@@ -79,6 +79,19 @@ StudioOptions parseStudioOptions(const QStringList &arguments)
                 options.error = QStringLiteral("--replay needs a recording (a .pcap file)");
                 return options;
             }
+        } else if (arg == QLatin1String("--offline")) {
+            // The zone file is optional: the next argument is it unless it is an option.
+            options.offline = true;
+            if (i + 1 < arguments.size() && !arguments.at(i + 1).startsWith(QLatin1Char('-')) &&
+                !arguments.at(i + 1).isEmpty())
+                options.offlineFile = arguments.at(++i);
+        } else if (arg.startsWith(QLatin1String("--offline="))) {
+            options.offline = true;
+            options.offlineFile = arg.mid(10);
+            if (options.offlineFile.isEmpty()) {
+                options.error = QStringLiteral("--offline= needs a zone file");
+                return options;
+            }
         } else if (arg == QLatin1String("--port")) {
             if (i + 1 >= arguments.size() || arguments.at(i + 1).isEmpty()) {
                 options.error = QStringLiteral("--port needs a device path");
@@ -139,6 +152,10 @@ QString studioHelpText()
         "                recording (a .pcap file the tool recorded) at their pace\n"
         "  --loop        with --replay: start the recording over after its last scan\n"
         "  --tab PAGE    open this page at start: device, zones or status\n"
+        "  --offline [FILE]  work without a scanner: the zone page opens at once, its\n"
+        "                zones those of the zone file FILE (checked as LoadConfig checks\n"
+        "                it; a file it would refuse ends the tool with exit status 2) or\n"
+        "                none; Read and Upload wait for a scanner\n"
         "  --own-folder  work in the tool's own folder under the user's data directory\n"
         "                (~/.local/share/areascan-studio, created if missing) instead of\n"
         "                the current directory; the desktop menu starts the tool so\n"

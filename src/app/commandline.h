@@ -18,6 +18,9 @@ struct StudioOptions
     // replayLoop starts it over after the last.
     QString replayFile;
     bool replayLoop = false;
+    // Start without a scanner on the zone page, the store taken from offlineFile if named.
+    bool offline = false;
+    QString offlineFile;
     QString error; // set when the arguments cannot be used
 };
 

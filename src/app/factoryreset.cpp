@@ -5,6 +5,7 @@
 #include "appfolders.h"
 #include "filterpanel.h"
 #include "ui_mainwindow.h"
+#include "zoneeditor.h"
 #include "zonestorefile.h"
 
 #include <QFile>
@@ -49,6 +50,8 @@ void MainWindow::onFactorySettingsBtn()
     // has not received.
     zoneStore->takeFactoryZones(factory);
     factory.sync();
+    // No step of the history may be taken back over the factory zones.
+    editor->clearHistory();
     factoryResetInProgress = true;
 
     QTimer::singleShot(1000, this, [this]() {

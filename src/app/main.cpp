@@ -85,6 +85,13 @@ int main(int argc, char *argv[])
         MainWindow window;
         for (const QString &port : qAsConst(ports))
             window.addExtraPort(port);
+        if (options.offline) {
+            QString refusal;
+            if (!window.workOffline(options.offlineFile, &refusal)) {
+                std::fprintf(stderr, "areascan-studio: --offline: %s\n", qPrintable(refusal));
+                return 2;
+            }
+        }
         if (options.tab >= 0)
             window.openTab(options.tab);
         window.show();

@@ -87,6 +87,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), tabPages(3, nullp
     statusPanel =
         std::make_unique<StatusPanel>(form, [this](int channel) { return storedChannel(channel); });
     setupZoneEditor();
+    setupMenus();
 
     setupTabs();
     form->treeWidget->setEnabled(false);

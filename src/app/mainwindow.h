@@ -15,6 +15,8 @@
 #include <QVector>
 
 class FilterPanel;
+class ZoneCompareDialog;
+class ZoneSet;
 
 #include <functional>
 #include <memory>
@@ -119,6 +121,16 @@ public:
     }
     const QVector<ScanSweep> &keptScans() const { return recentScans; }
     static constexpr int kKeptScans = 250; // ten seconds at 25 scans a second
+    // Working without a scanner: the navigation tree and the zone page become usable, the
+    // store taken from zoneFile when one is named (read as LoadConfig reads it; refused
+    // with its box, and *refusal in English, otherwise). Read and Upload stay disabled
+    // until a scanner's zones have been read.
+    bool workOffline(const QString &zoneFile = QString(), QString *refusal = nullptr);
+    // The comparison of the store with a zone file, or with the scanner's zones read
+    // afresh (the store untouched), in a dialog; null until the first comparison.
+    bool compareWithZoneFile(const QString &path);
+    bool compareWithScanner();
+    ZoneCompareDialog *comparisonDialog() const { return compareDialog; }
 
 signals:
     void sendRequestType(RequestType type, QString value);
@@ -224,6 +236,9 @@ private:
     bool uploadUnsentZonesInstead();
     QString keepUnsentZonesCopy(QString *error);
     QString askZoneFileName(bool save);
+    // LoadConfig's work on a file already named: refused (with the box, and *refusal in
+    // English) unless the strict reading takes it; otherwise one step of the editor's history.
+    bool loadZoneFile(const QString &name, QString *refusal = nullptr);
     // Whether a path names one of the tool's own files in the working folder.
     static bool isOwnFile(const QString &path);
     // Why a zone file or the store cannot be used, naming channel, area and key.
@@ -247,6 +262,16 @@ private:
     void setupZoneFromScan();
     void onZoneFromScan();
     void keepScan(const QVector<float> &angles, const QVector<ushort> &ranges);
+    // The menu bar (menuactions.cpp) and the comparison of zone sets (zonecompare.cpp).
+    void setupMenus();
+    void updateEditMenu();
+    void setScannerZoneButtonsEnabled(bool enabled);
+    void onCompareWithFile();
+    bool canCompareWithScanner() const;
+    void endScannerComparison(bool finished);
+    void showComparison(const ZoneSet &other, const QString &name, bool scanner);
+    void refreshComparison();
+    void showDifferenceInEditor(int channel, int area);
 
     // Firmware page: the log of the session's update.
     void logFirmware(const QString &line);
@@ -273,6 +298,10 @@ private:
     ZoneStoreFile *zoneStore = nullptr;
     ZoneEditor *editor = nullptr;
     bool factoryResetInProgress = false;
+    ZoneCompareDialog *compareDialog = nullptr;
+    bool comparisonRefreshPending = false;
+    // The scanner's zones while a full read for a comparison runs; null otherwise.
+    std::unique_ptr<ZoneSet> scannerComparison;
 
     // Serial panel extras: ports the system list does not show.
     QStringList extraPorts;

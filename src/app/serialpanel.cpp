@@ -153,7 +153,9 @@ void MainWindow::openPort()
         QMessageBox::critical(nullptr, tr("提示"),
                               tr("无法打开串口%1：%2").arg(name, session->port()->errorString()),
                               QMessageBox::Ok);
+        return;
     }
+    form->actionWorkOffline->setEnabled(false);
     // The rest follows the probe's answer.
 }
 
@@ -193,8 +195,10 @@ void MainWindow::closePort()
     form->filterGroupBox->setEnabled(false);
     form->portName->setEnabled(true);
     form->baudRate->setEnabled(true);
+    form->actionWorkOffline->setEnabled(true);
     emit form->refreshBtn->clicked(true);
     setEnabled(true);
+    refreshComparison();
 }
 
 void MainWindow::onErrorOccurred(QSerialPort::SerialPortError error)

@@ -82,6 +82,7 @@ bool MainWindow::uploadUnsentZonesInstead()
     // The window as after a full read, then the upload of the store as it is.
     endFullZoneRead();
     form->areasMonitoningGroupBox->setEnabled(true);
+    setScannerZoneButtonsEnabled(true);
     form->filterGroupBox->setEnabled(true);
     form->treeWidget->setEnabled(true);
     form->factorySettingsBtn->setEnabled(true);

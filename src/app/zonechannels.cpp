@@ -13,6 +13,7 @@
 #include <QGraphicsPathItem>
 #include <QGraphicsScene>
 #include <QStandardItemModel>
+#include <QUndoStack>
 
 using namespace ZoneGeometry;
 
@@ -32,9 +33,11 @@ void MainWindow::setupZoneEditor()
         connect(button, &QToolButton::clicked, this, &MainWindow::onShapeBtn);
     connect(form->backwardDeleteBtn, &QPushButton::clicked, editor, &ZoneEditor::backwardDelete);
 
-    // A backward delete clears the area in the running-status view too.
+    // A backward delete clears the area in the running-status view too; a step taken back
+    // may have put zones back into the store.
     connect(editor, &ZoneEditor::areaCleared, this,
             [this](int area) { stateZoneItem(area)->setPath(QPainterPath()); });
+    connect(editor, &ZoneEditor::stepApplied, this, &MainWindow::redrawStateAreas);
 }
 
 // The window's children outlive its members: a cell editor that commits, or a scene that
@@ -44,6 +47,9 @@ void MainWindow::disconnectZoneEditor()
     disconnect(editor->pointModel(), nullptr, this, nullptr);
     disconnect(form->areaMonitorGraphicsView->zoneScene(), nullptr, this, nullptr);
     disconnect(form->tableView, nullptr, this, nullptr);
+    // The history is cleared as it goes, which would update menu items already gone.
+    disconnect(editor->undoStack(), nullptr, this, nullptr);
+    disconnect(editor, nullptr, this, nullptr);
 }
 
 int MainWindow::editedChannel() const
@@ -94,7 +100,15 @@ void MainWindow::onMouseMovePoint(QPoint point)
 // A channel as the scanner sent it goes into the store before the window hears of it.
 void MainWindow::storeScannerChannel(int channel, const ZoneChannelRecord &areas)
 {
+    // Read for a comparison: the store stays as it is.
+    if (scannerComparison) {
+        if (channel >= 0 && channel < kZoneChannelCount)
+            scannerComparison->setChannel(channel, areas);
+        return;
+    }
     zoneStore->setScannerChannel(channel, areas);
+    // The steps of the history were made on zones the scanner's now replace.
+    editor->clearHistory();
 }
 
 ZoneChannelRecord MainWindow::storedChannel(int channel) const

@@ -13,9 +13,9 @@
 #include <QGraphicsEllipseItem>
 #include <QGraphicsPathItem>
 #include <QGraphicsScene>
-#include <QMessageBox>
 #include <QPen>
 #include <QStandardItemModel>
+#include <QUndoStack>
 
 #include <algorithm>
 #include <cmath>
@@ -23,6 +23,10 @@
 using namespace ZoneGeometry;
 
 namespace {
+// Steps kept for taking back; the oldest go first. A step holds the edited channel's
+// records (shared with its neighbours until they change), a zone file load the store.
+constexpr int kHistoryLimit = 1000;
+
 QPoint sceneToStored(const QPointF &p)
 {
     return QPoint(int(std::trunc(p.x() * 10)), int(std::trunc(-p.y() * 10)));
@@ -41,6 +45,8 @@ ZoneEditor::ZoneEditor(Ui::MainWindow *form, QWidget *window, QStatusBar *status
     model = new QStandardItemModel(0, 2, this);
     form->tableView->setModel(model);
     form->tableView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    history = new QUndoStack(this);
+    history->setUndoLimit(kHistoryLimit);
     setupScene();
 }
 
@@ -78,6 +84,8 @@ void ZoneEditor::setupScene()
         handle->setData(3, i);
         vertexHandles.append(handle);
         handle->setPos(-handleOffsetX, -handleOffsetY);
+        connect(handle, &RectangleItem::pressed, this, &ZoneEditor::beginDrag);
+        connect(handle, &RectangleItem::released, this, &ZoneEditor::endDrag);
     }
     // Items of equal Z stack in insertion order: adding the pool backwards puts the lowest
     // index on top, so of the spare handles on the scanner the next free vertex is grabbed.
@@ -92,6 +100,36 @@ void ZoneEditor::setupScene()
         scene->addItem(outline);
         zoneItems.append(outline);
     }
+
+    // Dashed, unfilled and above the zones, so that both outlines show where they differ.
+    const QColor dashes[3] = {QColor(150, 120, 0), QColor(170, 80, 0), QColor(130, 0, 0)};
+    for (int k = 0; k < 3; ++k) {
+        auto *other = new QGraphicsPathItem;
+        QPen pen(dashes[k], 2, Qt::DashLine);
+        pen.setCosmetic(true);
+        other->setPen(pen);
+        other->setZValue(-50);
+        other->setAcceptedMouseButtons(Qt::NoButton);
+        other->hide();
+        scene->addItem(other);
+        comparedItems.append(other);
+    }
+}
+
+void ZoneEditor::showOtherOutlines(int channel, const QVector<QPainterPath> &paths)
+{
+    comparedChannel = channel;
+    for (int k = 0; k < comparedItems.size(); ++k) {
+        comparedItems[k]->setPath(paths.value(k));
+        comparedItems[k]->setVisible(channel == currentChannel);
+    }
+}
+
+void ZoneEditor::hideOtherOutlines()
+{
+    comparedChannel = -1;
+    for (QGraphicsPathItem *other : qAsConst(comparedItems))
+        other->hide();
 }
 
 QBrush ZoneEditor::zoneBrush(int area)
@@ -184,10 +222,7 @@ bool ZoneEditor::saveChannel()
         areaEdits.fill(0);
         return true;
     }
-    QMessageBox::critical(
-        window, text("提示"),
-        text("无法写入区域存储config.ini，第%1区域组的修改只保留在编辑器中").arg(currentChannel),
-        QMessageBox::Ok);
+    storeWriteFailed();
     return false;
 }
 
@@ -202,6 +237,8 @@ void ZoneEditor::loadChannel(int channel)
 {
     const ZoneChannelRecord &stored = store->channel(channel);
     areaEdits.fill(0); // the records hold what the set holds
+    if (channel != comparedChannel)
+        hideOtherOutlines();
     for (int k = 0; k < 3; ++k) {
         zoneItems[k]->setPath(QPainterPath());
         const ZoneAreaRecord &record = stored[size_t(k)];
@@ -223,9 +260,9 @@ void ZoneEditor::loadChannel(int channel)
 
 void ZoneEditor::replaceAreaRecord(int area, const AreaSettings &record, const QString &stepName)
 {
-    Q_UNUSED(stepName) // the editor keeps no steps of its own yet
     if (area < 0 || area > 2)
         return;
+    const Snapshot before = capture();
     areaSettings[area] = record;
     markAreaEdited(area, ShapeEdited | ParametersEdited);
     // An outline without vertices keeps its path when it is rebuilt: the old one goes first.
@@ -235,12 +272,14 @@ void ZoneEditor::replaceAreaRecord(int area, const AreaSettings &record, const Q
         fillTable();
         showAreaSelectors();
         checkShapeButton(record.regionType);
-        return;
+    } else {
+        currentArea = area;
+        rebuildOutline(kNoMovedVertex);
+        currentArea = selectedArea;
+        checkShapeButton(areaSettings[currentArea].regionType);
     }
-    currentArea = area;
-    rebuildOutline(kNoMovedVertex);
-    currentArea = selectedArea;
-    checkShapeButton(areaSettings[currentArea].regionType);
+    pushStep(stepName.isEmpty() ? text("替换%1").arg(areaTitle(area)) : stepName, before,
+             1 << area);
 }
 
 void ZoneEditor::placeHandle(int index, const QPointF &vertex)

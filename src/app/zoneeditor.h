@@ -1,13 +1,17 @@
 #pragma once
 
 #include "areasettings.h"
+#include "zonestorefile.h"
 
 #include <QBrush>
 #include <QObject>
+#include <QPainterPath>
 #include <QPoint>
 #include <QPointF>
 #include <QString>
 #include <QVector>
+
+#include <memory>
 
 class PathItem;
 class QGraphicsEllipseItem;
@@ -16,9 +20,10 @@ class QGraphicsPathItem;
 class QStandardItem;
 class QStandardItemModel;
 class QStatusBar;
+class QUndoStack;
 class QWidget;
 class RectangleItem;
-class ZoneStoreFile;
+class ZoneEditStep;
 
 namespace Ui {
 class MainWindow;
@@ -72,11 +77,32 @@ public:
     // After a channel's records were taken: rebuild the three outlines, then show the area
     // the user last picked with its handles and table rows.
     void rebuildChannelShapes();
-    // Puts a record in place of an area's (a step back, a zone drawn from a scan): it is
-    // drawn, and written with the next save like any edit. stepName says what the change
-    // was, for whoever keeps the editor's steps ("Zone from scan").
+    // Puts a record in place of an area's (a zone drawn from a scan): it is drawn, and
+    // written with the next save like any edit. One step of the history, named stepName
+    // (by default "Replace" and the area).
     void replaceAreaRecord(int area, const AreaSettings &record,
                            const QString &stepName = QString());
+
+    // The history of the zone page: one step per handle drag (press to release), typed
+    // cell, shape button, backward delete, parameter selector change, replaced area record
+    // and zone file load. A step remembers its channel and area and brings the editor back
+    // there; taking it back restores the records, the rows, the outlines, the selectors and
+    // what the next save writes, so an edit taken back leaves the store's keys as they were.
+    QUndoStack *undoStack() const { return history; }
+    // The set was replaced by the scanner's zones: no step may be taken back over them.
+    void clearHistory();
+    // A zone file that passed the strict reading replaces the whole set, as one step; the
+    // editor then shows its channel 0. Nothing changes when the store cannot be written.
+    ZoneStoreFile::Copy takeZoneFile(const ZoneFile &file, const QString &stepName);
+    // A vertex handle was taken hold of and let go: the moves in between are one step.
+    void beginDrag();
+    void endDrag();
+
+    // Another set's outlines of a channel, drawn dashed over the editor's own while the
+    // editor shows that channel (a comparison with a file or the scanner).
+    void showOtherOutlines(int channel, const QVector<QPainterPath> &paths);
+    void hideOtherOutlines();
+    const QVector<QGraphicsPathItem *> &otherOutlines() const { return comparedItems; }
 
     // What the user does on the zone page.
     void selectArea(int area);
@@ -94,8 +120,31 @@ public:
 signals:
     // A backward delete cleared the area's zone.
     void areaCleared(int area);
+    // A step was taken back or done again; the store may hold other zones now.
+    void stepApplied();
 
 private:
+    friend class ZoneEditStep;
+    // The editor and the store's copy of the edited channel at one moment; a whole-set step
+    // also holds the whole store.
+    struct Snapshot
+    {
+        int channel = 0;
+        int area = 0;
+        QVector<AreaSettings> records;
+        QVector<int> marks;
+        ZoneChannelRecord stored;
+        int backwardDeleteIndex = 2;
+        std::shared_ptr<const ZoneStoreFile::Snapshot> set;
+    };
+    Snapshot capture() const;
+    // Pushes the step from before to now, if any of the given areas (bit k for area k)
+    // changed. Steps of one drag (dragStep > 0) become one.
+    void pushStep(const QString &name, const Snapshot &before, int areas, int dragStep = 0);
+    void applySnapshot(const Snapshot &snapshot, int areas);
+    void storeWriteFailed();
+    QString areaTitle(int area) const;
+
     enum AreaEdit
     {
         ParametersEdited = 1, // a selector: the six numbers are written, Points stays
@@ -143,6 +192,8 @@ private:
     QVector<PathItem *> zoneItems;
     QGraphicsPathItem *gridItem = nullptr;
     QGraphicsEllipseItem *fieldOfViewItem = nullptr;
+    QVector<QGraphicsPathItem *> comparedItems;
+    int comparedChannel = -1;
     const qreal handleOffsetX = 5.0;
     const qreal handleOffsetY = 5.0;
 
@@ -156,4 +207,9 @@ private:
     bool tableTouched = false;
     // The reason for the last refused cell edit while the status bar still shows it.
     QString cellRefusal;
+
+    QUndoStack *history = nullptr;
+    bool applyingStep = false; // a step is put back: what that does is no new step
+    bool dragging = false;
+    int dragSerial = 0;
 };

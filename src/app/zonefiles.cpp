@@ -12,7 +12,6 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QSaveFile>
-#include <QSignalBlocker>
 
 namespace {
 
@@ -131,14 +130,19 @@ void MainWindow::onSaveSettingsBtn()
 void MainWindow::onLoadSettingsBtn()
 {
     const QString name = askZoneFileName(false);
-    if (name.isEmpty())
-        return;
+    if (!name.isEmpty())
+        loadZoneFile(name);
+}
 
+bool MainWindow::loadZoneFile(const QString &name, QString *refusal)
+{
     // Only a file the scanner could take exactly as it stands replaces the store: a wrong
     // or broken file would otherwise reach the scanner with the next upload and clear or
     // wrap its zones. A refused file leaves the store and the editor as they are.
     const ZoneFile file = readZoneFile(name);
     if (!file.ok()) {
+        if (refusal)
+            *refusal = describeZoneFileProblem(file.problem, name);
         qDebug() << file.read << ";wrtie:" << false << ";size:" << file.bytes.size()
                  << ";write size:" << 0;
         const QString shownName = QDir::toNativeSeparators(name);
@@ -152,25 +156,21 @@ void MainWindow::onLoadSettingsBtn()
                 ? tr("无法读取区域配置文件%1：%2").arg(shownName, zoneFileProblemText(file.problem))
                 : tr("区域配置文件%1未加载：%2").arg(shownName, zoneFileProblemText(file.problem)),
             QMessageBox::Ok);
-        return;
+        return false;
     }
-    const ZoneStoreFile::Copy copy = zoneStore->replace(file);
+    // The editor takes the file as one step of its history and shows its channel 0; the
+    // edits it held belong to the old store and are not saved over the new one.
+    const ZoneStoreFile::Copy copy =
+        editor->takeZoneFile(file, tr("加载%1").arg(QFileInfo(name).fileName()));
     qDebug() << file.read << ";wrtie:" << copy.opened << ";size:" << file.bytes.size()
              << ";write size:" << copy.written;
     if (!copy.stored) {
+        if (refusal)
+            *refusal = QStringLiteral("cannot write the zone store config.ini: %1").arg(copy.error);
         QMessageBox::critical(this, tr("提示"),
                               tr("无法写入区域存储config.ini：%1").arg(copy.error),
                               QMessageBox::Ok);
-        return;
+        return false;
     }
-
-    // What the editor changed belongs to the old store: it must not be saved over the new one.
-    editor->dropEdits();
-    // The selector shows the channel the editor now holds; the channel change itself runs
-    // here, once.
-    {
-        const QSignalBlocker quiet(form->channels);
-        form->channels->setCurrentIndex(0);
-    }
-    onChannelCurrentIndexChanged(0);
+    return true;
 }

@@ -115,6 +115,10 @@ void MainWindow::onReadCurArea(int index)
 
 void MainWindow::onZoneReadFinished()
 {
+    if (scannerComparison) {
+        endScannerComparison(true);
+        return;
+    }
     endFullZoneRead();
     zonesReachedScanner();
 
@@ -131,11 +135,13 @@ void MainWindow::onZoneReadFinished()
         onChannelCurrentIndexChanged(channel);
     QTimer::singleShot(100, this, [this, channel]() { emit readLidarArea(channel); });
     form->areasMonitoningGroupBox->setEnabled(true);
+    setScannerZoneButtonsEnabled(true);
     form->filterGroupBox->setEnabled(true);
     form->treeWidget->setEnabled(true);
     form->factorySettingsBtn->setEnabled(true);
     setEnabled(true);
     redrawStateAreas();
+    refreshComparison();
 }
 
 void MainWindow::endFullZoneRead()
@@ -147,6 +153,13 @@ void MainWindow::endFullZoneRead()
 
 void MainWindow::onZoneReadFailed(const SessionFailure &failure)
 {
+    if (scannerComparison) {
+        endScannerComparison(false);
+        if (failure.kind != SessionFailure::Closed && failure.kind != SessionFailure::PortLost)
+            QMessageBox::critical(nullptr, tr("提示"), tr("读取扫描仪区域超时，未能比较"),
+                                  QMessageBox::Ok);
+        return;
+    }
     endFullZoneRead();
     // Closing the link (or losing it) puts the window back itself.
     if (failure.kind == SessionFailure::Closed || failure.kind == SessionFailure::PortLost)
@@ -190,6 +203,8 @@ void MainWindow::endZoneWrite()
     form->areasMonitoningGroupBox->setEnabled(true);
     form->filterGroupBox->setEnabled(true);
     setEnabled(true);
+    // The scanner can be read for a comparison again.
+    refreshComparison();
 }
 
 void MainWindow::onZoneWriteFailed(const SessionFailure &failure)

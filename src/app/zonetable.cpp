@@ -114,6 +114,7 @@ void ZoneEditor::moveHandle(RectangleItem *handle, const QPointF &pos)
         return;
     const int k = handle->data(3).toInt();
     const QPointF v = pos + QPointF(handleOffsetX, handleOffsetY);
+    const Snapshot before = capture();
     AreaSettings &area = areaSettings[currentArea];
     const int type = area.regionType;
 
@@ -152,6 +153,10 @@ void ZoneEditor::moveHandle(RectangleItem *handle, const QPointF &pos)
     }
     markAreaEdited(currentArea, ShapeEdited);
     rebuildOutline(k);
+    // The moves of one drag are one step; a move without a press (a test, a script) is one
+    // on its own.
+    pushStep(text("移动顶点%1").arg(k + 1), before, 1 << currentArea,
+             dragging ? dragSerial : ++dragSerial);
 }
 
 // A cell's value in whole millimetres: a finite number, a fraction cut toward zero, and
@@ -199,6 +204,7 @@ void ZoneEditor::takeCell(QStandardItem *item)
         return;
     tableTouched = false;
     const int e = item->row();
+    const Snapshot before = capture();
     AreaSettings &area = areaSettings[currentArea];
     const int type = area.regionType;
 
@@ -271,6 +277,7 @@ void ZoneEditor::takeCell(QStandardItem *item)
     if (e < area.points.size())
         setRowCells(e, area.points[e]);
     rebuildOutline(e);
+    pushStep(text("输入顶点%1").arg(e + 1), before, 1 << currentArea);
 }
 
 void ZoneEditor::focusChanged(QGraphicsItem *newFocusItem)

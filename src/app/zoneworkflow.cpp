@@ -54,21 +54,31 @@ void ZoneEditor::setParameter(const QObject *selector, int index)
     if (index < 0 || !selector)
         return;
     const QString name = selector->objectName();
+    // Taken before the reference below: the snapshot shares the records, and a write
+    // through a reference taken earlier would change the snapshot too.
+    const Snapshot before = capture();
     AreaSettings &area = areaSettings[currentArea];
     quint8 *field = nullptr;
-    if (name == QLatin1String("onDelayComboBox"))
+    const char *label = nullptr;
+    if (name == QLatin1String("onDelayComboBox")) {
         field = &area.onDelay;
-    else if (name == QLatin1String("offDelayComboBox"))
+        label = "检测输出延时(ms)";
+    } else if (name == QLatin1String("offDelayComboBox")) {
         field = &area.offDelay;
-    else if (name == QLatin1String("hysteresisComboBox"))
+        label = "检测保持延时(ms)";
+    } else if (name == QLatin1String("hysteresisComboBox")) {
         field = &area.hysteresis;
-    else if (name == QLatin1String("detectableSizeComboBox"))
+        label = "滞后比例(%)";
+    } else if (name == QLatin1String("detectableSizeComboBox")) {
         field = &area.detectableSize;
+        label = "最小检测尺寸(°)";
+    }
     // Showing an area sets every selector to its stored index: that is no edit.
     if (!field || *field == quint8(index))
         return;
     *field = quint8(index);
     markAreaEdited(currentArea, ParametersEdited);
+    pushStep(text("修改%1").arg(text(label)), before, 1 << currentArea);
 }
 
 void ZoneEditor::chooseShape(const QObject *button)
@@ -77,18 +87,25 @@ void ZoneEditor::chooseShape(const QObject *button)
         return;
     const QString name = button->objectName();
     quint8 code = NoRegion;
-    if (name == QLatin1String("polygonBtn"))
+    const char *step = nullptr;
+    if (name == QLatin1String("polygonBtn")) {
         code = PolygonRegion;
-    else if (name == QLatin1String("arcBtn"))
+        step = "新建多边形";
+    } else if (name == QLatin1String("arcBtn")) {
         code = ArcRegion;
-    else if (name == QLatin1String("rectangleBtn"))
+        step = "新建圆弧";
+    } else if (name == QLatin1String("rectangleBtn")) {
         code = RectangleRegion;
-    else
+        step = "新建矩形";
+    } else {
         return;
+    }
+    const Snapshot before = capture();
     areaSettings[currentArea].regionType = code;
     markAreaEdited(currentArea, ShapeEdited);
     startNewShape();
     fillTable();
+    pushStep(text(step), before, 1 << currentArea);
 }
 
 void ZoneEditor::selectOutline(int id)
@@ -103,6 +120,7 @@ void ZoneEditor::selectOutline(int id)
 
 void ZoneEditor::backwardDelete()
 {
+    const Snapshot before = capture();
     if (backwardDeleteIndex < 0)
         backwardDeleteIndex = 2;
     const int a = backwardDeleteIndex;
@@ -120,4 +138,5 @@ void ZoneEditor::backwardDelete()
         fillTable();
     }
     --backwardDeleteIndex;
+    pushStep(text("清除%1").arg(areaTitle(a)), before, 1 << a);
 }

@@ -22,6 +22,7 @@ const CommandName kCommands[] = {
     {"firmware", CliCommand::Firmware, 1, 1, "FILE"},
     {"report", CliCommand::Report, 1, 1, "OUT.pdf"},
     {"record", CliCommand::Record, 1, 1, "FILE"},
+    {"diff", CliCommand::Diff, 1, 2, "FILE [FILE]"},
 };
 
 const CommandName *findCommand(const QString &name)
@@ -154,6 +155,12 @@ CliOptions parseCliOptions(const QStringList &arguments)
     }
     if (options.demo && portGiven)
         return fail(QStringLiteral("--demo and --port cannot be used together"));
+    // Two zone files are compared without a scanner.
+    if (options.command == CliCommand::Diff && count == 2) {
+        if (options.demo || portGiven)
+            return fail(QStringLiteral("diff of two files uses no scanner: drop --port or --demo"));
+        return options;
+    }
     if (!options.demo && !portGiven)
         return fail(QStringLiteral("name the scanner's port with --port PATH (or use --demo)"));
     return options;
@@ -185,6 +192,10 @@ QString cliHelpText()
         "                        scanner, no --port)\n"
         "  record FILE           every frame the scanner sends for --seconds into FILE, a\n"
         "                        pcap file (link type 147) that Wireshark and tcpdump read\n"
+        "  diff FILE [FILE]      what differs between two zone files, or between FILE and\n"
+        "                        the scanner's zones (no --port for two files), one line\n"
+        "                        per difference; exit status 0 equal, 1 different, 2 an\n"
+        "                        unusable file or a scanner that cannot be read\n"
         "\n"
         "Options:\n"
         "  --port PATH           the scanner's serial device (pseudo-terminals included)\n"

@@ -17,6 +17,7 @@ enum class CliCommand
     Firmware,
     Report,
     Record,
+    Diff,
 };
 
 // Exit statuses a script can rely on.

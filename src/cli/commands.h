@@ -29,6 +29,7 @@ std::unique_ptr<QCoreApplication> makeCliApplication(int &argc, char **argv);
 // directory (null texts for what it does not hold).
 bool readAllChannels(CliRun &run, ZoneSet *zones, QString *error);
 void readProductInformation(const CliRun &run, QString *model, QString *manufacturer);
+int runDiff(CliRun &run);
 
 // One line of output: a name, its value for the text form and for the JSON form.
 struct OutputField

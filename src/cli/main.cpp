@@ -59,6 +59,8 @@ int main(int argc, char *argv[])
         return runReport(run);
     case CliCommand::Record:
         return runRecord(run);
+    case CliCommand::Diff:
+        return runDiff(run);
     case CliCommand::None:
         break;
     }

@@ -26,4 +26,12 @@ struct AreaSettings
     quint8 regionType = 0;
     quint16 dependScale = 0;
     QVector<QPointF> points;
+
+    bool operator==(const AreaSettings &o) const
+    {
+        return onDelay == o.onDelay && offDelay == o.offDelay && hysteresis == o.hysteresis &&
+               detectableSize == o.detectableSize && regionType == o.regionType &&
+               dependScale == o.dependScale && points == o.points;
+    }
+    bool operator!=(const AreaSettings &o) const { return !(*this == o); }
 };

@@ -25,10 +25,22 @@ void RectangleItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *opt
     painter->drawEllipse(QRect(0, 0, width, height));
 }
 
+void RectangleItem::mousePressEvent(QGraphicsSceneMouseEvent *event)
+{
+    QGraphicsObject::mousePressEvent(event);
+    emit pressed();
+}
+
 void RectangleItem::mouseMoveEvent(QGraphicsSceneMouseEvent *event)
 {
     QGraphicsObject::mouseMoveEvent(event);
     emit sendItemPos(scenePos());
+}
+
+void RectangleItem::mouseReleaseEvent(QGraphicsSceneMouseEvent *event)
+{
+    QGraphicsObject::mouseReleaseEvent(event);
+    emit released();
 }
 
 void RectangleItem::hoverEnterEvent(QGraphicsSceneHoverEvent *event)

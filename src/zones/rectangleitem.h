@@ -23,9 +23,14 @@ public:
 
 signals:
     void sendItemPos(QPointF pos);
+    // The mouse took hold of the handle and let it go: the moves between are one drag.
+    void pressed();
+    void released();
 
 protected:
+    void mousePressEvent(QGraphicsSceneMouseEvent *event) override;
     void mouseMoveEvent(QGraphicsSceneMouseEvent *event) override;
+    void mouseReleaseEvent(QGraphicsSceneMouseEvent *event) override;
     void hoverEnterEvent(QGraphicsSceneHoverEvent *event) override;
     QVariant itemChange(GraphicsItemChange change, const QVariant &value) override;
 

@@ -214,6 +214,43 @@ QByteArray ZoneStoreFile::bytes(QString *error) const
     return read;
 }
 
+ZoneStoreFile::Snapshot ZoneStoreFile::snapshot()
+{
+    flush();
+    Snapshot s;
+    s.zones = m_zones;
+    s.problems = m_problems;
+    QString error;
+    s.bytes = bytes(&error);
+    s.bytesKnown = error.isEmpty();
+    return s;
+}
+
+bool ZoneStoreFile::restore(const Snapshot &s)
+{
+    dropWaitingWrites();
+    m_zones = s.zones;
+    m_problems = s.problems;
+    bool written = false;
+    if (s.bytesKnown) {
+        QSaveFile out(m_fileName);
+        written =
+            out.open(QIODevice::WriteOnly) && out.write(s.bytes) == s.bytes.size() && out.commit();
+    }
+    if (written) {
+        m_unwritten.clear();
+        m_fileBytes = s.bytes;
+        m_fileBytesKnown = true;
+        m_text.take(s.bytes, ZoneStoreText::FromOutside);
+    } else {
+        // The settings library writes every area of the set, now or with the next write.
+        tookWholeSet(false);
+        written = write({});
+    }
+    emit zonesReplaced();
+    return written;
+}
+
 ZoneFileProblem ZoneStoreFile::findProblem() const
 {
     const UnsendableArea unsendable = m_zones.findUnsendable();

@@ -82,6 +82,21 @@ public:
     // reason in *error when they cannot be had.
     QByteArray bytes(QString *error = nullptr) const;
 
+    // The whole store as it stands, so that a step that replaced it (a zone file load) can
+    // be taken back: the set, the file's bytes and what the strict reading found in them.
+    struct Snapshot
+    {
+        ZoneSet zones;
+        QByteArray bytes;
+        bool bytesKnown = false;
+        QMap<int, ZoneFileProblem> problems;
+    };
+    Snapshot snapshot();
+    // Puts a snapshot back, the file byte for byte and the set. False when the file could
+    // not be written: the set holds the snapshot then, and the next write that succeeds
+    // brings the file up to date. What the scanner holds is not changed by this.
+    bool restore(const Snapshot &snapshot);
+
     // The zones the scanner is known to hold: the set after a completed full read or
     // upload, and each channel it sent. Until a scanner has been read that is the start-up
     // set, so zones drawn or loaded before any connection count as not on the scanner, and

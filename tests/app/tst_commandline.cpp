@@ -62,6 +62,36 @@ private slots:
         QTEST(options.help, "help");
     }
 
+    void offlineTakesAnOptionalFile_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("tab");
+        QTest::addColumn<bool>("demo");
+        const QString exe = QStringLiteral("areascan-studio");
+        QTest::newRow("alone") << QStringList{exe, "--offline"} << QString() << -1 << false;
+        QTest::newRow("with a file")
+            << QStringList{exe, "--offline", "desk.ini", "--demo"} << "desk.ini" << -1 << true;
+        // The next option is no file name.
+        QTest::newRow("before an option")
+            << QStringList{exe, "--offline", "--tab", "zones"} << QString() << 1 << false;
+        QTest::newRow("joined") << QStringList{exe, "--offline=desk.ini"} << "desk.ini" << -1
+                                << false;
+    }
+
+    void offlineTakesAnOptionalFile()
+    {
+        QFETCH(QStringList, args);
+        const StudioOptions options = parseStudioOptions(args);
+        QVERIFY2(options.error.isEmpty(), qPrintable(options.error));
+        QVERIFY(options.offline);
+        QTEST(options.offlineFile, "file");
+        QTEST(options.tab, "tab");
+        QTEST(options.demo, "demo");
+        QVERIFY(!parseStudioOptions({args.first(), "--offline="}).error.isEmpty());
+        QVERIFY(!parseStudioOptions({args.first(), "--demo"}).offline);
+    }
+
     void choosesTheStartPage_data()
     {
         QTest::addColumn<QStringList>("args");

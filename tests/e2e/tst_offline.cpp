@@ -1,0 +1,276 @@
+// Working without a scanner, then connecting; and the comparison of the store with a zone
+// file and with the scanner, through the window and the simulated scanner.
+#include "eventwait.h"
+#include "mainwindow.h"
+#include "modalcatcher.h"
+#include "simulatorhost.h"
+#include "testsupport.h"
+#include "ui_mainwindow.h"
+#include "zonecomparedialog.h"
+#include "zoneeditor.h"
+#include "zonepagedriver.h"
+#include "zonestore.h"
+#include "zonestorefile.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QGraphicsPathItem>
+#include <QLabel>
+#include <QSettings>
+#include <QTreeWidget>
+#include <QUndoStack>
+#include <QtTest>
+#include <memory>
+
+namespace {
+
+// One scanner without zones, one window that has not connected yet.
+struct Rig
+{
+    TempWorkingDir dir;
+    ModalCatcher boxes;
+    SimulatorHost sim;
+    std::unique_ptr<MainWindow> window;
+    Ui::MainWindow *ui = nullptr;
+
+    bool start()
+    {
+        DeviceState scanner;
+        scanner.zones.fill(ZoneArea());
+        sim.setState(scanner);
+        SimOptions options;
+        options.paced = false;
+        QString error;
+        if (!sim.start(options, &error)) {
+            qWarning() << "simulator:" << error;
+            return false;
+        }
+        window = std::make_unique<MainWindow>();
+        ui = window->ui();
+        window->addExtraPort(sim.devicePath());
+        window->setZoneFileProvider([](bool) { return QStringLiteral("drawn.ini"); });
+        window->show();
+        return QTest::qWaitForWindowExposed(window.get());
+    }
+    QString stored(const QString &file, int channel, int area, const char *key) const
+    {
+        return QSettings(file, QSettings::IniFormat)
+            .value(zoneKey(channel, area, QLatin1String(key)))
+            .toString();
+    }
+};
+
+const QString kTriangle = QStringLiteral("2000,1000,0,3000,-2000,1000,");
+
+// A zone file of 64 channels, a triangle in channel 7's warning area.
+void writeZoneFile(const QString &path, int onDelay = 0)
+{
+    QSettings file(path, QSettings::IniFormat);
+    for (int channel = 0; channel < kZoneChannelCount; ++channel) {
+        ZoneChannelRecord record;
+        if (channel == 7) {
+            record[1].regionType = 1;
+            record[1].onDelay = quint8(onDelay);
+            record[1].points = {QPoint(2000, 1000), QPoint(0, 3000), QPoint(-2000, 1000)};
+        }
+        writeStoredChannel(file, channel, record);
+    }
+    file.sync();
+}
+
+} // namespace
+
+class TestOffline : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void drawOfflineSaveThenConnect_data()
+    {
+        QTest::addColumn<bool>("uploadThem");
+        QTest::newRow("upload them") << true;
+        QTest::newRow("take the scanner's") << false;
+    }
+
+    // Zones drawn without a scanner are saved to a file and never replaced silently by
+    // the scanner's: connecting asks, and a copy is kept whatever the answer.
+    void drawOfflineSaveThenConnect()
+    {
+        QFETCH(bool, uploadThem);
+        Rig rig;
+        QVERIFY(rig.start());
+        QVERIFY(!rig.ui->areasMonitoningGroupBox->isEnabled());
+        rig.ui->actionWorkOffline->trigger();
+        QVERIFY(rig.ui->treeWidget->isEnabled());
+        QVERIFY(rig.ui->areasMonitoningGroupBox->isEnabled());
+        QCOMPARE(rig.ui->tabWidget->currentWidget(), rig.ui->areaTab);
+        // What needs the scanner waits for one.
+        QVERIFY(!rig.ui->downLoadBtn->isEnabled());
+        QVERIFY(!rig.ui->uploadBtn->isEnabled());
+        QVERIFY(!rig.ui->factorySettingsBtn->isEnabled());
+        QVERIFY(!rig.ui->filterGroupBox->isEnabled());
+
+        rig.ui->channels->setCurrentIndex(20);
+        QTest::mouseClick(rig.ui->polygonBtn, Qt::LeftButton);
+        typeVertex(rig.ui, -2000, 1000);
+        typeVertex(rig.ui, 2000, 1000);
+        typeVertex(rig.ui, 0, 3000);
+        QVERIFY(rig.ui->actionUndo->isEnabled());
+        QTest::mouseClick(rig.ui->saveSettingsBtn, Qt::LeftButton);
+        QCOMPARE(rig.stored(QStringLiteral("drawn.ini"), 20, 0, "Points"), kTriangle);
+
+        QString question;
+        int questions = 0;
+        rig.boxes.setHold([&](QMessageBox *box) {
+            if (box->icon() != QMessageBox::Question)
+                return false;
+            question = box->text();
+            ++questions;
+            const QString choice = uploadThem ? "Upload the changes" : "Read the scanner's zones";
+            for (QAbstractButton *button : box->buttons())
+                if (button->text() == choice)
+                    button->click();
+            return true;
+        });
+        rig.window->openSelectedPort();
+        QVERIFY(!rig.ui->actionWorkOffline->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(questions, 1, 5000);
+        const QStringList copies =
+            QDir(rig.dir.path()).entryList({QStringLiteral("unsent-zones-*.ini")}, QDir::Files);
+        QCOMPARE(copies.size(), 1);
+        QVERIFY2(question.contains(QDir::toNativeSeparators(rig.dir.filePath(copies.first()))),
+                 qPrintable(question));
+        QCOMPARE(rig.stored(rig.dir.filePath(copies.first()), 20, 0, "Points"), kTriangle);
+
+        if (uploadThem) {
+            QVERIFY(waitUntil(
+                [&]() {
+                    return rig.window->isEnabled() && rig.ui->progressBar->isHidden() &&
+                           framesOf(rig.sim, REQUEST_WRITE_AREA).size() == 64;
+                },
+                10000));
+            QCOMPARE(rig.sim.state().zone(20, 0).points,
+                     (QVector<QPoint>{{2000, 1000}, {0, 3000}, {-2000, 1000}}));
+            QVERIFY(rig.ui->uploadBtn->isEnabled());
+            // The steps were made on the zones the scanner now holds too: they stay.
+            QVERIFY(rig.window->zoneEditor()->undoStack()->canUndo());
+        } else {
+            QVERIFY(waitUntil(
+                [&]() {
+                    // The full read: 64 channels and the follow-up read of the shown one.
+                    return rig.window->isEnabled() && !rig.window->isReadingAreas() &&
+                           framesOf(rig.sim, REQUEST_READ_AREA).size() == 65 &&
+                           rig.ui->uploadBtn->isEnabled();
+                },
+                10000));
+            QVERIFY(rig.stored(zoneStoreFileName(), 20, 0, "Points").isEmpty());
+            QVERIFY(framesOf(rig.sim, REQUEST_WRITE_AREA).isEmpty());
+            // No step may be taken back over the scanner's zones.
+            QVERIFY(!rig.window->zoneEditor()->undoStack()->canUndo());
+            QVERIFY(!rig.ui->actionUndo->isEnabled());
+        }
+        QVERIFY(rig.ui->downLoadBtn->isEnabled());
+        QCOMPARE(questions, 1);
+    }
+
+    // The store taken from a zone file at start, or the start refused for a bad one.
+    void startsFromAZoneFile()
+    {
+        Rig rig;
+        QVERIFY(rig.start());
+        QFile broken(QStringLiteral("broken.ini"));
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write("[Channel0]\nArea0\\Points=1,2,3\n");
+        broken.close();
+        const QByteArray before = rig.window->zoneStoreFile()->bytes();
+        QString refusal;
+        QVERIFY(!rig.window->workOffline(QStringLiteral("broken.ini"), &refusal));
+        QVERIFY2(refusal.contains(QStringLiteral("broken.ini")), qPrintable(refusal));
+        QCOMPARE(rig.window->zoneStoreFile()->bytes(), before);
+        QVERIFY(!rig.ui->areasMonitoningGroupBox->isEnabled());
+
+        writeZoneFile(QStringLiteral("desk.ini"));
+        QVERIFY(rig.window->workOffline(QStringLiteral("desk.ini"), &refusal));
+        QCOMPARE(rig.stored(zoneStoreFileName(), 7, 1, "Points"), kTriangle);
+        QVERIFY(rig.ui->areasMonitoningGroupBox->isEnabled());
+        QVERIFY(!rig.ui->uploadBtn->isEnabled());
+    }
+
+    // The dialog lists what differs from a file, follows the store, shows the file's
+    // outline dashed in the editor, and compares the scanner once one is connected.
+    void comparesWithAFileAndTheScanner()
+    {
+        Rig rig;
+        QVERIFY(rig.start());
+        writeZoneFile(QStringLiteral("desk.ini"), 2);
+        writeZoneFile(QStringLiteral("other.ini"), 5);
+        QVERIFY(rig.window->workOffline(QStringLiteral("desk.ini")));
+
+        QVERIFY(!rig.window->compareWithZoneFile(QStringLiteral("missing.ini")));
+        QVERIFY(!rig.boxes.boxes().isEmpty());
+        QVERIFY(rig.window->compareWithZoneFile(QStringLiteral("other.ini")));
+        ZoneCompareDialog *dialog = rig.window->comparisonDialog();
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(dialog->list()->topLevelItemCount(), 1);
+        const QTreeWidgetItem *row = dialog->list()->topLevelItem(0);
+        QCOMPARE(row->text(0), QStringLiteral("7"));
+        QCOMPARE(row->text(1), QStringLiteral("WarningArea"));
+        QCOMPARE(row->text(3), QStringLiteral("80"));  // 2 × 40 ms
+        QCOMPARE(row->text(4), QStringLiteral("200")); // 5 × 40 ms
+        QVERIFY(!dialog->scannerButton()->isEnabled());
+
+        // The row's channel in the editor, the file's outline over the store's.
+        dialog->list()->setCurrentItem(dialog->list()->topLevelItem(0));
+        QCOMPARE(rig.window->editedChannel(), 7);
+        QCOMPARE(rig.ui->areas->currentIndex(), 1);
+        const QGraphicsPathItem *dashed = rig.window->zoneEditor()->otherOutlines()[1];
+        QVERIFY(dashed->isVisible());
+        QCOMPARE(dashed->pen().style(), Qt::DashLine);
+        QVERIFY(dashed->path().contains(QPointF(0, -200)));
+        QVERIFY(rig.window->zoneEditor()->otherOutlines()[0]->path().isEmpty());
+        rig.ui->channels->setCurrentIndex(8);
+        QVERIFY(!dashed->isVisible());
+        rig.ui->channels->setCurrentIndex(7);
+
+        // An edit that makes the store equal empties the list.
+        rig.ui->onDelayComboBox->setCurrentIndex(5);
+        rig.ui->channels->setCurrentIndex(0); // the save
+        QTRY_COMPARE(dialog->list()->topLevelItemCount(), 0);
+        QCOMPARE(dialog->summary()->text(),
+                 QStringLiteral("The zone store and other.ini are equal"));
+
+        // Connected: the scanner has no zones; the store stays as it is while it is read.
+        rig.boxes.setHold([](QMessageBox *box) {
+            if (box->icon() != QMessageBox::Question)
+                return false;
+            for (QAbstractButton *button : box->buttons())
+                if (button->text() == "Upload the changes")
+                    button->click();
+            return true;
+        });
+        rig.window->openSelectedPort();
+        QVERIFY(waitUntil(
+            [&]() {
+                return rig.window->isEnabled() && rig.ui->progressBar->isHidden() &&
+                       framesOf(rig.sim, REQUEST_WRITE_AREA).size() == 64;
+            },
+            10000));
+        QTRY_VERIFY(dialog->scannerButton()->isEnabled());
+        DeviceState changed = rig.sim.state();
+        changed.zone(7, 1).points.removeLast();
+        rig.sim.setState(changed);
+        const QByteArray store = rig.window->zoneStoreFile()->bytes();
+        QTest::mouseClick(dialog->scannerButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(dialog->comparesScanner() && rig.window->isEnabled(), 10000);
+        QCOMPARE(rig.window->zoneStoreFile()->bytes(), store);
+        QStringList items;
+        for (int i = 0; i < dialog->list()->topLevelItemCount(); ++i)
+            items << dialog->list()->topLevelItem(i)->text(2);
+        QCOMPARE(items, QStringList{"Vertices"});
+        QCOMPARE(dialog->list()->topLevelItem(0)->text(3), QStringLiteral("3"));
+        QCOMPARE(dialog->list()->topLevelItem(0)->text(4), QStringLiteral("2"));
+    }
+};
+
+QTEST_MAIN(TestOffline)
+#include "tst_offline.moc"
