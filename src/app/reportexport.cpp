@@ -34,6 +34,9 @@ void MainWindow::setupReportExport()
     zoneFingerprintLabel = new QLabel(form->areasMonitoningGroupBox);
     zoneFingerprintLabel->setObjectName(QStringLiteral("zoneFingerprintLabel"));
     zoneFingerprintLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // The English label and 32 digits are wider than the column: the digits go on a line
+    // of their own rather than being cut off.
+    zoneFingerprintLabel->setWordWrap(true);
     zoneFingerprintLabel->hide();
     const int below = form->areasMonitoringLayout->indexOf(form->progressLayout);
     form->areasMonitoringLayout->insertWidget(below + 1, zoneFingerprintLabel);
