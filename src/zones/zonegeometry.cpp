@@ -255,7 +255,7 @@ QFont gridLabelFont()
 {
     QFont font;
     font.setStyleHint(QFont::Serif, QFont::PreferAntialias);
-    font.setWeight(75);
+    font.setWeight(QFont::Bold);
     return font;
 }
 
