@@ -7,14 +7,34 @@
 #   ./build.sh sanitize  the tests again, built with AddressSanitizer and UBSan (CI runs it)
 #   ./build.sh package   install what is missing, build, make the Debian package
 #                        build/areascan-studio_<version>_amd64.deb
+# With QT_MAJOR=6 the same commands build on Qt 6 instead of Qt 5.15, in build-qt6:
+#   QT_MAJOR=6 ./build.sh test
 set -euo pipefail
 cd "$(dirname "$0")"
 
-BUILD_DIR=${BUILD_DIR:-build}
+QT_MAJOR=${QT_MAJOR:-5}
 # poppler-utils: the tests read the PDF reports back with pdftotext and pdfinfo; libpcap-dev
 # writes the recordings.
-PACKAGES=(cmake ninja-build g++ qtbase5-dev libqt5serialport5-dev qttools5-dev qttools5-dev-tools
-    poppler-utils libpcap-dev)
+TOOLS=(cmake ninja-build g++ poppler-utils libpcap-dev)
+case "$QT_MAJOR" in
+    5)
+        BUILD_DIR=${BUILD_DIR:-build}
+        ASAN_DIR=build-asan
+        PACKAGES=("${TOOLS[@]}" qtbase5-dev libqt5serialport5-dev qttools5-dev qttools5-dev-tools)
+        ;;
+    6)
+        BUILD_DIR=${BUILD_DIR:-build-qt6}
+        ASAN_DIR=build-qt6-asan
+        # qt6-tools-dev holds the CMake files of LinguistTools, qt6-l10n-tools its lrelease;
+        # libgl-dev and libvulkan-dev, which Qt6Gui's CMake files look for, come with
+        # qt6-base-dev, and the offscreen platform the tests run on with libqt6gui6.
+        PACKAGES=("${TOOLS[@]}" qt6-base-dev qt6-serialport-dev qt6-tools-dev qt6-l10n-tools)
+        ;;
+    *)
+        echo "$0: QT_MAJOR is '$QT_MAJOR': give 5 or 6" >&2
+        exit 2
+        ;;
+esac
 # The package's man pages come from help2man, its PNG icon from rsvg-convert; dpkg-shlibdeps
 # (dpkg-dev, which uses file) finds its dependencies, lintian checks it, desktop-file-validate
 # and appstreamcli check its desktop entry and metainfo.
@@ -48,6 +68,7 @@ launcher() {
 # configured again only for an option its cache does not hold yet, since every run of CMake
 # has the app's sources compiled anew.
 configure() {
+    set -- -DAREASCAN_QT_MAJOR="$QT_MAJOR" "$@"
     if [ ! -f "$BUILD_DIR/build.ninja" ]; then
         cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(launcher) "$@"
         return
@@ -104,12 +125,12 @@ case "${1:-build}" in
         ;;
     sanitize)
         install_missing
-        if [ ! -f build-asan/build.ninja ]; then
-            cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DAREASCAN_SANITIZE=ON \
-                -DAREASCAN_BUILD_BENCH=OFF $(launcher)
+        if [ ! -f "$ASAN_DIR/build.ninja" ]; then
+            cmake -S . -B "$ASAN_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DAREASCAN_SANITIZE=ON \
+                -DAREASCAN_BUILD_BENCH=OFF -DAREASCAN_QT_MAJOR="$QT_MAJOR" $(launcher)
         fi
-        cmake --build build-asan
-        cd build-asan
+        cmake --build "$ASAN_DIR"
+        cd "$ASAN_DIR"
         # Qt keeps some allocations until exit; lifetime errors are what this run is for.
         ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
             QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 600

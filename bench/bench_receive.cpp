@@ -207,9 +207,9 @@ void report(const char *name, QByteArray (*make)(int, quint32))
     const double mbps = one.size() / r1.seconds / 1e6;
     const double lineRatio = one.size() / r1.seconds / kLineBytesPerSecond;
     std::printf("%s\n", name);
-    std::printf("  1x input: %9d bytes  %8.3f ms  %8.1f MB/s  %7.0fx line rate\n", one.size(),
+    std::printf("  1x input: %9d bytes  %8.3f ms  %8.1f MB/s  %7.0fx line rate\n", int(one.size()),
                 r1.seconds * 1e3, mbps, lineRatio);
-    std::printf("  4x input: %9d bytes  %8.3f ms  %8.1f MB/s  %7.0fx line rate\n", four.size(),
+    std::printf("  4x input: %9d bytes  %8.3f ms  %8.1f MB/s  %7.0fx line rate\n", int(four.size()),
                 r4.seconds * 1e3, four.size() / r4.seconds / 1e6,
                 four.size() / r4.seconds / kLineBytesPerSecond);
     std::printf("  time 4x / 1x: %.2f   (1x: %ld frames, %ld results, %ld batches, %ld points)\n",

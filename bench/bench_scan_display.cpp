@@ -92,7 +92,7 @@ struct Figures
 double percentile(QVector<double> v, double p)
 {
     std::sort(v.begin(), v.end());
-    return v.at(std::min(v.size() - 1, int(p * v.size())));
+    return v.at(std::min(int(v.size()) - 1, int(p * v.size())));
 }
 
 Figures run(MainWindow &window, const QVector<Batch> &batches)

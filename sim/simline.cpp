@@ -212,10 +212,10 @@ void SimulatedScanner::flushOutput(bool tick)
         return;
     // A hair over the budget's floor: a wake-up exactly on a frame's line time must not
     // leave its last byte for the next tick because of rounding.
-    int allowed = o.paced ? int(m_wireBudget + 1e-6) : m_out.size();
+    int allowed = o.paced ? int(m_wireBudget + 1e-6) : int(m_out.size());
     if (o.splitWrites)
         allowed = std::min(allowed, 1 + int(m_rng.bounded(kMaxSplitPiece)));
-    allowed = std::min(allowed, m_out.size());
+    allowed = std::min(allowed, int(m_out.size()));
     if (allowed <= 0) {
         scheduleFrameEnd(o);
         return;

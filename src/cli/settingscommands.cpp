@@ -25,7 +25,7 @@ QString formatFields(const QVector<OutputField> &fields, bool json)
     }
     int width = 0;
     for (const OutputField &f : fields)
-        width = std::max(width, f.name.size());
+        width = std::max(width, int(f.name.size()));
     QString out;
     for (const OutputField &f : fields)
         out += f.name.leftJustified(width + 2) + f.text + QLatin1Char('\n');

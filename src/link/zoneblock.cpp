@@ -27,7 +27,7 @@ void encodeAreaBlock(const ZoneAreaRecord &area, char *out)
     out[3] = char(area.detectableSize);
     out[4] = char(area.regionType);
     writeLe16(out + 5, area.dependScale);
-    const int n = std::min(area.points.size(), kMaxZonePoints);
+    const int n = std::min(int(area.points.size()), kMaxZonePoints);
     writeLe16(out + kCountOffset, quint16(n));
     for (int i = 0; i < n; ++i) {
         writeLe16(out + kXOffset + 2 * i, quint16(area.points.at(i).x()));

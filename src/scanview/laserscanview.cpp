@@ -79,7 +79,7 @@ void LaserScanView::buildGrid()
 {
     QFont font;
     font.setStyleHint(QFont::Serif, QFont::PreferAntialias);
-    font.setWeight(75);
+    font.setWeight(QFont::Bold);
     QPainterPath path;
     for (int k = 0; k <= 20; ++k) {
         const int b = 100 * k;

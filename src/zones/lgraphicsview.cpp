@@ -48,7 +48,7 @@ void LGraphicsView::mouseReleaseEvent(QMouseEvent *event)
 
 void LGraphicsView::mouseMoveEvent(QMouseEvent *event)
 {
-    emit mouseMovePoint(event->localPos().toPoint());
+    emit mouseMovePoint(event->pos());
     QGraphicsView::mouseMoveEvent(event);
 }
 

@@ -12,10 +12,26 @@ QString pointsText(const QVector<QPoint> &points)
     return text;
 }
 
+QVector<QStringView> commaParts(QStringView text)
+{
+    QVector<QStringView> parts;
+    parts.reserve(int(text.count(QLatin1Char(','))) + 1);
+    qsizetype start = 0;
+    for (;;) {
+        const qsizetype comma = text.indexOf(QLatin1Char(','), start);
+        if (comma < 0) {
+            parts.append(text.mid(start));
+            return parts;
+        }
+        parts.append(text.mid(start, comma - start));
+        start = comma + 1;
+    }
+}
+
 QVector<QPointF> parsePointsText(const QString &text)
 {
-    const QVector<QStringRef> parts = text.splitRef(QLatin1Char(','), Qt::KeepEmptyParts);
-    const int count = (parts.size() - 1) / 2;
+    const QVector<QStringView> parts = commaParts(text);
+    const int count = int(parts.size() - 1) / 2;
     QVector<QPointF> points;
     points.reserve(count);
     for (int k = 0; k < count; ++k)

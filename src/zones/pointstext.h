@@ -3,6 +3,7 @@
 #include <QPoint>
 #include <QPointF>
 #include <QString>
+#include <QStringView>
 #include <QVector>
 
 // The vertex list of an area as the zone store keeps it: "x,y," for every vertex, whole
@@ -15,6 +16,10 @@ QString pointsText(const QVector<QPoint> &points);
 // the last full pair is ignored. A part that is not a number reads as 0. The numbers come
 // back as they were written (fractions included); the callers decide how to round them.
 QVector<QPointF> parsePointsText(const QString &text);
+
+// The parts of a text between its commas, empty ones included: n commas give n + 1 parts,
+// each a view into the text, which must outlive them.
+QVector<QStringView> commaParts(QStringView text);
 
 // A stored coordinate as the scanner receives it: cut toward zero, then kept to 16 bits.
 qint16 wireCoordinate(double millimetres);

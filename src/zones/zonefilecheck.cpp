@@ -1,5 +1,6 @@
 #include "zonefilecheck.h"
 
+#include "pointstext.h"
 #include "zonestore.h"
 
 #include <QDir>
@@ -139,7 +140,7 @@ ZoneFileProblem readStrictPointsText(const QString &text, QVector<QPoint> *point
     points->clear();
     if (text.isEmpty())
         return {};
-    const QVector<QStringRef> parts = text.splitRef(QLatin1Char(','), Qt::KeepEmptyParts);
+    const QVector<QStringView> parts = commaParts(text);
     // Every pair ends in a comma, so the last part is empty and the others pair up; any
     // other text would lose its last number on the way to the scanner.
     if (!parts.last().isEmpty() || (parts.size() - 1) % 2 != 0) {
@@ -147,7 +148,7 @@ ZoneFileProblem readStrictPointsText(const QString &text, QVector<QPoint> *point
         p.detail = shownValue(text);
         return p;
     }
-    const int count = (parts.size() - 1) / 2;
+    const int count = int(parts.size() - 1) / 2;
     if (count > kMaxZonePoints) {
         ZoneFileProblem p = problemOf(ZoneFileProblem::TooManyPoints);
         p.number = count;
@@ -156,7 +157,7 @@ ZoneFileProblem readStrictPointsText(const QString &text, QVector<QPoint> *point
     points->reserve(count);
     int coordinates[2] = {};
     for (int i = 0; i < 2 * count; ++i) {
-        const QStringRef part = parts.at(i);
+        const QStringView part = parts.at(i);
         bool ok = false;
         const double value = part.toDouble(&ok);
         // The store's own reading takes any number and cuts it; here only a whole

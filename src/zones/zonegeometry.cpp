@@ -315,7 +315,7 @@ QFont gridLabelFont()
 {
     QFont font;
     font.setStyleHint(QFont::Serif, QFont::PreferAntialias);
-    font.setWeight(75);
+    font.setWeight(QFont::Bold);
     return font;
 }
 

@@ -62,7 +62,8 @@ void mouse(LaserScanView &view, QEvent::Type type, const QPoint &pixel,
            Qt::MouseButton button = Qt::NoButton, Qt::MouseButtons buttons = Qt::NoButton,
            Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
-    QMouseEvent event(type, QPointF(pixel), button, buttons, modifiers);
+    QMouseEvent event(type, QPointF(pixel), QPointF(view.viewport()->mapToGlobal(pixel)), button,
+                      buttons, modifiers);
     QApplication::sendEvent(view.viewport(), &event);
 }
 

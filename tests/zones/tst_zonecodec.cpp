@@ -55,6 +55,8 @@ private slots:
             << "1.9,-2.9," << QVector<QPointF>{{1.9, -2.9}} << Points{{1, -2}};
         QTest::newRow("not a number reads 0")
             << "abc,5,7,x," << QVector<QPointF>{{0, 5}, {7, 0}} << Points{{0, 5}, {7, 0}};
+        QTest::newRow("empty number reads 0")
+            << ",5,7,," << QVector<QPointF>{{0, 5}, {7, 0}} << Points{{0, 5}, {7, 0}};
         QTest::newRow("low 16 bits")
             << "70000,40000,-32768,32767," << QVector<QPointF>{{70000, 40000}, {-32768, 32767}}
             << Points{{4464, -25536}, {-32768, 32767}};
@@ -76,6 +78,26 @@ private slots:
                  QStringLiteral("-1500,2300,1500,2300,0,0,"));
         const Points points = manyPoints(540);
         QCOMPARE(wirePoints(parsePointsText(pointsText(points))), points);
+    }
+
+    // Every comma ends a part, empty parts included, and the parts are the text's own
+    // characters: the strict zone file reader counts on both.
+    void cutsTextsAtEveryComma()
+    {
+        auto texts = [](const QVector<QStringView> &parts) {
+            QStringList out;
+            for (QStringView part : parts)
+                out.append(part.toString());
+            return out;
+        };
+        QCOMPARE(texts(commaParts(u"")), QStringList{QString()});
+        QCOMPARE(texts(commaParts(u",")), (QStringList{QString(), QString()}));
+        QCOMPARE(texts(commaParts(u"1,,-2,")), (QStringList{"1", "", "-2", ""}));
+        QCOMPARE(texts(commaParts(u" 3 ,x")), (QStringList{" 3 ", "x"}));
+        const QString text = QStringLiteral("10,20,");
+        const QVector<QStringView> parts = commaParts(text);
+        QCOMPARE(parts.size(), 3);
+        QCOMPARE(parts.at(1).data(), text.constData() + 3);
     }
 
     void wireCoordinatesSurviveOnlyIn16Bits_data()
