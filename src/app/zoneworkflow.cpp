@@ -27,8 +27,10 @@ void ZoneEditor::checkShapeButton(int regionType)
 
 void ZoneEditor::showAreaSelectors()
 {
-    // Each call comes back through onParametorChange and stores the same index again.
-    const AreaSettings &area = areaSettings[currentArea];
+    // Each call comes back through onParametorChange and stores the same index again. A copy:
+    // that call takes a step's snapshot of the records, so a reference held here would point
+    // into a buffer the records have since left.
+    const AreaSettings area = areaSettings.at(currentArea);
     form->offDelayComboBox->setCurrentIndex(area.offDelay);
     form->onDelayComboBox->setCurrentIndex(area.onDelay);
     form->detectableSizeComboBox->setCurrentIndex(area.detectableSize);
