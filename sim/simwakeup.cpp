@@ -29,10 +29,10 @@ void SimWakeup::startIn(double seconds)
         return;
     // Zero would disarm the timer: the shortest wait is one nanosecond.
     const qint64 ns = std::max<qint64>(1, qint64(std::ceil(seconds * 1e9)));
-    itimerspec spec = {};
-    spec.it_value.tv_sec = time_t(ns / 1000000000);
-    spec.it_value.tv_nsec = long(ns % 1000000000);
-    if (::timerfd_settime(m_fd, 0, &spec, nullptr) == 0)
+    itimerspec due = {};
+    due.it_value.tv_sec = time_t(ns / 1000000000);
+    due.it_value.tv_nsec = long(ns % 1000000000);
+    if (::timerfd_settime(m_fd, 0, &due, nullptr) == 0)
         m_active = true;
 }
 
