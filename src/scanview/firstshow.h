@@ -7,8 +7,7 @@
 // view): the modes the view works in, mouse tracking for the cursor read-out, and the fit
 // of the 20 m square around the scanner. done is one flag per kind of view for the whole
 // process: later shows, of this view or another of its kind, keep the user's zoom and pan.
-template <class View>
-void fitOnFirstShow(View *view, bool *done)
+template <class View> void fitOnFirstShow(View *view, bool *done)
 {
     if (*done)
         return;
