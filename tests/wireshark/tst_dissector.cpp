@@ -1,0 +1,519 @@
+// The Wireshark dissector shipped with the tool, run by tshark over a recording of the
+// simulated scanner: every packet must read as the tool's own codec reads its bytes (scan
+// frames, replies, the requests that crossed the line, zone blocks both ways), bad
+// checksums must be marked, and damaged packets must be named rather than stop it.
+#include "framecodec.h"
+#include "framerecorder.h"
+#include "replydecoder.h"
+#include "requesttable.h"
+#include "scannersession.h"
+#include "simulatorhost.h"
+#include "testsupport.h"
+#include "zoneblock.h"
+
+#include <QDateTime>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QtTest>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+// What tshark prints of each packet, one column each; several values of a field are
+// joined with commas.
+const QStringList kFields = {
+    "areascan.kind",
+    "areascan.sector",
+    "areascan.error",
+    "areascan.outputs",
+    "areascan.inputs",
+    "areascan.range",
+    "areascan.intensity",
+    "areascan.code",
+    "areascan.name",
+    "areascan.status",
+    "areascan.value.u8",
+    "areascan.value.u16",
+    "areascan.value.i16",
+    "areascan.value.text",
+    "areascan.zone.channel",
+    "areascan.zone.region_type",
+    "areascan.zone.depend_scale",
+    "areascan.zone.points",
+    "areascan.zone.x",
+    "areascan.zone.y",
+    "areascan.checksum.status",
+    "areascan.stray",
+    "_ws.expert.message",
+    "_ws.col.Info",
+};
+
+using Packet = QHash<QString, QString>;
+
+QString hex(int value, int digits)
+{
+    return QStringLiteral("0x%1").arg(value, digits, 16, QLatin1Char('0'));
+}
+
+quint8 kindOf(const QByteArray &frame)
+{
+    return quint8(frame.at(1));
+}
+
+quint16 codeOf(const QByteArray &frame)
+{
+    return readLe16(frame.constData() + 4);
+}
+
+QString joined(const QVector<int> &values)
+{
+    QStringList texts;
+    for (int v : values)
+        texts.append(QString::number(v));
+    return texts.join(QLatin1Char(','));
+}
+
+// The area the simulated scanner holds in channel 5, and the one the test writes to
+// channel 7: the fields tshark shows must be these numbers.
+ZoneAreaRecord exampleArea(int shift)
+{
+    ZoneAreaRecord a;
+    a.onDelay = 2;
+    a.regionType = 1;
+    a.dependScale = quint16(40000 + shift);
+    a.points = {QPoint(-300, 1200 + shift), QPoint(400, 1500), QPoint(0, 2000 - shift)};
+    return a;
+}
+
+// Packets no sound recording holds, each alone in a packet: what a field shows and part of
+// an expert message (empty: none).
+struct DamagedPacket
+{
+    const char *tag;
+    QByteArray packet;
+    QString field;
+    QString value;
+    QString expert;
+};
+
+QVector<DamagedPacket> damagedPackets()
+{
+    const QByteArray scan = buildFrame(kScanMark, 0, QByteArray(kScanFrameSize - 8, '\x03'));
+    const QByteArray version = buildReplyFrame(REQUEST_FIRMWARE_VERSION, 0, "V2.4.0");
+    const QByteArray zone =
+        buildReplyFrame(REQUEST_READ_AREA, 0, encodeZoneBlock(9, {exampleArea(0), {}, {}}));
+    QByteArray crowded = zone; // 600 points in area 0
+    crowded[10 + 1 + 7] = char(600 & 0xFF);
+    crowded[10 + 1 + 8] = char(600 >> 8);
+    writeLe16(crowded.data() + crowded.size() - 2,
+              frameChecksum(crowded.constData(), crowded.size() - 2));
+    return {
+        {"cut short", zone.left(100), "areascan.code", "", "cut short"},
+        {"too many points", crowded, "areascan.zone.points", "600,0,0",
+         "More points than an area holds"},
+        {"length below its header", QByteArray::fromHex("5afb0400"), "areascan.code", "",
+         "below the 12 bytes"},
+        {"stray bytes in front", QByteArray("\x01\x02\x5a\x03", 4) + scan, "areascan.sector", "3",
+         "Bytes outside any frame"},
+        {"two frames", version + scan, "areascan.value.text", "V2.4.0", ""},
+        {"unknown type", buildReplyFrame(5, 0, {}), "areascan.name", "unknown type 0x0005",
+         "does not know"},
+        {"scan frame too long", buildFrame(kScanMark, 0, QByteArray(kScanFrameSize - 7, '\x01')),
+         "areascan.sector", "1", "not 379"},
+        {"short text", buildReplyFrame(REQUEST_SERIAL_NUMBER, 0, "KP"), "areascan.value.text", "",
+         "needs 9"},
+    };
+}
+
+} // namespace
+
+class TestDissector : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void scanFramesShowSectorStateAndPoints();
+    void repliesNameTheirRequestAndValue_data();
+    void repliesNameTheirRequestAndValue();
+    void requestsNameTheirTypeAndPayload_data();
+    void requestsNameTheirTypeAndPayload();
+    void zoneBlocksShowTheirChannel_data();
+    void zoneBlocksShowTheirChannel();
+    void badChecksumsAreMarked();
+    void damagedPacketsAreNamed_data();
+    void damagedPacketsAreNamed();
+
+private:
+    void record(const QString &path);
+    // Runs tshark with the dissector over the file: one Packet per packet, in file order.
+    bool dissect(const QString &path, QVector<Packet> *packets);
+    int findPacket(quint8 kind, quint16 code) const;
+
+    QString m_tshark;
+    std::unique_ptr<TempWorkingDir> m_dir;
+    QVector<QByteArray> m_frames; // as written to the recording, in order
+    QVector<Packet> m_packets;    // as tshark shows them
+    QVector<Packet> m_damaged;    // damagedPackets() as tshark shows them
+};
+
+void TestDissector::initTestCase()
+{
+    m_tshark = QStandardPaths::findExecutable(QStringLiteral("tshark"));
+    if (m_tshark.isEmpty())
+        QSKIP("tshark is not installed");
+    m_dir = std::make_unique<TempWorkingDir>();
+    const QString path = m_dir->filePath("scanner.pcap");
+    record(path);
+    if (QTest::currentTestFailed())
+        return;
+    QVERIFY(dissect(path, &m_packets));
+    // One file for all the damaged packets: each run of tshark takes a while to start.
+    const QString damagedPath = m_dir->filePath("damaged.pcap");
+    FrameRecorder recorder;
+    QVERIFY(recorder.start(damagedPath));
+    for (const DamagedPacket &row : damagedPackets())
+        recorder.addFrame(row.packet, QDateTime::currentMSecsSinceEpoch() * 1000);
+    recorder.stop();
+    QVERIFY(dissect(damagedPath, &m_damaged));
+    QCOMPARE(m_packets.size(), m_frames.size());
+    for (int i = 0; i < m_packets.size(); ++i) {
+        QCOMPARE(m_packets.at(i).value("areascan.kind"), hex(kindOf(m_frames.at(i)), 2));
+        QCOMPARE(m_packets.at(i).value("areascan.stray"), QString());
+    }
+}
+
+void TestDissector::cleanupTestCase()
+{
+    m_dir.reset();
+}
+
+void TestDissector::record(const QString &path)
+{
+    SimOptions options;
+    options.seed = 27;
+    options.lineFaults.append({SimOptions::LineFault::DamagedAnswer, REQUEST_LOT_NUMBER, 1});
+    SimulatorHost sim;
+    DeviceState state = sim.state();
+    state.offsetDistance = -250;
+    state.zone(5, 0) = ZoneArea{2, 0, 0, 0, 1, 40000, exampleArea(0).points};
+    sim.setState(state);
+    ScannerSession session;
+    QVERIFY(sim.start(options));
+    QVERIFY(session.open(sim.devicePath(), 921600));
+    QVERIFY(waitUntil([&]() { return session.worker() != nullptr; }, 3000));
+
+    FrameRecorder recorder;
+    QVERIFY(recorder.start(path));
+    const auto add = [&](const QByteArray &frame, qint64 us) {
+        m_frames.append(frame);
+        recorder.addFrame(frame, us);
+    };
+    QObject context;
+    connect(&session, &ScannerSession::frameReceived, &context, add);
+    sim.clearLog();
+
+    // A moment of scan frames with bad checksums, then a whole scan of sound ones.
+    const auto scanFrames = [&]() {
+        return std::count_if(m_frames.cbegin(), m_frames.cend(),
+                             [](const QByteArray &f) { return kindOf(f) == kScanMark; });
+    };
+    sim.updateOptions([](SimOptions &o) { o.corruptScanFrames = true; });
+    QVERIFY(waitUntil([&]() { return scanFrames() >= 3; }, 3000));
+    sim.updateOptions([](SimOptions &o) { o.corruptScanFrames = false; });
+    QVERIFY(waitUntil([&]() { return scanFrames() >= 24; }, 3000));
+
+    const QVector<QPair<RequestType, QString>> requests = {
+        {REQUEST_CONNECT, {}},
+        {REQUEST_FIRMWARE_VERSION, {}},
+        {REQUEST_SERIAL_NUMBER, {}},
+        {REQUEST_LOT_NUMBER, {}},
+        {REQUEST_CURRENT_AREA, {}},
+        {REQUEST_GET_FILTER_MIN_RANGE, {}},
+        {REQUEST_GET_OFFSET_DISTANCE, {}},
+        {REQUEST_SET_FILTER_MIN_RANGE, "1200"},
+        {REQUEST_READ_AREA, "5"},
+    };
+    for (const auto &request : requests) {
+        const int before = m_frames.size();
+        if (request.first == REQUEST_READ_AREA)
+            session.readChannel(request.second.toInt());
+        else
+            session.send(request.first, request.second);
+        QVERIFY2(waitUntil(
+                     [&]() {
+                         for (int i = before; i < m_frames.size(); ++i) {
+                             const QByteArray &f = m_frames.at(i);
+                             if (kindOf(f) == kReplyMark && codeOf(f) == request.first)
+                                 return true;
+                         }
+                         return false;
+                     },
+                     3000),
+                 qPrintable(hex(request.first, 4)));
+    }
+    // The requests as they crossed the line, and a zone block going to the scanner, as a
+    // capture of both directions would hold them.
+    const qint64 now = QDateTime::currentMSecsSinceEpoch() * 1000;
+    for (const ReceivedFrame &request : sim.receivedFrames())
+        add(request.raw, now);
+    add(requestFrame(REQUEST_WRITE_AREA, {}, encodeZoneBlock(7, {exampleArea(7), {}, {}})), now);
+    recorder.stop();
+}
+
+bool TestDissector::dissect(const QString &path, QVector<Packet> *packets)
+{
+    QStringList arguments = {
+        "-n",     "-X",          QStringLiteral("lua_script:%1").arg(DISSECTOR),
+        "-r",     path,          "-T",
+        "fields", "-E",          "occurrence=a",
+        "-E",     "aggregator=,"};
+    for (const QString &field : kFields)
+        arguments << "-e" << field;
+    // Only this copy of the dissector: an installed one (global or personal) would register
+    // the same protocol a second time.
+    const QString home = m_dir->filePath("home");
+    QDir().mkpath(home + "/plugins");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home);
+    env.insert("XDG_CONFIG_HOME", home);
+    env.insert("WIRESHARK_PLUGIN_DIR", home + "/plugins");
+    QProcess tshark;
+    tshark.setProcessEnvironment(env);
+    tshark.start(m_tshark, arguments);
+    if (!tshark.waitForFinished(120000) || tshark.exitStatus() != QProcess::NormalExit ||
+        tshark.exitCode() != 0) {
+        qWarning().noquote() << "tshark failed:" << tshark.readAllStandardError();
+        return false;
+    }
+    const QStringList lines =
+        QString::fromUtf8(tshark.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    for (const QString &line : lines) {
+        const QStringList values = line.split('\t');
+        if (values.size() != kFields.size()) {
+            qWarning().noquote() << "tshark printed" << line;
+            return false;
+        }
+        Packet packet;
+        for (int i = 0; i < kFields.size(); ++i)
+            packet.insert(kFields.at(i), values.at(i));
+        // A dissector that throws leaves its error as an expert message.
+        if (packet.value("_ws.expert.message").contains("Lua Error")) {
+            qWarning().noquote() << packet.value("_ws.expert.message");
+            return false;
+        }
+        packets->append(packet);
+    }
+    return true;
+}
+
+int TestDissector::findPacket(quint8 kind, quint16 code) const
+{
+    for (int i = 0; i < m_frames.size(); ++i) {
+        if (kindOf(m_frames.at(i)) == kind && codeOf(m_frames.at(i)) == code)
+            return i;
+    }
+    return -1;
+}
+
+void TestDissector::scanFramesShowSectorStateAndPoints()
+{
+    QSet<QString> sectors;
+    int scans = 0;
+    for (int i = 0; i < m_frames.size(); ++i) {
+        const QByteArray &f = m_frames.at(i);
+        if (kindOf(f) != kScanMark)
+            continue;
+        ++scans;
+        const Packet &p = m_packets.at(i);
+        QCOMPARE(p.value("areascan.sector"), QString::number(quint8(f.at(6))));
+        QCOMPARE(p.value("areascan.error"), hex(quint8(f.at(14)), 2));
+        QCOMPARE(p.value("areascan.outputs"), hex(quint8(f.at(15)), 2));
+        QCOMPARE(p.value("areascan.inputs"), hex(quint8(f.at(16)), 2));
+        QVector<int> ranges, intensities;
+        for (int k = 0; k < 90; ++k) {
+            ranges.append(readLe16(f.constData() + 17 + 2 * k));
+            intensities.append(readLe16(f.constData() + 197 + 2 * k));
+        }
+        QCOMPARE(p.value("areascan.range"), joined(ranges));
+        QCOMPARE(p.value("areascan.intensity"), joined(intensities));
+        QCOMPARE(p.value("areascan.code"), QString());
+        sectors.insert(p.value("areascan.sector"));
+    }
+    QVERIFY(scans >= 24);
+    QCOMPARE(sectors, (QSet<QString>{"0", "1", "2", "3", "4", "5"}));
+}
+
+void TestDissector::repliesNameTheirRequestAndValue_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("field"); // where the decoded value shows; empty: nowhere
+    QTest::newRow("probe") << int(REQUEST_CONNECT) << "REQUEST_CONNECT"
+                           << "";
+    QTest::newRow("text") << int(REQUEST_FIRMWARE_VERSION) << "REQUEST_FIRMWARE_VERSION"
+                          << "areascan.value.text";
+    QTest::newRow("text of 9") << int(REQUEST_SERIAL_NUMBER) << "REQUEST_SERIAL_NUMBER"
+                               << "areascan.value.text";
+    QTest::newRow("damaged") << int(REQUEST_LOT_NUMBER) << "REQUEST_LOT_NUMBER"
+                             << "areascan.value.text";
+    QTest::newRow("three bytes") << int(REQUEST_CURRENT_AREA) << "REQUEST_CURRENT_AREA"
+                                 << "areascan.value.u8";
+    QTest::newRow("unsigned") << int(REQUEST_GET_FILTER_MIN_RANGE) << "REQUEST_GET_FILTER_MIN_RANGE"
+                              << "areascan.value.u16";
+    QTest::newRow("signed") << int(REQUEST_GET_OFFSET_DISTANCE) << "REQUEST_GET_OFFSET_DISTANCE"
+                            << "areascan.value.i16";
+    QTest::newRow("set, answer unread")
+        << int(REQUEST_SET_FILTER_MIN_RANGE) << "REQUEST_SET_FILTER_MIN_RANGE"
+        << "";
+}
+
+void TestDissector::repliesNameTheirRequestAndValue()
+{
+    QFETCH(int, code);
+    QFETCH(QString, name);
+    QFETCH(QString, field);
+    const int i = findPacket(kReplyMark, quint16(code));
+    QVERIFY(i >= 0);
+    const QByteArray &f = m_frames.at(i);
+    const Packet &p = m_packets.at(i);
+    QCOMPARE(p.value("areascan.code"), hex(code, 4));
+    QCOMPARE(p.value("areascan.name"), name);
+    QVERIFY2(p.value("_ws.col.Info").startsWith("Reply " + name),
+             qPrintable(p.value("_ws.col.Info")));
+    QCOMPARE(p.value("areascan.status"), QString::number(readLe16(f.constData() + 6)));
+    QCOMPARE(p.value("areascan.sector"), QString());
+    // The value as the tool itself decodes it; three bytes are one value each.
+    QString expected;
+    if (!field.isEmpty()) {
+        QVERIFY(replyText(*findRequest(quint16(code)), readLe16(f.constData() + 6),
+                          f.constData() + 10, f.size() - 12, &expected));
+        expected = expected.split(' ', Qt::SkipEmptyParts).join(',');
+        QVERIFY(!expected.isEmpty());
+        QCOMPARE(p.value(field), expected);
+    }
+    for (const char *value :
+         {"areascan.value.text", "areascan.value.u8", "areascan.value.u16", "areascan.value.i16"}) {
+        if (field != value)
+            QCOMPARE(p.value(value), QString());
+    }
+}
+
+void TestDissector::requestsNameTheirTypeAndPayload_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("no payload") << int(REQUEST_SERIAL_NUMBER) << "REQUEST_SERIAL_NUMBER"
+                                << ""
+                                << "";
+    QTest::newRow("16 bits") << int(REQUEST_SET_FILTER_MIN_RANGE) << "REQUEST_SET_FILTER_MIN_RANGE"
+                             << "areascan.value.i16"
+                             << "1200";
+    QTest::newRow("channel") << int(REQUEST_READ_AREA) << "REQUEST_READ_AREA"
+                             << "areascan.value.u8"
+                             << "5";
+}
+
+void TestDissector::requestsNameTheirTypeAndPayload()
+{
+    QFETCH(int, code);
+    QFETCH(QString, name);
+    QFETCH(QString, field);
+    QFETCH(QString, value);
+    const int i = findPacket(kRequestMark, quint16(code));
+    QVERIFY(i >= 0);
+    const Packet &p = m_packets.at(i);
+    QCOMPARE(p.value("areascan.code"), hex(code, 4));
+    QCOMPARE(p.value("areascan.name"), name);
+    QCOMPARE(p.value("areascan.status"), QString()); // a request has none
+    QVERIFY2(p.value("_ws.col.Info").startsWith("Request " + name),
+             qPrintable(p.value("_ws.col.Info")));
+    if (!field.isEmpty())
+        QCOMPARE(p.value(field), value);
+    QCOMPARE(p.value("areascan.checksum.status"), QString("1"));
+}
+
+void TestDissector::zoneBlocksShowTheirChannel_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("channel");
+    QTest::addColumn<int>("shift");
+    QTest::newRow("read from the scanner") << int(kReplyMark) << int(REQUEST_READ_AREA) << 5 << 0;
+    QTest::newRow("written to the scanner")
+        << int(kRequestMark) << int(REQUEST_WRITE_AREA) << 7 << 7;
+}
+
+void TestDissector::zoneBlocksShowTheirChannel()
+{
+    QFETCH(int, kind);
+    QFETCH(int, code);
+    QFETCH(int, channel);
+    QFETCH(int, shift);
+    const int i = findPacket(quint8(kind), quint16(code));
+    QVERIFY(i >= 0);
+    const Packet &p = m_packets.at(i);
+    QCOMPARE(p.value("areascan.zone.channel"), QString::number(channel));
+    QVERIFY2(p.value("_ws.col.Info").endsWith(QStringLiteral("channel %1").arg(channel)),
+             qPrintable(p.value("_ws.col.Info")));
+    // Area 0 holds the example, areas 1 and 2 nothing; only the points in use are shown.
+    const ZoneAreaRecord area = exampleArea(shift);
+    QCOMPARE(p.value("areascan.zone.region_type"), QString("1,0,0"));
+    QCOMPARE(p.value("areascan.zone.depend_scale"), QStringLiteral("%1,0,0").arg(area.dependScale));
+    QCOMPARE(p.value("areascan.zone.points"), QString("3,0,0"));
+    QVector<int> xs, ys;
+    for (const QPoint &point : area.points) {
+        xs.append(point.x());
+        ys.append(point.y());
+    }
+    QCOMPARE(p.value("areascan.zone.x"), joined(xs));
+    QCOMPARE(p.value("areascan.zone.y"), joined(ys));
+}
+
+void TestDissector::badChecksumsAreMarked()
+{
+    int badScans = 0, badReplies = 0;
+    for (int i = 0; i < m_frames.size(); ++i) {
+        const QByteArray &f = m_frames.at(i);
+        const Packet &p = m_packets.at(i);
+        const bool good = frameChecksumMatches(f.constData(), f.size());
+        QCOMPARE(p.value("areascan.checksum.status"), QString(good ? "1" : "0"));
+        QCOMPARE(p.value("_ws.col.Info").endsWith("[bad checksum]"), !good);
+        QCOMPARE(p.value("_ws.expert.message").contains("Bad checksum"), !good);
+        badScans += !good && kindOf(f) == kScanMark;
+        badReplies += !good && kindOf(f) == kReplyMark;
+    }
+    QVERIFY(badScans >= 3);
+    QCOMPARE(badReplies, 1); // the lot number's answer
+}
+
+void TestDissector::damagedPacketsAreNamed_data()
+{
+    QTest::addColumn<int>("index");
+    const QVector<DamagedPacket> packets = damagedPackets();
+    for (int i = 0; i < packets.size(); ++i)
+        QTest::newRow(packets.at(i).tag) << i;
+}
+
+void TestDissector::damagedPacketsAreNamed()
+{
+    QFETCH(int, index);
+    const DamagedPacket row = damagedPackets().at(index);
+    QCOMPARE(m_damaged.size(), damagedPackets().size());
+    const Packet &p = m_damaged.at(index);
+    QCOMPARE(p.value(row.field), row.value);
+    if (row.expert.isEmpty())
+        QCOMPARE(p.value("_ws.expert.message"), QString());
+    else
+        QVERIFY2(p.value("_ws.expert.message").contains(row.expert),
+                 qPrintable(p.value("_ws.expert.message")));
+}
+
+QTEST_GUILESS_MAIN(TestDissector)
+#include "tst_dissector.moc"
