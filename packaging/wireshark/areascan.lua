@@ -392,11 +392,18 @@ local function dissect_scan(tvb, tree, start, length)
     local ranges = tree:add(areascan, tvb(start + 17, 2 * POINTS_PER_SCAN_FRAME), "Ranges")
     local intensities = tree:add(areascan, tvb(start + 17 + 2 * POINTS_PER_SCAN_FRAME,
         2 * POINTS_PER_SCAN_FRAME), "Intensities")
+    -- The items are added for filters and field output even when no tree is shown; only
+    -- their angle texts are left out then, which is most of the time a file takes to open.
+    local labelled = tree.visible
     for i = 0, POINTS_PER_SCAN_FRAME - 1 do
-        local angle = string.format(" (%.1f°)", (sector - 1) * 45 + i * 0.5)
-        ranges:add_le(f.range, tvb(start + 17 + 2 * i, 2)):append_text(angle)
-        intensities:add_le(f.intensity, tvb(start + 17 + 2 * POINTS_PER_SCAN_FRAME + 2 * i, 2))
-            :append_text(angle)
+        local range = ranges:add_le(f.range, tvb(start + 17 + 2 * i, 2))
+        local intensity =
+            intensities:add_le(f.intensity, tvb(start + 17 + 2 * POINTS_PER_SCAN_FRAME + 2 * i, 2))
+        if labelled then
+            local angle = string.format(" (%.1f°)", (sector - 1) * 45 + i * 0.5)
+            range:append_text(angle)
+            intensity:append_text(angle)
+        end
     end
     return summary
 end

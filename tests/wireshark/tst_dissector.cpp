@@ -1,11 +1,13 @@
 // The Wireshark dissector shipped with the tool, run by tshark over a recording of the
 // simulated scanner: every packet must read as the tool's own codec reads its bytes (scan
 // frames, replies, the requests that crossed the line, zone blocks both ways), bad
-// checksums must be marked, and damaged packets must be named rather than stop it.
+// checksums must be marked, and packets made here (state bytes the simulator never sends,
+// damaged frames) must be named rather than stop it.
 #include "framecodec.h"
 #include "framerecorder.h"
 #include "replydecoder.h"
 #include "requesttable.h"
+#include "scanframe.h"
 #include "scannersession.h"
 #include "simulatorhost.h"
 #include "testsupport.h"
@@ -87,19 +89,24 @@ ZoneAreaRecord exampleArea(int shift)
     return a;
 }
 
-// Packets no sound recording holds, each alone in a packet: what a field shows and part of
-// an expert message (empty: none).
-struct DamagedPacket
+// Packets made here: what no sound recording of the simulator holds, each alone in a
+// packet. The fields they must show, and part of an expert message (empty: none).
+struct MadePacket
 {
     const char *tag;
     QByteArray packet;
-    QString field;
-    QString value;
+    QVector<QPair<QString, QString>> fields;
     QString expert;
 };
 
-QVector<DamagedPacket> damagedPackets()
+QVector<MadePacket> madePackets()
 {
+    ScanState state;
+    state.sector = 4;
+    state.erro = 0x81;
+    state.output = 0x0E;
+    state.input = 0x05;
+    const QByteArray stateScan = buildScanFrame(state, QVector<ushort>(90, 1000), {});
     const QByteArray scan = buildFrame(kScanMark, 0, QByteArray(kScanFrameSize - 8, '\x03'));
     const QByteArray version = buildReplyFrame(REQUEST_FIRMWARE_VERSION, 0, "V2.4.0");
     const QByteArray zone =
@@ -110,19 +117,41 @@ QVector<DamagedPacket> damagedPackets()
     writeLe16(crowded.data() + crowded.size() - 2,
               frameChecksum(crowded.constData(), crowded.size() - 2));
     return {
-        {"cut short", zone.left(100), "areascan.code", "", "cut short"},
-        {"too many points", crowded, "areascan.zone.points", "600,0,0",
+        {"state bytes",
+         stateScan,
+         {{"areascan.sector", "4"},
+          {"areascan.error", "0x81"},
+          {"areascan.outputs", "0x0e"},
+          {"areascan.inputs", "0x05"}},
+         ""},
+        {"cut short", zone.left(100), {{"areascan.code", ""}}, "cut short"},
+        {"too many points",
+         crowded,
+         {{"areascan.zone.channel", "9"}, {"areascan.zone.points", "600,0,0"}},
          "More points than an area holds"},
-        {"length below its header", QByteArray::fromHex("5afb0400"), "areascan.code", "",
+        {"length below its header",
+         QByteArray::fromHex("5afb0400"),
+         {{"areascan.code", ""}},
          "below the 12 bytes"},
-        {"stray bytes in front", QByteArray("\x01\x02\x5a\x03", 4) + scan, "areascan.sector", "3",
+        {"stray bytes in front",
+         QByteArray("\x01\x02\x5a\x03", 4) + scan,
+         {{"areascan.sector", "3"}, {"areascan.stray", "01025a03"}},
          "Bytes outside any frame"},
-        {"two frames", version + scan, "areascan.value.text", "V2.4.0", ""},
-        {"unknown type", buildReplyFrame(5, 0, {}), "areascan.name", "unknown type 0x0005",
+        {"two frames",
+         version + scan,
+         {{"areascan.value.text", "V2.4.0"}, {"areascan.sector", "3"}},
+         ""},
+        {"unknown type",
+         buildReplyFrame(5, 0, {}),
+         {{"areascan.name", "unknown type 0x0005"}},
          "does not know"},
-        {"scan frame too long", buildFrame(kScanMark, 0, QByteArray(kScanFrameSize - 7, '\x01')),
-         "areascan.sector", "1", "not 379"},
-        {"short text", buildReplyFrame(REQUEST_SERIAL_NUMBER, 0, "KP"), "areascan.value.text", "",
+        {"scan frame too long",
+         buildFrame(kScanMark, 0, QByteArray(kScanFrameSize - 7, '\x01')),
+         {{"areascan.sector", "1"}},
+         "not 379"},
+        {"short text",
+         buildReplyFrame(REQUEST_SERIAL_NUMBER, 0, "KP"),
+         {{"areascan.value.text", ""}},
          "needs 9"},
     };
 }
@@ -145,11 +174,13 @@ private slots:
     void zoneBlocksShowTheirChannel_data();
     void zoneBlocksShowTheirChannel();
     void badChecksumsAreMarked();
-    void damagedPacketsAreNamed_data();
-    void damagedPacketsAreNamed();
+    void madePacketsAreNamed_data();
+    void madePacketsAreNamed();
 
 private:
     void record(const QString &path);
+    // No personal preferences or plugins, no global plugins where tshark allows it.
+    QProcessEnvironment tsharkEnvironment() const;
     // Runs tshark with the dissector over the file: one Packet per packet, in file order.
     bool dissect(const QString &path, QVector<Packet> *packets);
     int findPacket(quint8 kind, quint16 code) const;
@@ -158,7 +189,7 @@ private:
     std::unique_ptr<TempWorkingDir> m_dir;
     QVector<QByteArray> m_frames; // as written to the recording, in order
     QVector<Packet> m_packets;    // as tshark shows them
-    QVector<Packet> m_damaged;    // damagedPackets() as tshark shows them
+    QVector<Packet> m_made;       // madePackets() as tshark shows them
 };
 
 void TestDissector::initTestCase()
@@ -167,19 +198,30 @@ void TestDissector::initTestCase()
     if (m_tshark.isEmpty())
         QSKIP("tshark is not installed");
     m_dir = std::make_unique<TempWorkingDir>();
+    // A copy installed where tshark loads plugins on its own would be loaded ahead of this
+    // tree's; the environment keeps the personal ones out, but root's tshark ignores the
+    // plugin folder given and always reads the global one.
+    QProcess plugins;
+    plugins.setProcessEnvironment(tsharkEnvironment());
+    plugins.start(m_tshark, {"-G", "plugins"});
+    QVERIFY(plugins.waitForFinished(60000));
+    for (const QString &line : QString::fromUtf8(plugins.readAllStandardOutput()).split('\n')) {
+        if (line.startsWith("areascan.lua"))
+            QSKIP(qPrintable("an installed dissector is in the way: " + line.simplified()));
+    }
     const QString path = m_dir->filePath("scanner.pcap");
     record(path);
     if (QTest::currentTestFailed())
         return;
     QVERIFY(dissect(path, &m_packets));
-    // One file for all the damaged packets: each run of tshark takes a while to start.
-    const QString damagedPath = m_dir->filePath("damaged.pcap");
+    // One file for all the made packets: each run of tshark takes a while to start.
+    const QString madePath = m_dir->filePath("made.pcap");
     FrameRecorder recorder;
-    QVERIFY(recorder.start(damagedPath));
-    for (const DamagedPacket &row : damagedPackets())
+    QVERIFY(recorder.start(madePath));
+    for (const MadePacket &row : madePackets())
         recorder.addFrame(row.packet, QDateTime::currentMSecsSinceEpoch() * 1000);
     recorder.stop();
-    QVERIFY(dissect(damagedPath, &m_damaged));
+    QVERIFY(dissect(madePath, &m_made));
     QCOMPARE(m_packets.size(), m_frames.size());
     for (int i = 0; i < m_packets.size(); ++i) {
         QCOMPARE(m_packets.at(i).value("areascan.kind"), hex(kindOf(m_frames.at(i)), 2));
@@ -197,9 +239,11 @@ void TestDissector::record(const QString &path)
     SimOptions options;
     options.seed = 27;
     options.lineFaults.append({SimOptions::LineFault::DamagedAnswer, REQUEST_LOT_NUMBER, 1});
+    options.statusOverrides.insert(REQUEST_SET_FILTER_MIN_RANGE, 3); // refused
     SimulatorHost sim;
     DeviceState state = sim.state();
     state.offsetDistance = -250;
+    state.activeChannel = 5; // the inputs byte of every scan
     state.zone(5, 0) = ZoneArea{2, 0, 0, 0, 1, 40000, exampleArea(0).points};
     sim.setState(state);
     ScannerSession session;
@@ -217,15 +261,17 @@ void TestDissector::record(const QString &path)
     connect(&session, &ScannerSession::frameReceived, &context, add);
     sim.clearLog();
 
-    // A moment of scan frames with bad checksums, then a whole scan of sound ones.
-    const auto scanFrames = [&]() {
-        return std::count_if(m_frames.cbegin(), m_frames.cend(),
-                             [](const QByteArray &f) { return kindOf(f) == kScanMark; });
+    // A moment of scan frames with bad checksums, then four whole scans of sound ones.
+    const auto scanFrames = [&](bool good) {
+        return std::count_if(m_frames.cbegin(), m_frames.cend(), [good](const QByteArray &f) {
+            return kindOf(f) == kScanMark && frameChecksumMatches(f.constData(), f.size()) == good;
+        });
     };
     sim.updateOptions([](SimOptions &o) { o.corruptScanFrames = true; });
-    QVERIFY(waitUntil([&]() { return scanFrames() >= 3; }, 3000));
+    QVERIFY(waitUntil([&]() { return scanFrames(false) >= 3; }, 3000));
     sim.updateOptions([](SimOptions &o) { o.corruptScanFrames = false; });
-    QVERIFY(waitUntil([&]() { return scanFrames() >= 24; }, 3000));
+    const int good = scanFrames(true);
+    QVERIFY(waitUntil([&]() { return scanFrames(true) >= good + 24; }, 3000));
 
     const QVector<QPair<RequestType, QString>> requests = {
         {REQUEST_CONNECT, {}},
@@ -265,6 +311,17 @@ void TestDissector::record(const QString &path)
     recorder.stop();
 }
 
+QProcessEnvironment TestDissector::tsharkEnvironment() const
+{
+    const QString home = m_dir->filePath("home");
+    QDir().mkpath(home + "/plugins");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home);
+    env.insert("XDG_CONFIG_HOME", home);
+    env.insert("WIRESHARK_PLUGIN_DIR", home + "/plugins");
+    return env;
+}
+
 bool TestDissector::dissect(const QString &path, QVector<Packet> *packets)
 {
     QStringList arguments = {
@@ -274,20 +331,15 @@ bool TestDissector::dissect(const QString &path, QVector<Packet> *packets)
         "-E",     "aggregator=,"};
     for (const QString &field : kFields)
         arguments << "-e" << field;
-    // Only this copy of the dissector: an installed one (global or personal) would register
-    // the same protocol a second time.
-    const QString home = m_dir->filePath("home");
-    QDir().mkpath(home + "/plugins");
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", home);
-    env.insert("XDG_CONFIG_HOME", home);
-    env.insert("WIRESHARK_PLUGIN_DIR", home + "/plugins");
     QProcess tshark;
-    tshark.setProcessEnvironment(env);
+    tshark.setProcessEnvironment(tsharkEnvironment());
     tshark.start(m_tshark, arguments);
-    if (!tshark.waitForFinished(120000) || tshark.exitStatus() != QProcess::NormalExit ||
-        tshark.exitCode() != 0) {
-        qWarning().noquote() << "tshark failed:" << tshark.readAllStandardError();
+    const bool finished = tshark.waitForFinished(120000);
+    // tshark goes on without a script that fails to load; the fields would then be empty.
+    const QString errors = QString::fromUtf8(tshark.readAllStandardError());
+    if (!finished || tshark.exitStatus() != QProcess::NormalExit || tshark.exitCode() != 0 ||
+        errors.contains("Lua")) {
+        qWarning().noquote() << "tshark failed:" << errors;
         return false;
     }
     const QStringList lines =
@@ -386,6 +438,7 @@ void TestDissector::repliesNameTheirRequestAndValue()
     QVERIFY2(p.value("_ws.col.Info").startsWith("Reply " + name),
              qPrintable(p.value("_ws.col.Info")));
     QCOMPARE(p.value("areascan.status"), QString::number(readLe16(f.constData() + 6)));
+    QCOMPARE(p.value("areascan.status") == "0", code != REQUEST_SET_FILTER_MIN_RANGE);
     QCOMPARE(p.value("areascan.sector"), QString());
     // The value as the tool itself decodes it; three bytes are one value each.
     QString expected;
@@ -493,21 +546,22 @@ void TestDissector::badChecksumsAreMarked()
     QCOMPARE(badReplies, 1); // the lot number's answer
 }
 
-void TestDissector::damagedPacketsAreNamed_data()
+void TestDissector::madePacketsAreNamed_data()
 {
     QTest::addColumn<int>("index");
-    const QVector<DamagedPacket> packets = damagedPackets();
+    const QVector<MadePacket> packets = madePackets();
     for (int i = 0; i < packets.size(); ++i)
         QTest::newRow(packets.at(i).tag) << i;
 }
 
-void TestDissector::damagedPacketsAreNamed()
+void TestDissector::madePacketsAreNamed()
 {
     QFETCH(int, index);
-    const DamagedPacket row = damagedPackets().at(index);
-    QCOMPARE(m_damaged.size(), damagedPackets().size());
-    const Packet &p = m_damaged.at(index);
-    QCOMPARE(p.value(row.field), row.value);
+    const MadePacket row = madePackets().at(index);
+    QCOMPARE(m_made.size(), madePackets().size());
+    const Packet &p = m_made.at(index);
+    for (const auto &field : row.fields)
+        QCOMPARE(p.value(field.first), field.second);
     if (row.expert.isEmpty())
         QCOMPARE(p.value("_ws.expert.message"), QString());
     else
