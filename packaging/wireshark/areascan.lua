@@ -375,6 +375,21 @@ local function dissect_request_or_reply(tvb, tree, start, length, kind)
     return summary
 end
 
+-- The angle texts of a sector's measurements, made once: measurement i of sector s points
+-- at (s - 1) * 45 + i / 2 degrees.
+local angle_text_cache = {}
+local function angle_texts(sector)
+    local texts = angle_text_cache[sector]
+    if not texts then
+        texts = {}
+        for i = 0, POINTS_PER_SCAN_FRAME - 1 do
+            texts[i] = string.format(" (%.1f°)", (sector - 1) * 45 + i * 0.5)
+        end
+        angle_text_cache[sector] = texts
+    end
+    return texts
+end
+
 local function dissect_scan(tvb, tree, start, length)
     local sector = tvb(start + 6, 1):uint()
     tree:add(f.reserved, tvb(start + 4, 2))
@@ -385,26 +400,32 @@ local function dissect_scan(tvb, tree, start, length)
     tree:add(f.inputs, tvb(start + 16, 1))
     local summary = string.format("Scan sector %d, error 0x%02x, outputs 0x%02x, inputs 0x%02x",
         sector, tvb(start + 14, 1):uint(), tvb(start + 15, 1):uint(), tvb(start + 16, 1):uint())
-    if length < SCAN_FRAME_SIZE then
-        return summary
+    -- A frame of another length holds as many measurements as fit in front of its checksum.
+    local ranges_at = start + 17
+    local intensities_at = ranges_at + 2 * POINTS_PER_SCAN_FRAME
+    local function count_before_checksum(at)
+        return math.max(0, math.min(POINTS_PER_SCAN_FRAME, math.floor((start + length - 2 - at) / 2)))
     end
-    -- Measurement i of sector s points at (s - 1) * 45 + i / 2 degrees.
-    local ranges = tree:add(areascan, tvb(start + 17, 2 * POINTS_PER_SCAN_FRAME), "Ranges")
-    local intensities = tree:add(areascan, tvb(start + 17 + 2 * POINTS_PER_SCAN_FRAME,
-        2 * POINTS_PER_SCAN_FRAME), "Intensities")
+    local range_count = count_before_checksum(ranges_at)
+    local intensity_count = count_before_checksum(intensities_at)
     -- The items are added for filters and field output even when no tree is shown; only
     -- their angle texts are left out then, which is most of the time a file takes to open.
     local labelled = tree.visible
-    for i = 0, POINTS_PER_SCAN_FRAME - 1 do
-        local range = ranges:add_le(f.range, tvb(start + 17 + 2 * i, 2))
-        local intensity =
-            intensities:add_le(f.intensity, tvb(start + 17 + 2 * POINTS_PER_SCAN_FRAME + 2 * i, 2))
-        if labelled then
-            local angle = string.format(" (%.1f°)", (sector - 1) * 45 + i * 0.5)
-            range:append_text(angle)
-            intensity:append_text(angle)
+    local angles = labelled and angle_texts(sector)
+    local function add_measurements(label, field, at, count)
+        if count == 0 then
+            return
+        end
+        local subtree = tree:add(areascan, tvb(at, 2 * count), label)
+        for i = 0, count - 1 do
+            local item = subtree:add_le(field, tvb(at + 2 * i, 2))
+            if angles then
+                item:append_text(angles[i])
+            end
         end
     end
+    add_measurements("Ranges", f.range, ranges_at, range_count)
+    add_measurements("Intensities", f.intensity, intensities_at, intensity_count)
     return summary
 end
 
@@ -420,7 +441,8 @@ local function dissect_frame(tvb, tree, start)
     end
     local length = tvb(start + 2, 2):le_uint()
     local length_item = frame_tree:add_le(f.length, tvb(start + 2, 2))
-    local least = kind == KIND_REPLY and 12 or (kind == KIND_REQUEST and 10 or 17)
+    -- Header and checksum; a scan frame's three state bytes too.
+    local least = kind == KIND_REPLY and 12 or (kind == KIND_REQUEST and 10 or 19)
     if length < least then
         length_item:add_proto_expert_info(e.bad_length,
             string.format("Frame length %d is below the %d bytes of its header and checksum",
