@@ -55,7 +55,7 @@ private slots:
 void TestRecordReplay::recordingRunsFromTheFileMenuUntilThePortCloses()
 {
     StudioRig rig;
-    QVERIFY(rig.start());
+    QVERIFY(rig.start(StudioRig::withoutZoneReads()));
     QAction *record = action(rig.window.get(), "actionRecordScans");
     QVERIFY(record);
     QVERIFY(rig.ui()->menuFile->actions().contains(record));
@@ -67,13 +67,13 @@ void TestRecordReplay::recordingRunsFromTheFileMenuUntilThePortCloses()
     rig.boxes.clear(); // the rig's zone read, which the scanner leaves unanswered
 
     // A cancelled file dialog records nothing.
-    rig.window->setRecordFileProvider([]() { return QString(); });
+    rig.recordFile.clear();
     record->trigger();
     QVERIFY(!record->isChecked());
     QVERIFY(!rig.window->frameRecorder()->isRecording());
 
     const QString path = rig.dir.filePath("desk");
-    rig.window->setRecordFileProvider([&]() { return path; });
+    rig.recordFile = path;
     record->trigger();
     QVERIFY(record->isChecked());
     FrameRecorder *recorder = rig.window->frameRecorder();
@@ -107,10 +107,10 @@ void TestRecordReplay::recordingRunsFromTheFileMenuUntilThePortCloses()
 void TestRecordReplay::aPulledCableClosesTheRecording()
 {
     StudioRig rig;
-    QVERIFY(rig.start());
+    QVERIFY(rig.start(StudioRig::withoutZoneReads()));
     QVERIFY(rig.connectAndSettle());
     const QString path = rig.dir.filePath("pulled.pcap");
-    rig.window->setRecordFileProvider([&]() { return path; });
+    rig.recordFile = path;
     QAction *record = action(rig.window.get(), "actionRecordScans");
     record->trigger();
     QVERIFY(rig.window->frameRecorder()->isRecording());
@@ -128,7 +128,7 @@ void TestRecordReplay::aPulledCableClosesTheRecording()
 void TestRecordReplay::zoneFromAReplayedRing()
 {
     StudioRig rig;
-    SimOptions options = StudioRig::quickOptions();
+    SimOptions options = StudioRig::withoutZoneReads();
     options.replay = ringRecording(3000, 10);
     options.replayLoop = true;
     QVERIFY(rig.start(options));
@@ -139,11 +139,11 @@ void TestRecordReplay::zoneFromAReplayedRing()
     // Before any scan there is nothing to draw from; the dialog is not even asked.
     int asked = 0;
     ZoneFromScanChoice offered;
-    rig.window->setZoneFromScanProvider([&](ZoneFromScanChoice *choice) {
+    rig.zoneFromScan = [&](ZoneFromScanChoice *choice) {
         ++asked;
         offered = *choice;
         return true;
-    });
+    };
     zoneFromScan->trigger();
     QCOMPARE(asked, 0);
     QCOMPARE(rig.boxes.count(), 1);
@@ -177,7 +177,7 @@ void TestRecordReplay::zoneFromAReplayedRing()
 
     // Cancelled: the zone stays as it is.
     const QVector<QPointF> drawn = after.points;
-    rig.window->setZoneFromScanProvider([](ZoneFromScanChoice *) { return false; });
+    rig.zoneFromScan = nullptr;
     zoneFromScan->trigger();
     QCOMPARE(editor->areaRecord(area).points, drawn);
 }
