@@ -176,6 +176,10 @@ void FirmwareUpdate::beginAnswered(int status)
     // Without a link the begin step's time-out ends the update.
     if (m_step != Beginning || !m_session->loadFirmwareImage(m_image))
         return;
+    // The bootloader answers in turn: what an earlier update's chunks were owed would
+    // have come before this answer. Owed still, it was lost, and must not make every
+    // acknowledgement of this update look like a late one.
+    m_chunkAnswers.clear();
     m_step = SendingChunks;
     m_chunk = 0;
     m_attempt = 0;

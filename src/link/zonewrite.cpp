@@ -30,6 +30,8 @@ bool ZoneWrite::start(const QVector<QByteArray> &blocks)
     // ones that may still come keep this write from trusting an acknowledgement.
     m_blockAnswers.forgetAfter(m_timeoutMs);
     m_readAnswers.forgetAfter(m_timeoutMs);
+    if (m_readAnswers.owed() == 0)
+        m_readBackChannels.clear();
     m_blocks = blocks;
     m_state = AwaitingBegin;
     m_channel = 0;
@@ -107,6 +109,7 @@ void ZoneWrite::askReadBack()
 {
     ++m_readAttempt;
     m_readAnswers.sent();
+    m_readBackChannels.insert(m_channel);
     m_timer->start(m_timeoutMs);
     m_awaited = m_session->sendZoneReadFor(this, m_channel);
 }
@@ -114,15 +117,23 @@ void ZoneWrite::askReadBack()
 bool ZoneWrite::takeZoneBlock(int channel, const ZoneChannelRecord &areas)
 {
     if (m_state == ReadingBack && channel == m_channel) {
-        m_readAnswers.answer();
+        readBackAnswer();
         readBackAnswered(channel, areas);
         return true;
     }
-    // A read-back answered late: it answers one of ours and changes nothing.
-    if (m_readAnswers.owed() == 0)
+    // A read-back answered late: it answers one of ours and changes nothing. A block of
+    // another channel is a read's.
+    if (!m_readBackChannels.contains(channel))
         return false;
-    m_readAnswers.answer();
+    readBackAnswer();
     return true;
+}
+
+void ZoneWrite::readBackAnswer()
+{
+    m_readAnswers.answer();
+    if (m_readAnswers.owed() == 0)
+        m_readBackChannels.clear();
 }
 
 void ZoneWrite::readBackAnswered(int channel, const ZoneChannelRecord &areas)
@@ -180,6 +191,8 @@ bool ZoneWrite::takeDamaged(RequestType type)
     const int owed = answers->answer();
     if (owed == 0)
         return false;
+    if (answers->owed() == 0 && type == REQUEST_READ_AREA)
+        m_readBackChannels.clear();
     const bool awaited =
         type == REQUEST_WRITE_AREA ? m_state == AwaitingBlock && !m_resent : m_state == ReadingBack;
     // With more than one answer owed it may be the late answer to an earlier request,
@@ -246,6 +259,7 @@ void ZoneWrite::linkEnded(SessionFailure::Kind why)
     // Nothing owed on the old link will come on the next.
     m_blockAnswers.clear();
     m_readAnswers.clear();
+    m_readBackChannels.clear();
     stop(why);
 }
 

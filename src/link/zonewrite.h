@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QSet>
 #include <QVector>
 
 class QTimer;
@@ -69,6 +70,7 @@ private:
     void blockAnswered(int status, int owedBefore);
     void blockDamaged(int owedBefore);
     void readBackAnswered(int channel, const ZoneChannelRecord &areas);
+    void readBackAnswer();
     void stored();
     void onTimeout();
     void sendBlock();
@@ -93,4 +95,5 @@ private:
     int m_doubtfulRefusal = 0;
     OwedAnswers m_blockAnswers;
     OwedAnswers m_readAnswers;
+    QSet<int> m_readBackChannels; // the channels whose read-back answers are owed
 };

@@ -319,6 +319,16 @@ void TestTransferReplies::firmwareStopsOnceAChunkCannotBePlaced()
     QCOMPARE(m_sim->state().firmwareCommits, 0);
     QCOMPARE(outcome.failed, 1);
     QVERIFY(!update->isRunning());
+
+    // Tried again, the update starts clean: an answer the first one is still owed (lost
+    // for good) is not taken for one of the second's.
+    Outcome again;
+    again.watch(update);
+    const QByteArray second = image(2000);
+    QVERIFY(update->start(second));
+    QVERIFY(waitUntil([&]() { return again.over(); }, 10000));
+    QCOMPARE(again.finished, 1);
+    QCOMPARE(m_sim->state().committedFirmwareMd5, md5(second));
 }
 
 QTEST_GUILESS_MAIN(TestTransferReplies)
