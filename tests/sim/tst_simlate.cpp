@@ -1,5 +1,6 @@
-// The simulated scanner's late answers and zone memory faults, from the PC end: what the
-// tool's tests need to provoke an answer that comes after its request was sent again.
+// The simulated scanner's late answers and the texts of its new fault options, from the PC
+// end. What the zone faults do is seen through the transfers that meet them
+// (tst_transferreplies).
 
 #include "requesttype.h"
 #include "simpeer.h"
@@ -17,7 +18,6 @@ class TestSimLate : public QObject
 private slots:
     void optionsFromTheirTexts();
     void lateAnswerHoldsTheOnesBehindIt();
-    void zoneBlocksRefusedOrDroppedByChannel();
     void simulatorProgramTakesTheOptions();
 };
 
@@ -82,39 +82,6 @@ void TestSimLate::lateAnswerHoldsTheOnesBehindIt()
     pc.request(REQUEST_GET_FREQUENCY);
     QVERIFY(pc.reply(REQUEST_GET_FREQUENCY).crcOk);
     QVERIFY(clock.elapsed() < 150);
-}
-
-void TestSimLate::zoneBlocksRefusedOrDroppedByChannel()
-{
-    SimOptions o = fast();
-    o.scanStream = false;
-    o.refuseZoneBlock = 5;
-    o.dropZoneBlock = 6;
-    SimulatorHost sim;
-    QVERIFY(sim.start(o));
-    const DeviceState before = sim.state();
-    Peer pc;
-    QVERIFY(pc.open(sim.devicePath()));
-    auto block = [](int channel) {
-        QByteArray b(kZoneBlockSize, '\0');
-        b[0] = char(channel);
-        b[1] = 9; // area 0 on delay
-        return b;
-    };
-    pc.request(REQUEST_WRITE_AREA, block(4));
-    QCOMPARE(pc.reply(REQUEST_WRITE_AREA).status(), quint16(0));
-    QCOMPARE(int(sim.state().zone(4, 0).onDelay), 9);
-    // Every time it comes: refused and not stored, or neither stored nor answered.
-    for (int round = 0; round < 2; ++round) {
-        pc.request(REQUEST_WRITE_AREA, block(5));
-        QCOMPARE(pc.reply(REQUEST_WRITE_AREA).status(), quint16(1));
-        pc.request(REQUEST_WRITE_AREA, block(6));
-        QCOMPARE(pc.reply(REQUEST_WRITE_AREA, 200).raw.size(), 0);
-    }
-    QCOMPARE(sim.state().zone(5, 0), before.zone(5, 0));
-    QCOMPARE(sim.state().zone(6, 0), before.zone(6, 0));
-    pc.request(REQUEST_WRITE_AREA, block(7));
-    QCOMPARE(pc.reply(REQUEST_WRITE_AREA).status(), quint16(0));
 }
 
 void TestSimLate::simulatorProgramTakesTheOptions()
