@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "applog.h"
 #include "scannersession.h"
 #include "statuspanel.h"
 #include "ui_mainwindow.h"
@@ -7,7 +8,6 @@
 
 #include <QApplication>
 #include <QBrush>
-#include <QDebug>
 #include <QFile>
 #include <QFileInfo>
 #include <QGraphicsPathItem>
@@ -17,6 +17,8 @@
 #include <QSettings>
 #include <QTimer>
 #include <QTranslator>
+
+Q_LOGGING_CATEGORY(lcApp, "areascan.app", QtInfoMsg)
 
 static void initStudioResources()
 {
@@ -213,7 +215,7 @@ void MainWindow::openTab(int page)
 
 void MainWindow::onTabCloseRequested(int index)
 {
-    qDebug() << index;
+    qCDebug(lcApp) << "tab close requested:" << index;
 }
 
 void MainWindow::removeTab(int index)
@@ -239,5 +241,5 @@ void MainWindow::resizeEvent(QResizeEvent *event)
             logo.scaled(206, 45, Qt::IgnoreAspectRatio, Qt::FastTransformation));
         return;
     }
-    qDebug() << "not found logo images";
+    qCDebug(lcApp) << "not found logo images";
 }
