@@ -640,6 +640,10 @@
         <translation>zone file %1</translation>
     </message>
     <message>
+        <source>备份文件 %1（%2备份）</source>
+        <translation>backup file %1 (taken %2)</translation>
+    </message>
+    <message>
         <source>本程序的区域，尚未上传到扫描仪</source>
         <translation>this program's zones, not yet uploaded to the scanner</translation>
     </message>

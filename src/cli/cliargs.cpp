@@ -23,6 +23,8 @@ const CommandName kCommands[] = {
     {"report", CliCommand::Report, 1, 1, "OUT.pdf"},
     {"record", CliCommand::Record, 1, 1, "FILE"},
     {"diff", CliCommand::Diff, 1, 2, "FILE [FILE]"},
+    {"backup", CliCommand::Backup, 1, 1, "OUT.ini"},
+    {"restore", CliCommand::Restore, 1, 1, "FILE.ini"},
 };
 
 const CommandName *findCommand(const QString &name)
@@ -73,7 +75,7 @@ CliOptions parseCliOptions(const QStringList &arguments)
         const bool takesValue =
             name == QLatin1String("--port") || name == QLatin1String("--baud") ||
             name == QLatin1String("--timeout") || name == QLatin1String("--zones") ||
-            name == QLatin1String("--seconds");
+            name == QLatin1String("--backup") || name == QLatin1String("--seconds");
         QString value;
         if (takesValue) {
             if (eq > 0)
@@ -102,6 +104,8 @@ CliOptions parseCliOptions(const QStringList &arguments)
                         .arg(value));
         } else if (name == QLatin1String("--zones")) {
             options.zonesFile = value;
+        } else if (name == QLatin1String("--backup")) {
+            options.backupFile = value;
         } else if (name == QLatin1String("--seconds")) {
             if (!positiveNumber(value, &options.seconds))
                 return fail(
@@ -144,13 +148,17 @@ CliOptions parseCliOptions(const QStringList &arguments)
                 QStringLiteral("%1 was given an empty argument").arg(QLatin1String(command->name)));
     }
 
-    // A report of a zone file needs no scanner, and asks none.
-    if (!options.zonesFile.isEmpty()) {
+    // A report of a zone file or of a backup needs no scanner, and asks none.
+    if (!options.zonesFile.isEmpty() && !options.backupFile.isEmpty())
+        return fail(QStringLiteral("report takes --zones or --backup, not both"));
+    if (!options.zonesFile.isEmpty() || !options.backupFile.isEmpty()) {
+        const QString option =
+            options.zonesFile.isEmpty() ? QStringLiteral("--backup") : QStringLiteral("--zones");
         if (options.command != CliCommand::Report)
-            return fail(QStringLiteral("--zones belongs to report"));
+            return fail(QStringLiteral("%1 belongs to report").arg(option));
         if (options.demo || portGiven)
-            return fail(
-                QStringLiteral("report --zones reads no scanner: leave out --port and --demo"));
+            return fail(QStringLiteral("report %1 reads no scanner: leave out --port and --demo")
+                            .arg(option));
         return options;
     }
     if (options.demo && portGiven)
@@ -188,7 +196,8 @@ QString cliHelpText()
         "                        mask-max-angle (0-269.5 degrees in steps of 0.5)\n"
         "  firmware FILE         update the firmware from FILE, then print the new version\n"
         "  report OUT.pdf        a commissioning report of the scanner's identity, settings\n"
-        "                        and zones; with --zones FILE, of the zones in FILE (no\n"
+        "                        and zones; with --zones FILE, of the zones in FILE, with\n"
+        "                        --backup FILE, of the scanner a backup was made of (no\n"
         "                        scanner, no --port)\n"
         "  record FILE           every frame the scanner sends for --seconds into FILE, a\n"
         "                        pcap file (link type 147) that Wireshark and tcpdump read\n"
@@ -196,6 +205,12 @@ QString cliHelpText()
         "                        the scanner's zones (no --port for two files), one line\n"
         "                        per difference; exit status 0 equal, 1 different, 2 an\n"
         "                        unusable file or a scanner that cannot be read\n"
+        "  backup OUT.ini        the scanner's identity, its ten settings and all 64 zone\n"
+        "                        channels into OUT.ini (also a zone file)\n"
+        "  restore FILE.ini      a backup onto this scanner: checks the whole file, prints\n"
+        "                        what changes, writes the settings that differ and the\n"
+        "                        zones, then reads everything back; exit status 0 only when\n"
+        "                        the scanner equals the backup\n"
         "\n"
         "Options:\n"
         "  --port PATH           the scanner's serial device (pseudo-terminals included)\n"

@@ -18,6 +18,8 @@ enum class CliCommand
     Report,
     Record,
     Diff,
+    Backup,
+    Restore,
 };
 
 // Exit statuses a script can rely on.
@@ -41,7 +43,8 @@ struct CliOptions
     int timeoutMs = kDefaultTimeoutMs;
     int seconds = 10; // how long record records
     bool json = false;
-    QString zonesFile; // report --zones FILE: the zones from a file, no scanner
+    QString zonesFile;  // report --zones FILE: the zones from a file, no scanner
+    QString backupFile; // report --backup FILE: identity, settings and zones of a backup
     bool help = false;
     bool version = false;
     QString error; // set when the arguments cannot be used
