@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "closeguard.h"
 #include "scannersession.h"
 #include "statuspanel.h"
 #include "ui_mainwindow.h"
@@ -49,6 +50,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), tabPages(3, nullp
 
     loadProductInformation();
     zoneStore = new ZoneStoreFile(zoneStoreFileName(), this);
+    closeGuard = new CloseGuard(this);
+    closeGuard->keepLastRun();
     initConfigFile();
 
     setupSession();

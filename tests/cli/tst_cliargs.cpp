@@ -77,28 +77,33 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("error");
         const QStringList rec{"zone-from-scan", "--recording", "r.pcap", "--channel", "63",
-                              "--area", "2", "out.ini"};
+                              "--area",         "2",           "out.ini"};
         QTest::newRow("from a recording, defaults") << rec << "";
         QTest::newRow("from a scanner, every option")
-            << QStringList{"--port", "/dev/ttyUSB0", "zone-from-scan", "--channel=0", "--area=0",
-                           "--scans", "250", "--margin", "0", "--tolerance", "300", "--zones",
-                           "base.ini", "out.ini"}
+            << QStringList{"--port",      "/dev/ttyUSB0", "zone-from-scan",
+                           "--channel=0", "--area=0",     "--scans",
+                           "250",         "--margin",     "0",
+                           "--tolerance", "300",          "--zones",
+                           "base.ini",    "out.ini"}
             << "";
-        QTest::newRow("no channel") << QStringList{"--demo", "zone-from-scan", "--area", "1", "o.ini"}
-                                    << "needs --channel and --area";
+        QTest::newRow("no channel")
+            << QStringList{"--demo", "zone-from-scan", "--area", "1", "o.ini"}
+            << "needs --channel and --area";
         QTest::newRow("channel 64") << QStringList(rec).replaceInStrings("63", "64")
                                     << "--channel needs a channel from 0 to 63";
-        QTest::newRow("area 3") << QStringList{"--demo", "zone-from-scan", "--channel", "1",
-                                               "--area", "3", "o.ini"}
+        QTest::newRow("area 3") << QStringList{"--demo", "zone-from-scan", "--channel",
+                                               "1",      "--area",         "3",
+                                               "o.ini"}
                                 << "--area needs 0 (attention), 1 (warning) or 2 (alarm)";
-        QTest::newRow("no scans") << rec + QStringList{"--scans", "0"} << "--scans needs a positive";
-        QTest::newRow("negative margin") << rec + QStringList{"--margin", "-5"}
-                                         << "--margin needs millimetres from 0 to 10000";
-        QTest::newRow("recording and port") << rec + QStringList{"--port", "/dev/x"}
-                                            << "reads no scanner";
-        QTest::newRow("no source") << QStringList{"zone-from-scan", "--channel", "1", "--area",
-                                                  "1", "o.ini"}
-                                   << "needs --recording FILE, or the scanner's port";
+        QTest::newRow("no scans") << rec + QStringList{"--scans", "0"}
+                                  << "--scans needs a positive";
+        QTest::newRow("negative margin")
+            << rec + QStringList{"--margin", "-5"} << "--margin needs millimetres from 0 to 10000";
+        QTest::newRow("recording and port")
+            << rec + QStringList{"--port", "/dev/x"} << "reads no scanner";
+        QTest::newRow("no source")
+            << QStringList{"zone-from-scan", "--channel", "1", "--area", "1", "o.ini"}
+            << "needs --recording FILE, or the scanner's port";
         QTest::newRow("no file") << QStringList(rec.mid(0, 7)) << "zone-from-scan needs OUT.ini";
         QTest::newRow("its options elsewhere")
             << QStringList{"--demo", "read-zones", "--margin", "50", "z.ini"}

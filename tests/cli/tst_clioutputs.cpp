@@ -177,8 +177,8 @@ private slots:
         const QStringList reportFile{"report", "--zones", "A.ini"};
         const QStringList record{"record", "--seconds", "1"};
         const QStringList read{"read-zones"};
-        const QStringList scan{"zone-from-scan", "--recording", "rec.pcap", "--channel", "1",
-                               "--area", "0"};
+        const QStringList scan{
+            "zone-from-scan", "--recording", "rec.pcap", "--channel", "1", "--area", "0"};
         const QString own = QStringLiteral("a file the tool keeps for itself");
         QTest::newRow("report over settings.ini") << reportFile << "settings.ini" << own;
         QTest::newRow("report over config.ini") << report << "config.ini" << own;
@@ -186,24 +186,28 @@ private slots:
             << reportFile << "sub/../factorySettings.ini" << own;
         QTest::newRow("report over its own input") << reportFile << "A.ini"
                                                    << "it is the input A.ini itself";
-        QTest::newRow("report over its input by a link")
-            << reportFile << "a-link.ini" << "it is the input A.ini itself";
+        QTest::newRow("report over its input by a link") << reportFile << "a-link.ini"
+                                                         << "it is the input A.ini itself";
         QTest::newRow("report over a device") << reportFile << "/dev/null"
                                               << "it is a device, not a regular file";
         QTest::newRow("record over settings.ini") << record << "settings.ini" << own;
         QTest::newRow("record over config.ini by a link") << record << "link.ini" << own;
-        QTest::newRow("record into a FIFO") << record << "fifo" << "it is a FIFO";
-        QTest::newRow("record into a folder") << record << "sub" << "it is a folder";
+        QTest::newRow("record into a FIFO") << record << "fifo"
+                                            << "it is a FIFO";
+        QTest::newRow("record into a folder") << record << "sub"
+                                              << "it is a folder";
         QTest::newRow("read-zones over settings.ini") << read << "settings.ini" << own;
         QTest::newRow("read-zones over config.ini by a hard link") << read << "hard.ini" << own;
-        QTest::newRow("read-zones into a missing folder")
-            << read << "none/z.ini" << "the folder FULL/none does not exist";
+        QTest::newRow("read-zones into a missing folder") << read << "none/z.ini"
+                                                          << "the folder FULL/none does not exist";
         QTest::newRow("read-zones into a folder that cannot be written")
-            << read << "locked/z.ini" << "the folder FULL/locked cannot be written";
+            << read << "locked/z.ini"
+            << "the folder FULL/locked cannot be written";
         QTest::newRow("zone-from-scan over its recording") << scan << "rec.pcap"
                                                            << "it is the input rec.pcap itself";
         QTest::newRow("zone-from-scan over its base")
-            << scan + QStringList{"--zones", "A.ini"} << "./A.ini" << "it is the input A.ini itself";
+            << scan + QStringList{"--zones", "A.ini"} << "./A.ini"
+            << "it is the input A.ini itself";
         QTest::newRow("zone-from-scan over config.ini") << scan << "config.ini" << own;
     }
     void refusedTargetsWriteNothing()
@@ -265,8 +269,8 @@ private slots:
     {
         TempWorkingDir dir;
         writeBytes("scans.pcap", "old");
-        QVERIFY(QFile::setPermissions("scans.pcap", QFile::ReadOwner | QFile::WriteOwner |
-                                                        QFile::ReadGroup));
+        QVERIFY(QFile::setPermissions("scans.pcap",
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
         SimulatorHost sim;
         SimOptions silent;
         silent.paced = false;
@@ -283,9 +287,9 @@ private slots:
             runCli({"--port", sim.devicePath(), "record", "--seconds", "1", "scans.pcap"});
         QCOMPARE(done.code, 0);
         QVERIFY(fileBytes("scans.pcap").startsWith(QByteArray::fromHex("d4c3b2a1")));
-        QCOMPARE(QFile::permissions("scans.pcap"),
-                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadUser |
-                     QFile::WriteUser);
+        QCOMPARE(QFile::permissions("scans.pcap"), QFile::ReadOwner | QFile::WriteOwner |
+                                                       QFile::ReadGroup | QFile::ReadUser |
+                                                       QFile::WriteUser);
         QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden), QStringList{"scans.pcap"});
     }
 
@@ -343,8 +347,9 @@ private slots:
             if (range == 0)
                 continue;
             const QPointF echo(range * std::cos(a * M_PI / 180), range * std::sin(a * M_PI / 180));
-            QVERIFY2(distanceToZone(echo, fan) >= margin - 1,
-                     qPrintable(QStringLiteral("%1 degrees: %2").arg(a).arg(distanceToZone(echo, fan))));
+            QVERIFY2(
+                distanceToZone(echo, fan) >= margin - 1,
+                qPrintable(QStringLiteral("%1 degrees: %2").arg(a).arg(distanceToZone(echo, fan))));
         }
     }
 
@@ -356,13 +361,14 @@ private slots:
         TempWorkingDir dir;
         writeBytes("rec.pcap", recording(10));
         writeBytes("bad.ini", "[Channel0]\nArea0\\Points=1\n");
-        const QStringList zfs{"zone-from-scan", "--recording", "rec.pcap", "--channel", "0",
-                              "--area", "1"};
+        const QStringList zfs{
+            "zone-from-scan", "--recording", "rec.pcap", "--channel", "0", "--area", "1"};
         const CliResult few = runCli(zfs + QStringList{"out.ini"});
         QCOMPARE(few.code, 2);
         QVERIFY2(few.err.contains("rec.pcap holds 10 whole scans, fewer than the 25 asked for"),
                  qPrintable(few.err));
-        const CliResult bad = runCli(zfs + QStringList{"--scans", "5", "--zones", "bad.ini", "out.ini"});
+        const CliResult bad =
+            runCli(zfs + QStringList{"--scans", "5", "--zones", "bad.ini", "out.ini"});
         QCOMPARE(bad.code, 2);
         QVERIFY2(bad.err.contains("bad.ini"), qPrintable(bad.err));
         const CliResult broken = runCli(zfs + QStringList{"--recording", "bad.ini", "out.ini"});
@@ -387,8 +393,8 @@ private slots:
         SimOptions options;
         options.paced = false;
         QVERIFY(sim.start(options));
-        const CliResult r = runCli({"--port", sim.devicePath(), "zone-from-scan", "--channel",
-                                    "7", "--area", "0", "--scans", "5", "out.ini"});
+        const CliResult r = runCli({"--port", sim.devicePath(), "zone-from-scan", "--channel", "7",
+                                    "--area", "0", "--scans", "5", "out.ini"});
         QCOMPARE(r.err, QString());
         QCOMPARE(r.code, 0);
         const ZoneFile out = readZoneFile("out.ini");
