@@ -22,6 +22,7 @@
 
 #include <cmath>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace {
 
@@ -188,7 +189,9 @@ private slots:
                                                    << "it is the input A.ini itself";
         QTest::newRow("report over its input by a link") << reportFile << "a-link.ini"
                                                          << "it is the input A.ini itself";
-        QTest::newRow("report over a device") << reportFile << "/dev/null"
+        // A device node of its own (a copy of /dev/null's), so that a tool that wrongly
+        // renames over it replaces nothing the machine needs.
+        QTest::newRow("report over a device") << reportFile << "null"
                                               << "it is a device, not a regular file";
         QTest::newRow("record over settings.ini") << record << "settings.ini" << own;
         QTest::newRow("record over config.ini by a link") << record << "link.ini" << own;
@@ -229,6 +232,8 @@ private slots:
         QVERIFY(QFile::link("A.ini", "a-link.ini"));
         QVERIFY(::link("config.ini", "hard.ini") == 0);
         QVERIFY(::mkfifo("fifo", 0600) == 0);
+        if (target == "null" && ::mknod("null", S_IFCHR | 0666, makedev(1, 3)) != 0)
+            QSKIP("no device node can be made here (not root)");
         const QStringList files{"settings.ini", "config.ini", "factorySettings.ini", "A.ini",
                                 "rec.pcap"};
         QMap<QString, QByteArray> before;
@@ -255,7 +260,8 @@ private slots:
         for (const QString &f : files)
             QCOMPARE(fileBytes(f), before[f]);
         struct stat st;
-        QVERIFY(::stat("/dev/null", &st) == 0 && S_ISCHR(st.st_mode));
+        if (target == "null")
+            QVERIFY(::lstat("null", &st) == 0 && S_ISCHR(st.st_mode));
         QVERIFY(::lstat("fifo", &st) == 0 && S_ISFIFO(st.st_mode));
         QVERIFY(::lstat("link.ini", &st) == 0 && S_ISLNK(st.st_mode));
         QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden).filter("none").size(), 0);
