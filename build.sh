@@ -14,8 +14,8 @@ cd "$(dirname "$0")"
 
 QT_MAJOR=${QT_MAJOR:-5}
 # poppler-utils: the tests read the PDF reports back with pdftotext and pdfinfo; libpcap-dev
-# writes the recordings.
-TOOLS=(cmake ninja-build g++ poppler-utils libpcap-dev)
+# writes the recordings; tshark runs the Wireshark dissector over one.
+TOOLS=(cmake ninja-build g++ poppler-utils libpcap-dev tshark)
 case "$QT_MAJOR" in
     5)
         BUILD_DIR=${BUILD_DIR:-build}
@@ -58,7 +58,10 @@ install_missing() {
         local sudo=""
         if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
         $sudo apt-get update -qq
-        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+        # Through env, since sudo drops the caller's environment: tshark's package asks
+        # whether non-superusers may capture, and its default (no) is what a build wants.
+        $sudo env DEBIAN_FRONTEND=noninteractive \
+            apt-get install -y -qq --no-install-recommends "${missing[@]}"
     fi
 }
 

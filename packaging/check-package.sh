@@ -19,6 +19,7 @@ fail() {
 expected="./usr/bin/areascan-cli
 ./usr/bin/areascan-sim
 ./usr/bin/areascan-studio
+./usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/wireshark/plugins/areascan.lua
 ./usr/share/applications/areascan-studio.desktop
 ./usr/share/areascan-studio/factorySettings.ini
 ./usr/share/doc/areascan-studio/changelog.gz
@@ -55,9 +56,11 @@ for program in areascan-studio areascan-cli areascan-sim; do
 done
 (cd "$scratch" && "$bin/areascan-cli" --demo info) || fail "areascan-cli --demo info failed"
 
-# The shipped factory file is the project's; the icon has the size its folder names.
+# The shipped factory file and dissector are the project's; the icon has the size its folder names.
 cmp -s resources/factorySettings.ini "$scratch/root/usr/share/areascan-studio/factorySettings.ini" ||
     fail "the packaged factorySettings.ini differs from resources/factorySettings.ini"
+cmp -s packaging/wireshark/areascan.lua "$scratch/root/usr/lib/"*/wireshark/plugins/areascan.lua ||
+    fail "the packaged Wireshark dissector differs from packaging/wireshark/areascan.lua"
 file "$scratch/root/usr/share/icons/hicolor/256x256/apps/areascan-studio.png" | grep -q '256 x 256' ||
     fail "the PNG icon is not 256 x 256"
 
