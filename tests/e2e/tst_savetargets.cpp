@@ -147,7 +147,8 @@ private slots:
             << "Cannot save the zone file DIR/sub: it is a folder";
         QTest::newRow("zone file into a device")
             << "zones"
-            << "null" << "Cannot save the zone file DIR/null: it is a device";
+            << "null"
+            << "Cannot save the zone file DIR/null: it is a device";
         QTest::newRow("report into a FIFO")
             << "report"
             << "fifo.pdf"
