@@ -1,6 +1,6 @@
 // What the zone store does so that nothing a user made is lost: it takes a change made
-// behind it before it writes, keeps the unsent zones that change replaced, marks while it
-// holds unsent zones, and the next start keeps what a run that was cut short left.
+// behind it before it writes, keeps the unsent zones that change replaced, and marks while
+// it holds unsent zones (what the next start does with the mark, tst_closing runs).
 #include "pointstext.h"
 #include "testsupport.h"
 #include "unsentmarker.h"
@@ -222,52 +222,6 @@ private slots:
             QVERIFY(QFile::exists(mark));
         }
         QVERIFY(!QFile::exists(mark));
-    }
-
-    // At the next start, before the store is reset: a mark left by a run that was cut short
-    // sends the store's bytes to a zone file of their own; without a mark nothing happens.
-    void theNextStartKeepsWhatWasLeft_data()
-    {
-        QTest::addColumn<bool>("marked");
-        QTest::addColumn<bool>("storeThere");
-        QTest::newRow("cut short") << true << true;
-        QTest::newRow("closed") << false << true;
-        QTest::newRow("marked, no store") << true << false;
-    }
-    void theNextStartKeepsWhatWasLeft()
-    {
-        QFETCH(bool, marked);
-        QFETCH(bool, storeThere);
-        TempWorkingDir dir;
-        ZoneSet left;
-        left.setArea(12, 0, triangle(1200));
-        const QByteArray bytes = zoneFileText(left);
-        if (storeThere) {
-            QFile store(zoneStoreFileName());
-            QVERIFY(store.open(QIODevice::WriteOnly));
-            store.write(bytes);
-        }
-        if (marked)
-            QVERIFY(setUnsentMarker(zoneStoreFileName(), true));
-
-        const QDateTime when(QDate(2024, 5, 6), QTime(7, 8, 9));
-        QString error;
-        const QString copy = keepUnsentZonesOfLastRun(zoneStoreFileName(), when, &error);
-        QCOMPARE(error, QString());
-        QVERIFY(!hasUnsentMarker(zoneStoreFileName()));
-        if (!marked || !storeThere) {
-            QCOMPARE(copy, QString());
-            QVERIFY(copies().isEmpty());
-            return;
-        }
-        QCOMPARE(copy, QDir::current().absoluteFilePath("unsent-zones-20240506-070809.ini"));
-        QCOMPARE(fileBytes(copy), bytes);
-        // The store itself is left for the reset that follows.
-        QCOMPARE(fileBytes(zoneStoreFileName()), bytes);
-        // A second copy in the same second gets a name of its own.
-        QVERIFY(setUnsentMarker(zoneStoreFileName(), true));
-        QCOMPARE(keepUnsentZonesOfLastRun(zoneStoreFileName(), when, &error),
-                 QDir::current().absoluteFilePath("unsent-zones-20240506-070809-2.ini"));
     }
 };
 
