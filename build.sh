@@ -7,8 +7,12 @@
 #   ./build.sh sanitize  the tests again, built with AddressSanitizer and UBSan (CI runs it)
 #   ./build.sh package   install what is missing, build, make the Debian package
 #                        build/areascan-studio_<version>_amd64.deb
+#   ./build.sh format    check that every C++ file is laid out as .clang-format says
+#   ./build.sh tidy      build, then check that clang-tidy finds nothing in src/, sim/ and
+#                        tests/common/ (.clang-tidy)
 # With QT_MAJOR=6 the same commands build on Qt 6 instead of Qt 5.15, in build-qt6:
 #   QT_MAJOR=6 ./build.sh test
+# With WERROR=1 every compiler warning is an error (CI builds so).
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -42,6 +46,9 @@ TEST_PACKAGES=(fonts-noto-cjk)
 # (dpkg-dev, which uses file) finds its dependencies, lintian checks it, desktop-file-validate
 # and appstreamcli check its desktop entry and metainfo.
 PACKAGE_TOOLS=(dpkg-dev file help2man librsvg2-bin lintian desktop-file-utils appstream)
+# The style checks (.ci/check-style); clang-tidy brings run-clang-tidy.
+STYLE_TOOLS=(clang-format clang-tidy)
+if [ "${WERROR:-0}" = 1 ]; then WERROR_OPTION=-DAREASCAN_WERROR=ON; else WERROR_OPTION=-DAREASCAN_WERROR=OFF; fi
 
 # Installs those of the named packages (default: the build's) that are missing.
 install_missing() {
@@ -74,7 +81,7 @@ launcher() {
 # configured again only for an option its cache does not hold yet, since every run of CMake
 # has the app's sources compiled anew.
 configure() {
-    set -- -DAREASCAN_QT_MAJOR="$QT_MAJOR" "$@"
+    set -- -DAREASCAN_QT_MAJOR="$QT_MAJOR" "$WERROR_OPTION" "$@"
     if [ ! -f "$BUILD_DIR/build.ninja" ]; then
         cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(launcher) "$@"
         return
@@ -132,18 +139,25 @@ case "${1:-build}" in
         ;;
     sanitize)
         install_missing "${PACKAGES[@]}" "${TEST_PACKAGES[@]}"
-        if [ ! -f "$ASAN_DIR/build.ninja" ]; then
-            cmake -S . -B "$ASAN_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DAREASCAN_SANITIZE=ON \
-                -DAREASCAN_BUILD_BENCH=OFF -DAREASCAN_QT_MAJOR="$QT_MAJOR" $(launcher)
-        fi
+        BUILD_DIR=$ASAN_DIR configure -DCMAKE_BUILD_TYPE=Debug -DAREASCAN_SANITIZE=ON \
+            -DAREASCAN_BUILD_BENCH=OFF
         cmake --build "$ASAN_DIR"
         cd "$ASAN_DIR"
         # Qt keeps some allocations until exit; lifetime errors are what this run is for.
         ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
             QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 600
         ;;
+    format)
+        install_missing "${STYLE_TOOLS[@]}"
+        .ci/check-style format
+        ;;
+    tidy)
+        install_missing "${STYLE_TOOLS[@]}"
+        build
+        .ci/check-style tidy "$BUILD_DIR"
+        ;;
     *)
-        echo "usage: $0 run|test|build|sanitize|package" >&2
+        echo "usage: $0 run|test|build|sanitize|package|format|tidy" >&2
         exit 2
         ;;
 esac

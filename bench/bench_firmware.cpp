@@ -5,21 +5,13 @@
 // figures only; it never fails on speed.
 //   bench_firmware [KiB]
 
-#include "eventwait.h"
 #include "firmwaretransfer.h"
-#include "mainwindow.h"
-#include "simulatorhost.h"
-#include "ui_mainwindow.h"
+#include "studiorig.h"
 
 #include <QApplication>
-#include <QEventLoop>
 #include <QFile>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextDocument>
-#include <QTimer>
 
 #include <cstdio>
 
@@ -33,63 +25,37 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int kib = argc > 1 ? std::max(1, QByteArray(argv[1]).toInt()) : 256;
-    QTemporaryDir dir;
-    if (!dir.isValid() || !QDir::setCurrent(dir.path()))
-        return 1;
-
-    SimulatorHost sim;
+    StudioRig rig;
     SimOptions options; // paced at the wire rate
     options.dropTypes = {REQUEST_READ_AREA};
     DeviceState state;
     state.deviceMode = 1; // in its bootloader already: the reconnect period is not measured
-    sim.setState(state);
-    QString error;
-    if (!sim.start(options, &error)) {
-        std::fprintf(stderr, "bench_firmware: %s\n", qPrintable(error));
+    if (!rig.startScanner(state, options)) {
+        std::fprintf(stderr, "bench_firmware: the simulated scanner did not start\n");
         return 1;
     }
 
     QByteArray image(kib * 1024, '\0');
     for (int i = 0; i < image.size(); ++i)
         image[i] = char(i * 31 + i / 977);
-    const QString file = dir.filePath(QStringLiteral("bench.bin"));
+    rig.firmwareFile = rig.dir.filePath(QStringLiteral("bench.bin"));
     {
-        QFile out(file);
+        QFile out(rig.firmwareFile);
         if (!out.open(QIODevice::WriteOnly) || out.write(image) != image.size())
             return 1;
     }
+    rig.boxes.answer(QStringLiteral("Are you sure you want to update the firmware"),
+                     QMessageBox::Yes);
 
-    // Yes to the confirmation, OK to anything else.
-    QTimer answers;
-    QObject::connect(&answers, &QTimer::timeout, []() {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            if (QAbstractButton *yes = box->button(QMessageBox::Yes))
-                yes->click();
-            else
-                box->done(QMessageBox::Ok);
-        }
-    });
-    answers.start(5);
-
-    MainWindow window;
-    window.setZoneReadTimeout(100);
-    window.addExtraPort(sim.devicePath());
-    window.show();
-    window.openSelectedPort();
-    Ui::MainWindow *ui = window.ui();
     // Connected once the read-out after connecting is over: the zone read at its end goes
     // unanswered and gives up at once.
-    const auto readOutOver = [&]() {
-        for (const ReceivedFrame &frame : sim.receivedFrames())
-            if (frame.type == REQUEST_READ_AREA)
-                return !window.isReadingAreas() && window.isEnabled();
-        return false;
-    };
-    if (!window.worker() || !waitUntil(readOutOver, 5000)) {
+    if (!rig.openWindow() || !rig.show() || !rig.connectAndSettle()) {
         std::fprintf(stderr, "bench_firmware: the window did not connect\n");
         return 1;
     }
-    window.setFirmwareFileProvider([file]() { return file; });
+    MainWindow &window = *rig.window;
+    SimulatorHost &sim = rig.sim;
+    Ui::MainWindow *ui = rig.ui();
     ui->selectFirmwareBtn->click();
     sim.clearLog();
 
@@ -98,8 +64,10 @@ int main(int argc, char *argv[])
     // Only the last line is looked at: reading the whole log on every turn would cost more
     // than the update itself.
     const QTextDocument *log = ui->firmwarePlainTextEdit->document();
+    // The update reports its end once the reply's handler has returned: the line may come
+    // a turn of the event loop after the update stopped running.
     waitUntil([&]() { return !window.isFirmwareUpdateRunning(); }, 120000);
-    if (log->lastBlock().text() != done) {
+    if (!waitUntil([&]() { return log->lastBlock().text() == done; }, 1000)) {
         std::fprintf(stderr, "bench_firmware: the update did not finish:\n%s\n",
                      qPrintable(ui->firmwarePlainTextEdit->toPlainText()));
         return 1;

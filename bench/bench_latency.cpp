@@ -11,11 +11,8 @@
 //                                           [--window-only | --cli-only | --link-only]
 //                                           [--cli PATH] [--gaps]
 
-#include "eventwait.h"
-#include "mainwindow.h"
 #include "scannersession.h"
-#include "simulatorhost.h"
-#include "ui_mainwindow.h"
+#include "studiorig.h"
 #include "zoneblock.h"
 #include "zoneread.h"
 #include "zonestore.h"
@@ -191,56 +188,33 @@ void print(const char *path, int points, const char *transfer, const Figures &f,
 // Connect (the full read starts 1050 ms after the open), then the upload button.
 bool throughWindow(int points)
 {
-    QTemporaryDir dir;
-    const QString home = QDir::currentPath();
-    QDir::setCurrent(dir.path());
-    struct Back
-    {
-        QString path;
-        ~Back() { QDir::setCurrent(path); }
-    } back{home};
-    SimulatorHost sim;
-    sim.setState(scannerWith(points));
-    QString error;
-    if (!sim.start(strictOptions(), &error)) {
-        std::fprintf(stderr, "simulator: %s\n", qPrintable(error));
+    StudioRig rig;
+    if (!rig.start(scannerWith(points), strictOptions()) || !rig.show()) {
+        std::fprintf(stderr, "the simulated scanner or the window did not start\n");
         return false;
     }
-    MainWindow window;
-    window.addExtraPort(sim.devicePath());
-    window.show();
-    window.openSelectedPort();
-    auto count = [&](quint16 type) {
-        int n = 0;
-        for (const ReceivedFrame &f : sim.receivedFrames())
-            n += f.type == type;
-        return n;
-    };
-    if (!waitUntil([&] { return count(REQUEST_READ_AREAS_DONE) > 0 && window.isEnabled(); },
-                   60000)) {
+    if (!rig.connectAndRead(60000)) {
         std::fprintf(stderr, "the window's full read did not end\n");
         return false;
     }
-    waitUntil([] { return false; }, 300); // the follow-up read of the current channel
-    const int readsBefore = count(REQUEST_READ_AREA);
+    const int readsBefore = rig.countOf(REQUEST_READ_AREA);
     Figures read;
-    if (!measure(exchange(sim, REQUEST_READ_AREA, 0, 64), &read, "window read"))
+    if (!measure(exchange(rig.sim, REQUEST_READ_AREA, 0, 64), &read, "window read"))
         return false;
 
-    window.ui()->uploadBtn->click();
-    if (!waitUntil([&] { return window.isEnabled() && count(REQUEST_WRITE_AREA) == 64; }, 60000)) {
+    if (!rig.upload(60000)) {
         std::fprintf(stderr, "the window's upload did not end\n");
         return false;
     }
     Figures write;
-    if (!measure(exchange(sim, REQUEST_WRITE_AREA, 0, 64), &write, "window write"))
+    if (!measure(exchange(rig.sim, REQUEST_WRITE_AREA, 0, 64), &write, "window write"))
         return false;
-    fromBeginRequest(sim, &write);
+    fromBeginRequest(rig.sim, &write);
     print("window", points, "read", read, kReadWire);
     print("window", points, "write", write, kWriteWire + kBeginPause);
     if (readsBefore != 65)
         std::fprintf(stderr, "note: %d zone reads after connecting, not 64 + 1\n", readsBefore);
-    return sim.state().zones == scannerWith(points).zones;
+    return rig.sim.state().zones == scannerWith(points).zones;
 }
 
 // The session alone, as the window and the tool drive it, with the channels kept in memory:

@@ -7,9 +7,8 @@
 
 #include "laserscanview.h"
 #include "lgraphicsview.h"
-#include "mainwindow.h"
 #include "simscene.h"
-#include "ui_mainwindow.h"
+#include "studiorig.h"
 
 #include <QApplication>
 #include <QDir>
@@ -133,15 +132,12 @@ int main(int argc, char *argv[])
     const int count = args.size() > 1 && args.at(1).toInt() > 0 ? args.at(1).toInt() : 1000;
     const bool bsp = args.contains(QStringLiteral("--bsp"));
 
-    // The window reads and writes its INI files in the working directory.
-    QTemporaryDir dir;
-    QDir::setCurrent(dir.path());
-    MainWindow window;
-    window.openTab(1);
-    window.openTab(2);
-    window.show();
+    StudioRig rig;
+    if (!rig.openWindow() || !rig.show(1) || !rig.show(2))
+        return 1;
     QApplication::processEvents();
-    Ui::MainWindow *ui = window.ui();
+    MainWindow &window = *rig.window;
+    Ui::MainWindow *ui = rig.ui();
     auto *scanView = static_cast<LaserScanView *>(ui->stateGraphicsView);
     LGraphicsView *zoneView = ui->areaMonitorGraphicsView;
     zoneView->resetView();

@@ -5,10 +5,7 @@
 // By default the scanner streams scans but holds them while it serves its zone memory;
 // --shared-line keeps the scans flowing beside the blocks, --no-stream sends none.
 
-#include "eventwait.h"
-#include "mainwindow.h"
-#include "simulatorhost.h"
-#include "ui_mainwindow.h"
+#include "studiorig.h"
 #include "workerthread.h"
 #include "zoneblock.h"
 #include "zoneset.h"
@@ -130,45 +127,28 @@ bool run(int points, const SimOptions &options, Figures *out)
 // first zone request to the request that closes the read.
 bool runWindow(int points, const SimOptions &options, Figures *out)
 {
-    SimulatorHost sim;
-    sim.setState(zoneSet(points));
-    QString error;
-    if (!sim.start(options, &error)) {
-        std::fprintf(stderr, "simulator: %s\n", qPrintable(error));
+    StudioRig rig;
+    if (!rig.start(zoneSet(points), options) || !rig.show()) {
+        std::fprintf(stderr, "the simulated scanner or the window did not start\n");
         return false;
     }
-    MainWindow window;
-    window.addExtraPort(sim.devicePath());
-    window.show();
-    window.openSelectedPort();
-    auto frames = [&](quint16 type) {
-        QVector<ReceivedFrame> out;
-        const QVector<ReceivedFrame> all = sim.receivedFrames();
-        for (const ReceivedFrame &f : all)
-            if (f.type == type)
-                out.append(f);
-        return out;
-    };
-    if (!waitUntil([&] { return !frames(REQUEST_READ_AREAS_DONE).isEmpty() && window.isEnabled(); },
-                   60000)) {
+    if (!rig.connectAndRead(60000)) {
         std::fprintf(stderr, "the window's full read did not end\n");
         return false;
     }
-    out->read =
-        (frames(REQUEST_READ_AREAS_DONE).first().msecs - frames(REQUEST_READ_AREA).first().msecs) /
-        1000.0;
-    waitUntil([] { return false; }, 300); // the follow-up read of the current channel
+    out->read = (rig.framesOf(REQUEST_READ_AREAS_DONE).first().msecs -
+                 rig.framesOf(REQUEST_READ_AREA).first().msecs) /
+                1000.0;
     out->storeBytes = QFileInfo(zoneStoreFileName()).size();
 
     QElapsedTimer clock;
     clock.start();
-    window.ui()->uploadBtn->click();
-    if (!waitUntil([&] { return window.isEnabled(); }, 60000)) {
+    if (!rig.upload(60000)) {
         std::fprintf(stderr, "the window's upload did not end\n");
         return false;
     }
     out->write = clock.nsecsElapsed() / 1e9;
-    return sim.state().zones == zoneSet(points).zones;
+    return rig.sim.state().zones == zoneSet(points).zones;
 }
 
 } // namespace

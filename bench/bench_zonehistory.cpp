@@ -5,8 +5,7 @@
 // figures only. Run it offscreen:
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_zonehistory
 
-#include "mainwindow.h"
-#include "ui_mainwindow.h"
+#include "studiorig.h"
 #include "zonediff.h"
 #include "zoneeditor.h"
 #include "zoneset.h"
@@ -79,8 +78,7 @@ void benchCompare()
 
 void benchUndoRedo()
 {
-    QTemporaryDir dir;
-    QDir::setCurrent(dir.path());
+    StudioRig rig;
     {
         QSettings file(QStringLiteral("zones.ini"), QSettings::IniFormat);
         for (int channel = 0; channel < kZoneChannelCount; ++channel) {
@@ -92,17 +90,13 @@ void benchUndoRedo()
             writeStoredChannel(file, channel, record);
         }
     }
-    MainWindow window;
-    Ui::MainWindow *ui = window.ui();
-    window.setZoneFileProvider([](bool) { return QStringLiteral("zones.ini"); });
-    ui->tabWidget->addTab(ui->areaTab, QString());
-    ui->tabWidget->setCurrentWidget(ui->areaTab);
-    ui->areasMonitoningGroupBox->setEnabled(true);
-    window.show();
-    if (!QTest::qWaitForWindowExposed(&window)) {
+    rig.zoneFile = QStringLiteral("zones.ini");
+    if (!rig.showOffline()) {
         std::printf("window not exposed\n");
         return;
     }
+    MainWindow &window = *rig.window;
+    Ui::MainWindow *ui = rig.ui();
     ui->loadSettingsBtn->click();
     ZoneEditor *editor = window.zoneEditor();
     if (editor->areaRecord(0).points.size() != 540) {

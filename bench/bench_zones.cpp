@@ -4,9 +4,8 @@
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_zones
 
 #include "lgraphicsview.h"
-#include "mainwindow.h"
 #include "rectangleitem.h"
-#include "ui_mainwindow.h"
+#include "studiorig.h"
 #include "zoneeditor.h"
 #include "zonegeometry.h"
 
@@ -63,14 +62,11 @@ void benchPureRebuild(const char *label, const QVector<QPointF> &points)
 // dispatch to the rebuilt outline (the repaint it schedules included).
 void benchDrag(bool shuffled)
 {
-    MainWindow window;
-    Ui::MainWindow *ui = window.ui();
-    ui->tabWidget->addTab(ui->areaTab, QString());
-    ui->tabWidget->setCurrentWidget(ui->areaTab);
-    ui->areasMonitoningGroupBox->setEnabled(true);
-    window.show();
-    if (!QTest::qWaitForWindowExposed(&window))
+    StudioRig rig;
+    if (!rig.showOffline())
         std::printf("window not exposed\n");
+    MainWindow &window = *rig.window;
+    Ui::MainWindow *ui = rig.ui();
     LGraphicsView *view = ui->areaMonitorGraphicsView;
     view->resetView();
     ui->polygonBtn->click();

@@ -6,7 +6,7 @@
 
 QString factorySettingsPath()
 {
-    const QString local = QStringLiteral("factorySettings.ini");
+    QString local = QStringLiteral("factorySettings.ini");
     if (QFileInfo::exists(local))
         return local;
     return QStandardPaths::locate(QStandardPaths::GenericDataLocation,

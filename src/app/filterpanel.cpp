@@ -127,10 +127,10 @@ bool FilterPanel::rangeRefused(Binding &moved, int value)
 // never touched by it.
 void FilterPanel::restoreCommitted()
 {
-    for (int i = 0; i < bindings.size(); ++i) {
-        QTimer::singleShot(bindings[i].restoreMs, this, [this, i]() {
+    for (const Binding &binding : qAsConst(bindings)) {
+        QTimer::singleShot(binding.restoreMs, this, [this, set = binding.setting->set]() {
             const QScopedValueRollback<bool> committed(applyingValues, true);
-            const Binding &b = bindings[i];
+            const Binding &b = *bindingOf(set);
             const int wire = committedWire(*b.setting, b.committed);
             if (b.box)
                 b.box->setChecked(wire != 0);

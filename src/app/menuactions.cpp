@@ -41,7 +41,7 @@ void MainWindow::setupMenus()
 
     // Both usual redo keys; Ctrl+Z comes from the form.
     form->actionRedo->setShortcuts(
-        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+        {QKeySequence(QStringLiteral("Ctrl+Shift+Z")), QKeySequence(QStringLiteral("Ctrl+Y"))});
     QUndoStack *history = editor->undoStack();
     connect(form->actionUndo, &QAction::triggered, this, [this]() {
         if (form->areasMonitoningGroupBox->isEnabled())

@@ -40,7 +40,7 @@ void MainWindow::setupRecording()
     recordAction = new QAction(tr("录制扫描…"), this);
     recordAction->setObjectName(QStringLiteral("actionRecordScans"));
     recordAction->setCheckable(true);
-    recordAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    recordAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+R")));
     recordAction->setStatusTip(
         tr("把扫描仪发来的每一帧连同到达时间录制到pcap文件，Wireshark可以打开"));
     // Only a connected scanner sends anything to record.

@@ -103,9 +103,9 @@ void ZoneEditor::setupScene()
 
     // Dashed, unfilled and above the zones, so that both outlines show where they differ.
     const QColor dashes[3] = {QColor(150, 120, 0), QColor(170, 80, 0), QColor(130, 0, 0)};
-    for (int k = 0; k < 3; ++k) {
+    for (const QColor &dash : dashes) {
         auto *other = new QGraphicsPathItem;
-        QPen pen(dashes[k], 2, Qt::DashLine);
+        QPen pen(dash, 2, Qt::DashLine);
         pen.setCosmetic(true);
         other->setPen(pen);
         other->setZValue(-50);

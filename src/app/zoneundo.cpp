@@ -171,7 +171,7 @@ ZoneStoreFile::Copy ZoneEditor::takeZoneFile(const ZoneFile &file, const QString
 {
     Snapshot before = capture();
     before.set = std::make_shared<const ZoneStoreFile::Snapshot>(store->snapshot());
-    const ZoneStoreFile::Copy copy = store->replace(file);
+    ZoneStoreFile::Copy copy = store->replace(file);
     if (!copy.stored)
         return copy;
     // What the editor changed belongs to the old set: it must not be saved over the new

@@ -1,5 +1,6 @@
 #include "laserscanview.h"
 
+#include "firstshow.h"
 #include "scanpointlayer.h"
 #include "ui_laserscanview.h"
 
@@ -14,7 +15,6 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainterPath>
-#include <QTimer>
 #include <QWheelEvent>
 #include <QtMath>
 
@@ -253,15 +253,5 @@ void LaserScanView::wheelEvent(QWheelEvent *event)
 void LaserScanView::showEvent(QShowEvent *event)
 {
     QGraphicsView::showEvent(event);
-    if (firstShowDone)
-        return;
-    setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
-    setTransformationAnchor(QGraphicsView::NoAnchor);
-    setResizeAnchor(QGraphicsView::AnchorViewCenter);
-    setAttribute(Qt::WA_MouseTracking, true);
-    resetView();
-    // The layout may still resize the view after its first show; fit once more when it
-    // has settled, so the whole 20 m square is in view from the start.
-    QTimer::singleShot(0, this, &LaserScanView::resetView);
-    firstShowDone = true;
+    fitOnFirstShow(this, &firstShowDone);
 }

@@ -207,7 +207,7 @@ ZoneFileProblem checkZoneStore(QSettings &store, QVector<ZoneChannelRecord> *cha
             p.channel = channel;
             return p;
         }
-        const ZoneFileProblem p = checkStoredChannel(store, channel, &read[channel]);
+        ZoneFileProblem p = checkStoredChannel(store, channel, &read[channel]);
         if (p)
             return p;
     }
@@ -219,7 +219,7 @@ ZoneFileProblem checkStoredChannel(QSettings &store, int channel, ZoneChannelRec
 {
     ZoneChannelRecord read;
     for (int area = 0; area < kAreasPerChannel; ++area) {
-        const ZoneFileProblem p = checkStoredArea(store, channel, area, &read[area]);
+        ZoneFileProblem p = checkStoredArea(store, channel, area, &read[area]);
         if (p)
             return p;
     }

@@ -37,7 +37,7 @@ public:
     static QString install(const QString &dataDir, const QString &source, const QString &name)
     {
         const QString folder = dataDir + QStringLiteral("/areascan-studio");
-        const QString target = folder + QLatin1Char('/') + name;
+        QString target = folder + QLatin1Char('/') + name;
         if (!QDir().mkpath(folder) || !QFile::copy(source, target))
             return QString();
         QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |

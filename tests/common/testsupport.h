@@ -3,6 +3,7 @@
 #include "eventwait.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -24,3 +25,10 @@ private:
     QString m_previous;
     QTemporaryDir m_dir;
 };
+
+// A file's bytes; empty when it cannot be read.
+inline QByteArray fileContents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}

@@ -4,7 +4,6 @@
 #include "studiorig.h"
 #include "unsentmarker.h"
 #include "zoneeditor.h"
-#include "zonepagedriver.h"
 #include "zonestore.h"
 #include "zonestorefile.h"
 
@@ -50,12 +49,12 @@ void writeDesk(const QString &path)
     }
 }
 
-void drawTriangle(Ui::MainWindow *ui)
+void drawTriangle(StudioRig &rig)
 {
-    QTest::mouseClick(ui->polygonBtn, Qt::LeftButton);
-    typeVertex(ui, -2000, 1000);
-    typeVertex(ui, 2000, 1000);
-    typeVertex(ui, 0, 3000);
+    QTest::mouseClick(rig.ui()->polygonBtn, Qt::LeftButton);
+    rig.typeVertex(-2000, 1000);
+    rig.typeVertex(2000, 1000);
+    rig.typeVertex(0, 3000);
 }
 
 // Answers the close question with the button of that text (or Escape), counting it.
@@ -131,17 +130,16 @@ private slots:
         QFETCH(bool, asked);
         QFETCH(bool, closed);
         QFETCH(QString, saved);
-        TempWorkingDir dir;
-        ModalCatcher boxes;
+        StudioRig rig;
         writeDesk(QStringLiteral("desk.ini"));
-        MainWindow window;
-        Ui::MainWindow *ui = window.ui();
-        window.setZoneFileProvider([fileName](bool) { return fileName; });
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        rig.zoneFile = fileName;
+        QVERIFY(rig.openWindow() && rig.show());
+        MainWindow &window = *rig.window;
+        Ui::MainWindow *ui = rig.ui();
+        ModalCatcher &boxes = rig.boxes;
         QVERIFY(window.workOffline(setup == "file" ? QStringLiteral("desk.ini") : QString()));
         if (setup != "none" && setup != "file")
-            drawTriangle(ui);
+            drawTriangle(rig);
         if (setup == "cell" || setup == "sent") {
             QVERIFY(window.zoneEditor()->saveChannel());
             window.zoneStoreFile()->markOnScanner();
@@ -202,13 +200,11 @@ private slots:
     {
         QFETCH(bool, interrupted);
         StudioRig rig;
-        SimOptions options = StudioRig::quickOptions();
-        options.dropTypes.clear(); // the zones are read, so they can be uploaded
-        QVERIFY(rig.start(options));
+        QVERIFY(rig.start());
         rig.window->setZoneWriteTimeout(100);
-        QVERIFY(rig.connectAndSettle());
+        QVERIFY(rig.connectAndRead());
         rig.window->openTab(1);
-        drawTriangle(rig.ui());
+        drawTriangle(rig);
         if (interrupted)
             rig.sim.setSilent(true);
         QVERIFY(rig.ui()->uploadBtn->isEnabled());
@@ -306,15 +302,12 @@ private slots:
     // first, the status bar says so, and the editor shows what the store now holds.
     void aStoreChangedBehindTheWindowIsSaidSo()
     {
-        TempWorkingDir dir;
-        ModalCatcher boxes;
-        MainWindow window;
-        Ui::MainWindow *ui = window.ui();
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QVERIFY(window.workOffline());
+        StudioRig rig;
+        QVERIFY(rig.openWindow() && rig.showOffline());
+        MainWindow &window = *rig.window;
+        Ui::MainWindow *ui = rig.ui();
         ui->channels->setCurrentIndex(3);
-        drawTriangle(ui);
+        drawTriangle(rig);
         {
             QSettings other(zoneStoreFileName(), QSettings::IniFormat);
             other.setValue(zoneKey(40, 0, QLatin1String("Points")), "100,2000,0,3000,-100,2000,");

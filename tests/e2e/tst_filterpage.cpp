@@ -26,7 +26,7 @@ QString set(quint16 type, const char *payloadHex)
 // Connected and read out. The read-out moves the controls to the scanner's values (shadow
 // filter on at 35 over 100..20000 mm, mask 0 over 10..529), which echoes them back as
 // set requests; the log starts after that.
-bool connected(StudioRig &rig, const SimOptions &options = StudioRig::quickOptions())
+bool connected(StudioRig &rig, const SimOptions &options = StudioRig::withoutZoneReads())
 {
     const bool ready =
         rig.start(options) && rig.connectAndSettle() && rig.ui()->filterGroupBox->isEnabled() &&
@@ -112,7 +112,7 @@ private slots:
         QFETCH(int, cancels);
         QFETCH(QStringList, sent);
         StudioRig rig;
-        SimOptions options = StudioRig::quickOptions();
+        SimOptions options = StudioRig::withoutZoneReads();
         if (strengthUnread)
             options.dropTypes.insert(REQUEST_GET_FILTER_STRENGTH);
         QVERIFY(connected(rig, options));
@@ -169,7 +169,7 @@ private slots:
     {
         QFETCH(quint16, refused);
         QFETCH(QString, box);
-        SimOptions options = StudioRig::quickOptions();
+        SimOptions options = StudioRig::withoutZoneReads();
         options.statusOverrides = {{refused, 5}};
         StudioRig rig;
         QVERIFY(connected(rig, options));
@@ -239,7 +239,7 @@ private slots:
     {
         StudioRig rig;
         rig.sim.updateState([](DeviceState &s) { s.frequency = 30; });
-        QVERIFY(rig.start());
+        QVERIFY(rig.start(StudioRig::withoutZoneReads()));
         rig.window->setZoneReadTimeout(60000);
         Ui::MainWindow *ui = rig.ui();
         rig.window->openSelectedPort();

@@ -52,16 +52,10 @@ bool pageUsable(const StudioRig &rig)
 void startUpdate(StudioRig &rig, const QString &file,
                  QMessageBox::StandardButton button = QMessageBox::Yes)
 {
-    rig.boxes.setHold([button](QMessageBox *box) {
-        if (box->text() != "Are you sure you want to update the firmware")
-            return false;
-        box->button(button)->click();
-        return true;
-    });
-    rig.window->setFirmwareFileProvider([file]() { return file; });
+    rig.boxes.answer(QStringLiteral("Are you sure you want to update the firmware"), button);
+    rig.firmwareFile = file;
     rig.ui()->selectFirmwareBtn->click();
     rig.ui()->updateFirmwareBtn->click();
-    rig.boxes.setHold(nullptr);
 }
 
 QByteArray receivedImage(const StudioRig &rig, QVector<int> *sizes = nullptr)
@@ -106,7 +100,7 @@ class TestFirmware : public QObject
     // Steps time out after 300 ms, the flash steps (begin, commit) after 600 ms unless
     // they keep the window's own time-out.
     bool startRig(StudioRig &rig, bool inBootloader,
-                  const SimOptions &options = StudioRig::quickOptions(), bool quickFlash = true)
+                  const SimOptions &options = StudioRig::withoutZoneReads(), bool quickFlash = true)
     {
         if (inBootloader)
             rig.sim.updateState([](DeviceState &s) { s.deviceMode = 1; });
@@ -177,7 +171,7 @@ private slots:
         // In its bootloader already: no detour, no reconnect loop. The wire is paced, so
         // the replies come at the real rate.
         StudioRig rig;
-        SimOptions options = StudioRig::quickOptions();
+        SimOptions options = StudioRig::withoutZoneReads();
         options.paced = true;
         QVERIFY(startRig(rig, true, options));
         rig.window->setFirmwareStepTimeout(2000);
@@ -204,7 +198,7 @@ private slots:
     void newUpdateStartsOverWithTheChosenFile()
     {
         StudioRig rig;
-        SimOptions options = StudioRig::quickOptions();
+        SimOptions options = StudioRig::withoutZoneReads();
         options.refuseFirmwareChunk = 2;
         QVERIFY(startRig(rig, false, options));
         const QByteArray first = image(2100, 3);
@@ -255,7 +249,7 @@ private slots:
         QFETCH(int, fault);
         QFETCH(int, arg);
         QFETCH(QString, lastLine);
-        SimOptions options = StudioRig::quickOptions();
+        SimOptions options = StudioRig::withoutZoneReads();
         if (fault == Unanswered)
             options.dropTypes.insert(quint16(arg));
         options.refuseFirmwareChunk = fault == RefusedChunk ? arg : -1;
@@ -307,7 +301,7 @@ private slots:
         QFETCH(int, size);
         QFETCH(QString, line);
         StudioRig rig;
-        QVERIFY(connected ? startRig(rig, false) : rig.start());
+        QVERIFY(connected ? startRig(rig, false) : rig.start(StudioRig::withoutZoneReads()));
         rig.sim.clearLog();
         const QString path =
             fileExists ? writeFile(rig, "app.bin", image(size)) : rig.dir.filePath("gone.bin");
@@ -345,7 +339,7 @@ private slots:
         QFETCH(int, step);
         QFETCH(QByteArray, lateReply);
         QFETCH(QString, failure);
-        SimOptions options = StudioRig::quickOptions();
+        SimOptions options = StudioRig::withoutZoneReads();
         options.dropTypes.insert(quint16(step)); // carried out, answered only later
         StudioRig rig;
         QVERIFY(startRig(rig, true, options));
@@ -392,7 +386,7 @@ private slots:
     {
         QFETCH(int, step);
         QFETCH(QString, waiting);
-        SimOptions options = StudioRig::quickOptions();
+        SimOptions options = StudioRig::withoutZoneReads();
         options.dropTypes.insert(quint16(step));
         StudioRig rig;
         QVERIFY(startRig(rig, true, options, false));
@@ -415,7 +409,7 @@ private slots:
         // the reconnect loop leaves the port closed, and the window must say so rather
         // than go on looking connected.
         StudioRig rig;
-        SimOptions options = StudioRig::quickOptions();
+        SimOptions options = StudioRig::withoutZoneReads();
         options.linkPath = rig.dir.filePath("scanner");
         options.unplugType = REQUEST_ENTER_BOOTLOADER;
         options.unplugAfter = 1;
@@ -441,7 +435,7 @@ private slots:
         // on a new terminal behind the same link; the update carries on over the reopened
         // port with the same worker and no disconnect message.
         StudioRig rig;
-        SimOptions options = StudioRig::quickOptions();
+        SimOptions options = StudioRig::withoutZoneReads();
         options.linkPath = rig.dir.filePath("scanner");
         options.hangUpOnRestart = true;
         options.restartMs = 300;
@@ -456,7 +450,8 @@ private slots:
         QVERIFY(rig.sim.devicePath() != firstTerminal);
         QCOMPARE(rig.sim.state().committedFirmwareMd5, md5(bytes));
         QCOMPARE(rig.window->worker(), worker.data());
-        QCOMPARE(rig.boxes.count(), 1); // only the zone read's time-out after connecting
+        // Only the zone read's time-out after connecting and the question.
+        QCOMPARE(rig.boxes.count(), 2);
     }
 };
 

@@ -1,16 +1,11 @@
 // The running-status page fed by the real worker from the simulated scanner, whose
 // outputs follow its own zones and the person walking through its room.
 
-#include "mainwindow.h"
-#include "modalcatcher.h"
-#include "simulatorhost.h"
-#include "testsupport.h"
-#include "ui_mainwindow.h"
+#include "studiorig.h"
 
 #include <QGraphicsPathItem>
 #include <QGraphicsScene>
 #include <QtTest>
-#include <memory>
 
 namespace {
 const QString kActive = QStringLiteral("background-color:rgb(0, 153, 115);color:white");
@@ -38,9 +33,6 @@ class TestLiveStatus : public QObject
 private slots:
     void outputFollowsThePersonInAZone()
     {
-        TempWorkingDir dir;
-        ModalCatcher boxes;
-        SimulatorHost sim;
         // Channel 5 is active; its warning zone is a rectangle around the path the person
         // walks (from the doorway to just in front of the scanner), with no wall or post
         // in it. Its other two areas hold no zone.
@@ -48,13 +40,10 @@ private slots:
         state.activeChannel = 5;
         state.zone(5, 1).regionType = 3;
         state.zone(5, 1).points = {{-1200, 400}, {-1200, 6900}, {600, 6900}, {600, 400}};
-        sim.setState(state);
-        QVERIFY(sim.start());
-        auto window = std::make_unique<MainWindow>();
-        window->addExtraPort(sim.devicePath());
-        window->openSelectedPort();
-        QVERIFY(window->worker());
-        Ui::MainWindow *ui = window->ui();
+        StudioRig rig;
+        QVERIFY(rig.start(state, SimOptions()));
+        QVERIFY(rig.connect());
+        Ui::MainWindow *ui = rig.ui();
 
         // The first status message names the channel; the output is on within a second.
         QTRY_COMPARE_WITH_TIMEOUT(ui->curAreaIndexLabel->text(), QStringLiteral("5"), 3000);
@@ -68,7 +57,7 @@ private slots:
         QVERIFY(active(ui->stateInOne) && !active(ui->stateInTwo) && active(ui->stateInThree));
 
         // With the zone gone the output drops within a second as well.
-        sim.updateState([](DeviceState &s) { s.zone(5, 1) = ZoneArea(); });
+        rig.sim.updateState([](DeviceState &s) { s.zone(5, 1) = ZoneArea(); });
         QTRY_VERIFY_WITH_TIMEOUT(!active(ui->stateOutTwo), 1000);
         QVERIFY(!active(ui->stateOutTwo_2));
         QCOMPARE(warningZone(ui)->opacity(), 0.2);

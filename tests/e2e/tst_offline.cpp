@@ -1,64 +1,28 @@
 // Working without a scanner, then connecting; and the comparison of the store with a zone
 // file and with the scanner, through the window and the simulated scanner.
-#include "eventwait.h"
-#include "mainwindow.h"
-#include "modalcatcher.h"
-#include "simulatorhost.h"
-#include "testsupport.h"
-#include "ui_mainwindow.h"
+#include "studiorig.h"
 #include "zonecomparedialog.h"
 #include "zoneeditor.h"
-#include "zonepagedriver.h"
-#include "zonestore.h"
 #include "zonestorefile.h"
 
-#include <QAbstractButton>
 #include <QDir>
 #include <QGraphicsPathItem>
 #include <QLabel>
-#include <QSettings>
 #include <QTreeWidget>
 #include <QUndoStack>
 #include <QtTest>
-#include <memory>
 
 namespace {
 
-// One scanner without zones, one window that has not connected yet.
-struct Rig
+// One scanner without zones, one window that has not connected yet; zone files are
+// saved as drawn.ini.
+bool startRig(StudioRig &rig)
 {
-    TempWorkingDir dir;
-    ModalCatcher boxes;
-    SimulatorHost sim;
-    std::unique_ptr<MainWindow> window;
-    Ui::MainWindow *ui = nullptr;
-
-    bool start()
-    {
-        DeviceState scanner;
-        scanner.zones.fill(ZoneArea());
-        sim.setState(scanner);
-        SimOptions options;
-        options.paced = false;
-        QString error;
-        if (!sim.start(options, &error)) {
-            qWarning() << "simulator:" << error;
-            return false;
-        }
-        window = std::make_unique<MainWindow>();
-        ui = window->ui();
-        window->addExtraPort(sim.devicePath());
-        window->setZoneFileProvider([](bool) { return QStringLiteral("drawn.ini"); });
-        window->show();
-        return QTest::qWaitForWindowExposed(window.get());
-    }
-    QString stored(const QString &file, int channel, int area, const char *key) const
-    {
-        return QSettings(file, QSettings::IniFormat)
-            .value(zoneKey(channel, area, QLatin1String(key)))
-            .toString();
-    }
-};
+    DeviceState scanner;
+    scanner.zones.fill(ZoneArea());
+    rig.zoneFile = QStringLiteral("drawn.ini");
+    return rig.start(scanner) && rig.show();
+}
 
 const QString kTriangle = QStringLiteral("2000,1000,0,3000,-2000,1000,");
 
@@ -97,61 +61,51 @@ private slots:
     void drawOfflineSaveThenConnect()
     {
         QFETCH(bool, uploadThem);
-        Rig rig;
-        QVERIFY(rig.start());
-        QVERIFY(!rig.ui->areasMonitoningGroupBox->isEnabled());
-        rig.ui->actionWorkOffline->trigger();
-        QVERIFY(rig.ui->treeWidget->isEnabled());
-        QVERIFY(rig.ui->areasMonitoningGroupBox->isEnabled());
-        QCOMPARE(rig.ui->tabWidget->currentWidget(), rig.ui->areaTab);
+        StudioRig rig;
+        QVERIFY(startRig(rig));
+        QVERIFY(!rig.ui()->areasMonitoningGroupBox->isEnabled());
+        rig.ui()->actionWorkOffline->trigger();
+        QVERIFY(rig.ui()->treeWidget->isEnabled());
+        QVERIFY(rig.ui()->areasMonitoningGroupBox->isEnabled());
+        QCOMPARE(rig.ui()->tabWidget->currentWidget(), rig.ui()->areaTab);
         // What needs the scanner waits for one.
-        QVERIFY(!rig.ui->downLoadBtn->isEnabled());
-        QVERIFY(!rig.ui->uploadBtn->isEnabled());
-        QVERIFY(!rig.ui->factorySettingsBtn->isEnabled());
-        QVERIFY(!rig.ui->filterGroupBox->isEnabled());
+        QVERIFY(!rig.ui()->downLoadBtn->isEnabled());
+        QVERIFY(!rig.ui()->uploadBtn->isEnabled());
+        QVERIFY(!rig.ui()->factorySettingsBtn->isEnabled());
+        QVERIFY(!rig.ui()->filterGroupBox->isEnabled());
 
-        rig.ui->channels->setCurrentIndex(20);
-        QTest::mouseClick(rig.ui->polygonBtn, Qt::LeftButton);
-        typeVertex(rig.ui, -2000, 1000);
-        typeVertex(rig.ui, 2000, 1000);
-        typeVertex(rig.ui, 0, 3000);
-        QVERIFY(rig.ui->actionUndo->isEnabled());
-        QTest::mouseClick(rig.ui->saveSettingsBtn, Qt::LeftButton);
-        QCOMPARE(rig.stored(QStringLiteral("drawn.ini"), 20, 0, "Points"), kTriangle);
+        rig.ui()->channels->setCurrentIndex(20);
+        QTest::mouseClick(rig.ui()->polygonBtn, Qt::LeftButton);
+        rig.typeVertex(-2000, 1000);
+        rig.typeVertex(2000, 1000);
+        rig.typeVertex(0, 3000);
+        QVERIFY(rig.ui()->actionUndo->isEnabled());
+        QTest::mouseClick(rig.ui()->saveSettingsBtn, Qt::LeftButton);
+        QCOMPARE(rig.stored(20, 0, "Points", QStringLiteral("drawn.ini")), kTriangle);
 
-        QString question;
-        int questions = 0;
-        rig.boxes.setHold([&](QMessageBox *box) {
-            if (box->icon() != QMessageBox::Question)
-                return false;
-            question = box->text();
-            ++questions;
-            const QString choice = uploadThem ? "Upload the changes" : "Read the scanner's zones";
-            for (QAbstractButton *button : box->buttons())
-                if (button->text() == choice)
-                    button->click();
-            return true;
-        });
+        rig.boxes.answerQuestion(uploadThem ? "Upload the changes" : "Read the scanner's zones");
+        auto questions = [&rig]() { return rig.boxes.textsOf(QMessageBox::Question); };
         rig.window->openSelectedPort();
-        QVERIFY(!rig.ui->actionWorkOffline->isEnabled());
-        QTRY_COMPARE_WITH_TIMEOUT(questions, 1, 5000);
+        QVERIFY(!rig.ui()->actionWorkOffline->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(questions().size(), 1, 5000);
+        const QString question = questions().first();
         const QStringList copies =
             QDir(rig.dir.path()).entryList({QStringLiteral("unsent-zones-*.ini")}, QDir::Files);
         QCOMPARE(copies.size(), 1);
         QVERIFY2(question.contains(QDir::toNativeSeparators(rig.dir.filePath(copies.first()))),
                  qPrintable(question));
-        QCOMPARE(rig.stored(rig.dir.filePath(copies.first()), 20, 0, "Points"), kTriangle);
+        QCOMPARE(rig.stored(20, 0, "Points", rig.dir.filePath(copies.first())), kTriangle);
 
         if (uploadThem) {
             QVERIFY(waitUntil(
                 [&]() {
-                    return rig.window->isEnabled() && rig.ui->progressBar->isHidden() &&
-                           framesOf(rig.sim, REQUEST_WRITE_AREA).size() == 64;
+                    return rig.window->isEnabled() && rig.ui()->progressBar->isHidden() &&
+                           rig.framesOf(REQUEST_WRITE_AREA).size() == 64;
                 },
                 10000));
             QCOMPARE(rig.sim.state().zone(20, 0).points,
                      (QVector<QPoint>{{2000, 1000}, {0, 3000}, {-2000, 1000}}));
-            QVERIFY(rig.ui->uploadBtn->isEnabled());
+            QVERIFY(rig.ui()->uploadBtn->isEnabled());
             // The steps were made on the zones the scanner now holds too: they stay.
             QVERIFY(rig.window->zoneEditor()->undoStack()->canUndo());
         } else {
@@ -159,25 +113,25 @@ private slots:
                 [&]() {
                     // The full read: 64 channels and the follow-up read of the shown one.
                     return rig.window->isEnabled() && !rig.window->isReadingAreas() &&
-                           framesOf(rig.sim, REQUEST_READ_AREA).size() == 65 &&
-                           rig.ui->uploadBtn->isEnabled();
+                           rig.framesOf(REQUEST_READ_AREA).size() == 65 &&
+                           rig.ui()->uploadBtn->isEnabled();
                 },
                 10000));
-            QVERIFY(rig.stored(zoneStoreFileName(), 20, 0, "Points").isEmpty());
-            QVERIFY(framesOf(rig.sim, REQUEST_WRITE_AREA).isEmpty());
+            QVERIFY(rig.stored(20, 0, "Points").isEmpty());
+            QVERIFY(rig.framesOf(REQUEST_WRITE_AREA).isEmpty());
             // No step may be taken back over the scanner's zones.
             QVERIFY(!rig.window->zoneEditor()->undoStack()->canUndo());
-            QVERIFY(!rig.ui->actionUndo->isEnabled());
+            QVERIFY(!rig.ui()->actionUndo->isEnabled());
         }
-        QVERIFY(rig.ui->downLoadBtn->isEnabled());
-        QCOMPARE(questions, 1);
+        QVERIFY(rig.ui()->downLoadBtn->isEnabled());
+        QCOMPARE(questions().size(), 1);
     }
 
     // The store taken from a zone file at start, or the start refused for a bad one.
     void startsFromAZoneFile()
     {
-        Rig rig;
-        QVERIFY(rig.start());
+        StudioRig rig;
+        QVERIFY(startRig(rig));
         QFile broken(QStringLiteral("broken.ini"));
         QVERIFY(broken.open(QIODevice::WriteOnly));
         broken.write("[Channel0]\nArea0\\Points=1,2,3\n");
@@ -187,21 +141,21 @@ private slots:
         QVERIFY(!rig.window->workOffline(QStringLiteral("broken.ini"), &refusal));
         QVERIFY2(refusal.contains(QStringLiteral("broken.ini")), qPrintable(refusal));
         QCOMPARE(rig.window->zoneStoreFile()->bytes(), before);
-        QVERIFY(!rig.ui->areasMonitoningGroupBox->isEnabled());
+        QVERIFY(!rig.ui()->areasMonitoningGroupBox->isEnabled());
 
         writeZoneFile(QStringLiteral("desk.ini"));
         QVERIFY(rig.window->workOffline(QStringLiteral("desk.ini"), &refusal));
-        QCOMPARE(rig.stored(zoneStoreFileName(), 7, 1, "Points"), kTriangle);
-        QVERIFY(rig.ui->areasMonitoningGroupBox->isEnabled());
-        QVERIFY(!rig.ui->uploadBtn->isEnabled());
+        QCOMPARE(rig.stored(7, 1, "Points"), kTriangle);
+        QVERIFY(rig.ui()->areasMonitoningGroupBox->isEnabled());
+        QVERIFY(!rig.ui()->uploadBtn->isEnabled());
     }
 
     // The dialog lists what differs from a file, follows the store, shows the file's
     // outline dashed in the editor, and compares the scanner once one is connected.
     void comparesWithAFileAndTheScanner()
     {
-        Rig rig;
-        QVERIFY(rig.start());
+        StudioRig rig;
+        QVERIFY(startRig(rig));
         writeZoneFile(QStringLiteral("desk.ini"), 2);
         writeZoneFile(QStringLiteral("other.ini"), 5);
         QVERIFY(rig.window->workOffline(QStringLiteral("desk.ini")));
@@ -224,37 +178,30 @@ private slots:
         // The row's channel in the editor, the file's outline over the store's.
         dialog->list()->setCurrentItem(dialog->list()->topLevelItem(0));
         QCOMPARE(rig.window->editedChannel(), 7);
-        QCOMPARE(rig.ui->areas->currentIndex(), 1);
+        QCOMPARE(rig.ui()->areas->currentIndex(), 1);
         const QGraphicsPathItem *dashed = rig.window->zoneEditor()->otherOutlines()[1];
         QVERIFY(dashed->isVisible());
         QCOMPARE(dashed->pen().style(), Qt::DashLine);
         QVERIFY(dashed->path().contains(QPointF(0, -200)));
         QVERIFY(rig.window->zoneEditor()->otherOutlines()[0]->path().isEmpty());
-        rig.ui->channels->setCurrentIndex(8);
+        rig.ui()->channels->setCurrentIndex(8);
         QVERIFY(!dashed->isVisible());
-        rig.ui->channels->setCurrentIndex(7);
+        rig.ui()->channels->setCurrentIndex(7);
 
         // An edit that makes the store equal empties the list.
-        rig.ui->onDelayComboBox->setCurrentIndex(5);
-        rig.ui->channels->setCurrentIndex(0); // the save
+        rig.ui()->onDelayComboBox->setCurrentIndex(5);
+        rig.ui()->channels->setCurrentIndex(0); // the save
         QTRY_COMPARE(dialog->list()->topLevelItemCount(), 0);
         QCOMPARE(dialog->summary()->text(),
                  QStringLiteral("The zone store and other.ini are equal"));
 
         // Connected: the scanner has no zones; the store stays as it is while it is read.
-        rig.boxes.setHold([](QMessageBox *box) {
-            if (box->icon() != QMessageBox::Question)
-                return false;
-            for (QAbstractButton *button : box->buttons())
-                if (button->text() == "Upload the changes")
-                    button->click();
-            return true;
-        });
+        rig.boxes.answerQuestion("Upload the changes");
         rig.window->openSelectedPort();
         QVERIFY(waitUntil(
             [&]() {
-                return rig.window->isEnabled() && rig.ui->progressBar->isHidden() &&
-                       framesOf(rig.sim, REQUEST_WRITE_AREA).size() == 64;
+                return rig.window->isEnabled() && rig.ui()->progressBar->isHidden() &&
+                       rig.framesOf(REQUEST_WRITE_AREA).size() == 64;
             },
             10000));
         QTRY_VERIFY(dialog->scannerButton()->isEnabled());

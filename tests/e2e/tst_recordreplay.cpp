@@ -56,7 +56,7 @@ private slots:
 void TestRecordReplay::recordingRunsFromTheFileMenuUntilThePortCloses()
 {
     StudioRig rig;
-    QVERIFY(rig.start());
+    QVERIFY(rig.start(StudioRig::withoutZoneReads()));
     QAction *record = action(rig.window.get(), "actionRecordScans");
     QVERIFY(record);
     QVERIFY(rig.ui()->menuFile->actions().contains(record));
@@ -68,13 +68,13 @@ void TestRecordReplay::recordingRunsFromTheFileMenuUntilThePortCloses()
     rig.boxes.clear(); // the rig's zone read, which the scanner leaves unanswered
 
     // A cancelled file dialog records nothing.
-    rig.window->setRecordFileProvider([]() { return QString(); });
+    rig.recordFile.clear();
     record->trigger();
     QVERIFY(!record->isChecked());
     QVERIFY(!rig.window->frameRecorder()->isRecording());
 
     const QString path = rig.dir.filePath("desk");
-    rig.window->setRecordFileProvider([&]() { return path; });
+    rig.recordFile = path;
     record->trigger();
     QVERIFY(record->isChecked());
     FrameRecorder *recorder = rig.window->frameRecorder();
@@ -108,10 +108,10 @@ void TestRecordReplay::recordingRunsFromTheFileMenuUntilThePortCloses()
 void TestRecordReplay::aPulledCableClosesTheRecording()
 {
     StudioRig rig;
-    QVERIFY(rig.start());
+    QVERIFY(rig.start(StudioRig::withoutZoneReads()));
     QVERIFY(rig.connectAndSettle());
     const QString path = rig.dir.filePath("pulled.pcap");
-    rig.window->setRecordFileProvider([&]() { return path; });
+    rig.recordFile = path;
     QAction *record = action(rig.window.get(), "actionRecordScans");
     record->trigger();
     QVERIFY(rig.window->frameRecorder()->isRecording());
@@ -129,7 +129,7 @@ void TestRecordReplay::aPulledCableClosesTheRecording()
 void TestRecordReplay::zoneFromAReplayedRing()
 {
     StudioRig rig;
-    SimOptions options = StudioRig::quickOptions();
+    SimOptions options = StudioRig::withoutZoneReads();
     options.replay = ringRecording(3000, 10);
     options.replayLoop = true;
     QVERIFY(rig.start(options));
@@ -140,11 +140,11 @@ void TestRecordReplay::zoneFromAReplayedRing()
     // Before any scan there is nothing to draw from; the dialog is not even asked.
     int asked = 0;
     ZoneFromScanChoice offered;
-    rig.window->setZoneFromScanProvider([&](ZoneFromScanChoice *choice) {
+    rig.zoneFromScan = [&](ZoneFromScanChoice *choice) {
         ++asked;
         offered = *choice;
         return true;
-    });
+    };
     zoneFromScan->trigger();
     QCOMPARE(asked, 0);
     QCOMPARE(rig.boxes.count(), 1);
@@ -178,7 +178,7 @@ void TestRecordReplay::zoneFromAReplayedRing()
 
     // Cancelled: the zone stays as it is.
     const QVector<QPointF> drawn = after.points;
-    rig.window->setZoneFromScanProvider([](ZoneFromScanChoice *) { return false; });
+    rig.zoneFromScan = nullptr;
     zoneFromScan->trigger();
     QCOMPARE(editor->areaRecord(area).points, drawn);
 }
@@ -187,10 +187,14 @@ void TestRecordReplay::zoneFromAReplayedRing()
 // it: the zone leaves its direction out, and the window says where it is.
 void TestRecordReplay::zoneFromScanNamesAnEchoAtTheScanner()
 {
-    TempWorkingDir dir;
-    ModalCatcher boxes;
-    MainWindow window;
-    QVERIFY(window.workOffline());
+    StudioRig rig;
+    QVERIFY(rig.openWindow() && rig.window->workOffline());
+    MainWindow &window = *rig.window;
+    const ModalCatcher &boxes = rig.boxes;
+    rig.zoneFromScan = [](ZoneFromScanChoice *choice) {
+        choice->scans = 5;
+        return true;
+    };
     for (int s = 0; s < 5; ++s) {
         QVector<float> angles;
         QVector<ushort> ranges;
@@ -200,10 +204,6 @@ void TestRecordReplay::zoneFromScanNamesAnEchoAtTheScanner()
         }
         window.onRecvAndShowPoint(angles, ranges, QVector<ushort>(540, 900));
     }
-    window.setZoneFromScanProvider([](ZoneFromScanChoice *choice) {
-        choice->scans = 5;
-        return true;
-    });
     action(&window, "actionZoneFromScan")->trigger();
     QCOMPARE(boxes.count(), 1);
     QCOMPARE(boxes.boxes().first().icon, QMessageBox::Warning);

@@ -1,9 +1,5 @@
-#include "mainwindow.h"
-#include "modalcatcher.h"
 #include "simframes.h"
-#include "simulatorhost.h"
-#include "testsupport.h"
-#include "ui_mainwindow.h"
+#include "studiorig.h"
 #include "workerthread.h"
 
 #include <QAbstractButton>
@@ -47,45 +43,6 @@ const Step kSequence[] = {
     {REQUEST_GET_NPN_PNP, 1000},
 };
 
-int countOf(const QVector<ReceivedFrame> &frames, quint16 type)
-{
-    int n = 0;
-    for (const ReceivedFrame &frame : frames)
-        n += frame.type == type;
-    return n;
-}
-
-// One scanner, one window, one working directory.
-struct Rig
-{
-    TempWorkingDir dir;
-    ModalCatcher boxes;
-    SimulatorHost sim;
-    std::unique_ptr<MainWindow> window;
-
-    bool start(const SimOptions &options = SimOptions())
-    {
-        QString error;
-        if (!sim.start(options, &error)) {
-            qWarning() << "simulator:" << error;
-            return false;
-        }
-        window = std::make_unique<MainWindow>();
-        window->addExtraPort(sim.devicePath());
-        return window->ui()->portName->currentText() == sim.devicePath();
-    }
-    Ui::MainWindow *ui() const { return window->ui(); }
-    void connectPort() { window->openSelectedPort(); }
-    bool waitForReadOut()
-    {
-        return QTest::qWaitFor(
-            [this]() {
-                return !ui()->versionLabel->text().isEmpty() &&
-                       ui()->npnorpnp->currentText() == "NPN";
-            },
-            5000);
-    }
-};
 } // namespace
 
 class TestSerialPanel : public QObject
@@ -95,7 +52,7 @@ class TestSerialPanel : public QObject
 private slots:
     void connectsAndReadsTheScanner()
     {
-        Rig rig;
+        StudioRig rig;
         DeviceState state;
         state.inputNormallyClosed = true;
         state.filterStrength = 42;
@@ -110,7 +67,7 @@ private slots:
         options.scanStream = false;
         QVERIFY(rig.start(options));
         rig.window->setZoneReadTimeout(3000);
-        rig.connectPort();
+        rig.window->openSelectedPort();
         Ui::MainWindow *ui = rig.ui();
         QVERIFY(rig.window->worker());
         QCOMPARE(ui->openBtn->text(), QStringLiteral("Close"));
@@ -143,7 +100,7 @@ private slots:
 
         // The full zone read starts at 1050 ms with the window disabled: 64 blocks on the
         // paced wire keep it running for seconds.
-        QTRY_VERIFY_WITH_TIMEOUT(countOf(rig.sim.receivedFrames(), REQUEST_READ_AREA) > 0, 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.countOf(REQUEST_READ_AREA) > 0, 3000);
         QTRY_VERIFY(rig.window->isReadingAreas());
         QVERIFY(!rig.window->isEnabled());
 
@@ -175,12 +132,12 @@ private slots:
 
     void zoneReadThatNeverEndsTimesOut()
     {
-        Rig rig;
+        StudioRig rig;
         SimOptions options;
         options.dropTypes = {REQUEST_READ_AREA};
         QVERIFY(rig.start(options));
         rig.window->setZoneReadTimeout(500);
-        rig.connectPort();
+        rig.window->openSelectedPort();
         QTRY_VERIFY_WITH_TIMEOUT(rig.window->isReadingAreas(), 3000);
         QVERIFY(!rig.window->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(rig.boxes.sawText(kZoneTimeoutText), 3000);
@@ -197,11 +154,11 @@ private slots:
 
     void silentDeviceIsReportedAndGetsNoWorker()
     {
-        Rig rig;
+        StudioRig rig;
         SimOptions options;
         options.silent = true;
         QVERIFY(rig.start(options));
-        rig.connectPort();
+        rig.window->openSelectedPort();
         QCOMPARE(rig.boxes.count(), 1);
         QCOMPARE(rig.boxes.boxes().first().title, QStringLiteral("提示"));
         QCOMPARE(rig.boxes.boxes().first().text, QStringLiteral("串口不匹配，请选择其他串口!"));
@@ -225,12 +182,12 @@ private slots:
     void portThatCannotBeOpenedIsReported()
     {
         // As --port /nonexistent --connect does: the port is listed, selected and opened.
-        Rig rig;
-        QVERIFY(rig.start());
+        StudioRig rig;
+        QVERIFY(rig.start(SimOptions()));
         const QString missing = rig.dir.filePath("no-such-port");
         rig.window->addExtraPort(missing);
         QCOMPARE(rig.ui()->portName->currentText(), missing);
-        rig.connectPort();
+        rig.window->openSelectedPort();
         QCOMPARE(rig.boxes.count(), 1);
         const QString text = rig.boxes.boxes().first().text;
         QVERIFY2(text.startsWith("Cannot open the serial port " + missing + ": ") &&
@@ -245,9 +202,9 @@ private slots:
 
     void reopeningMakesAFreshWorker()
     {
-        Rig rig;
-        QVERIFY(rig.start());
-        rig.connectPort();
+        StudioRig rig;
+        QVERIFY(rig.start(SimOptions()));
+        rig.window->openSelectedPort();
         QPointer<WorkerThread> first = rig.window->worker();
         QVERIFY(first);
         QVERIFY(rig.waitForReadOut());
@@ -259,7 +216,7 @@ private slots:
         QTRY_VERIFY(first.isNull());
 
         rig.ui()->versionLabel->clear();
-        rig.connectPort();
+        rig.window->openSelectedPort();
         WorkerThread *second = rig.window->worker();
         QVERIFY(second);
         QCOMPARE(second->pendingBytes(), 0);
@@ -272,9 +229,9 @@ private slots:
 
     void unplugWhileConnectedClosesCleanly()
     {
-        Rig rig;
-        QVERIFY(rig.start());
-        rig.connectPort();
+        StudioRig rig;
+        QVERIFY(rig.start(SimOptions()));
+        rig.window->openSelectedPort();
         QVERIFY(rig.waitForReadOut());
         QPointer<WorkerThread> worker = rig.window->worker();
         rig.sim.unplug();
@@ -300,9 +257,9 @@ private slots:
     {
         // The box is opened from inside the worker's own receive handler; the port error
         // arrives in the box's event loop and the window releases the worker there.
-        Rig rig;
-        QVERIFY(rig.start());
-        rig.connectPort();
+        StudioRig rig;
+        QVERIFY(rig.start(SimOptions()));
+        rig.window->openSelectedPort();
         QVERIFY(rig.waitForReadOut());
         QPointer<WorkerThread> worker = rig.window->worker();
         const QString saved = QStringLiteral("parameters are saved successfully");
@@ -328,22 +285,22 @@ private slots:
 
     void badChecksumLeavesWidgetUnchanged()
     {
-        Rig rig;
+        StudioRig rig;
         SimOptions options;
         options.corruptTypes = {REQUEST_SERIAL_NUMBER};
         QVERIFY(rig.start(options));
-        rig.connectPort();
+        rig.window->openSelectedPort();
         QVERIFY(rig.waitForReadOut());
         QCOMPARE(rig.ui()->deviceLotLabel->text(), QStringLiteral("L24A0815"));
         QVERIFY(rig.ui()->deviceSerialLabel->text().isEmpty());
-        QVERIFY(countOf(rig.sim.receivedFrames(), REQUEST_SERIAL_NUMBER) == 1);
+        QVERIFY(rig.countOf(REQUEST_SERIAL_NUMBER) == 1);
     }
 
     void saveAcknowledgementTakesFilterSnapshot()
     {
-        Rig rig;
-        QVERIFY(rig.start());
-        rig.connectPort();
+        StudioRig rig;
+        QVERIFY(rig.start(SimOptions()));
+        rig.window->openSelectedPort();
         QVERIFY(rig.waitForReadOut());
         QCOMPARE(rig.window->filterSnapshot().first(), QStringLiteral("35"));
         rig.ui()->filterStrenthSlider->setValue(60);
@@ -365,19 +322,18 @@ private slots:
     {
         // The application refuses to restart into its bootloader, so it answers mode 0 at
         // every tick of the reconnect loop.
-        Rig rig;
+        StudioRig rig;
         SimOptions options;
         options.paced = false;
         options.restartMs = 150;
         options.statusOverrides = {{REQUEST_ENTER_BOOTLOADER, 1}};
         QVERIFY(rig.start(options));
-        rig.connectPort();
+        rig.window->openSelectedPort();
         QVERIFY(rig.waitForReadOut());
-        QTRY_VERIFY_WITH_TIMEOUT(rig.window->isEnabled() &&
-                                     countOf(rig.sim.receivedFrames(), REQUEST_READ_AREAS_DONE),
+        QTRY_VERIFY_WITH_TIMEOUT(rig.window->isEnabled() && rig.countOf(REQUEST_READ_AREAS_DONE),
                                  10000);
         QTimer *reconnect = rig.window->reconnectTimerObject();
-        auto count = [&rig](quint16 type) { return countOf(rig.sim.receivedFrames(), type); };
+        auto count = [&rig](quint16 type) { return rig.countOf(type); };
         const QString log = QStringLiteral("Entering bootloader mode");
         auto logged = [&rig, &log]() {
             return rig.ui()->firmwarePlainTextEdit->toPlainText().count(log);
@@ -399,13 +355,8 @@ private slots:
         QVERIFY(image.open(QIODevice::WriteOnly) && image.write(QByteArray(700, 'x')) == 700);
         image.close();
         rig.window->setReconnectInterval(150);
-        rig.window->setFirmwareFileProvider([&image]() { return image.fileName(); });
-        rig.boxes.setHold([](QMessageBox *box) {
-            if (box->text() != "Are you sure you want to update the firmware")
-                return false;
-            box->button(QMessageBox::Yes)->click();
-            return true;
-        });
+        rig.firmwareFile = image.fileName();
+        rig.boxes.answer("Are you sure you want to update the firmware", QMessageBox::Yes);
         rig.ui()->selectFirmwareBtn->click();
         rig.ui()->updateFirmwareBtn->click();
         QTRY_VERIFY_WITH_TIMEOUT(count(REQUEST_ENTER_BOOTLOADER) >= 3, 3000);
@@ -424,8 +375,8 @@ private slots:
 
     void refreshKeepsTheExtraPort()
     {
-        Rig rig;
-        QVERIFY(rig.start());
+        StudioRig rig;
+        QVERIFY(rig.start(SimOptions()));
         rig.ui()->refreshBtn->click();
         QVERIFY(rig.ui()->portName->findText(rig.sim.devicePath()) >= 0);
         QCOMPARE(rig.ui()->portName->currentText(), rig.sim.devicePath());

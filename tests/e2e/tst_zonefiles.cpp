@@ -1,29 +1,15 @@
 #include "datadirs.h"
 #include "lockedpath.h"
-#include "mainwindow.h"
-#include "modalcatcher.h"
 #include "pointstext.h"
-#include "simulatorhost.h"
-#include "testsupport.h"
-#include "ui_mainwindow.h"
-#include "workerthread.h"
+#include "studiorig.h"
 #include "zoneeditor.h"
-#include "zonepagedriver.h"
-#include "zonestore.h"
 
 #include <QSettings>
 #include <QtTest>
 
-#include <memory>
 #include <sys/stat.h>
 
 namespace {
-
-QByteArray bytesOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {
@@ -33,56 +19,31 @@ void writeFile(const QString &path, const QByteArray &bytes)
 }
 
 // The window on its zone page, without a scanner.
-struct Editor
+struct Editor : StudioRig
 {
-    TempWorkingDir dir;
-    ModalCatcher boxes;
-    MainWindow window;
-    Ui::MainWindow *ui = window.ui();
-    QString answer;
-
-    Editor()
-    {
-        ui->tabWidget->addTab(ui->areaTab, QString());
-        ui->tabWidget->setCurrentWidget(ui->areaTab);
-        ui->areasMonitoningGroupBox->setEnabled(true);
-        window.setZoneFileProvider([this](bool) { return answer; });
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-    }
-    void addVertex(int xMm, int yMm) { typeVertex(ui, xMm, yMm); }
+    Editor() { QVERIFY(showOffline()); }
     void drawTriangle(int channel)
     {
-        ui->channels->setCurrentIndex(channel);
-        QTest::mouseClick(ui->polygonBtn, Qt::LeftButton);
-        addVertex(-1000, 2000);
-        addVertex(1000, 2000);
-        addVertex(0, 500);
+        ui()->channels->setCurrentIndex(channel);
+        QTest::mouseClick(ui()->polygonBtn, Qt::LeftButton);
+        typeVertex(-1000, 2000);
+        typeVertex(1000, 2000);
+        typeVertex(0, 500);
     }
     void save(const QString &name)
     {
-        answer = name;
-        QTest::mouseClick(ui->saveSettingsBtn, Qt::LeftButton);
+        zoneFile = name;
+        QTest::mouseClick(ui()->saveSettingsBtn, Qt::LeftButton);
     }
     void load(const QString &name)
     {
-        answer = name;
-        QTest::mouseClick(ui->loadSettingsBtn, Qt::LeftButton);
+        zoneFile = name;
+        QTest::mouseClick(ui()->loadSettingsBtn, Qt::LeftButton);
     }
 };
 
 const char kTriangle[] = "1000,2000,0,500,-1000,2000,";
-
-// Answers the factory reset's question.
-void answerReset(ModalCatcher &boxes, QMessageBox::StandardButton button)
-{
-    boxes.setHold([button](QMessageBox *box) {
-        if (box->text() != "Are you sure you want to restore factory Settings?")
-            return false;
-        box->button(button)->click();
-        return true;
-    });
-}
+const QString kResetQuestion = QStringLiteral("Are you sure you want to restore factory Settings?");
 
 // Where the rig puts the shipped factory file: beside the tool, only where an installation
 // keeps it, or nowhere.
@@ -96,14 +57,9 @@ enum class FactoryFile
 // A connected scanner whose zones were read, with the shipped factory file where asked.
 // The data directories are empty folders of the test's own, so an installed package's
 // factory file never stands in.
-struct ResetRig
+struct ResetRig : StudioRig
 {
-    TempWorkingDir dir;
     FakeDataDirs data;
-    ModalCatcher boxes;
-    SimulatorHost sim;
-    std::unique_ptr<MainWindow> window;
-    Ui::MainWindow *ui = nullptr;
     QString factoryPath; // the factory file the reset should read
 
     bool start(const DeviceState &state, FactoryFile where = FactoryFile::InWorkingFolder)
@@ -119,21 +75,7 @@ struct ResetRig
             if (factoryPath.isEmpty())
                 return false;
         }
-        SimOptions options;
-        options.paced = false;
-        sim.setState(state);
-        if (!sim.start(options))
-            return false;
-        window = std::make_unique<MainWindow>();
-        ui = window->ui();
-        window->addExtraPort(sim.devicePath());
-        window->openSelectedPort();
-        return waitUntil(
-            [this]() {
-                return window->isEnabled() && ui->factorySettingsBtn->isEnabled() &&
-                       framesOf(sim, REQUEST_READ_AREA).size() == 65;
-            },
-            10000);
+        return StudioRig::start(state) && connectAndRead() && ui()->factorySettingsBtn->isEnabled();
     }
 };
 
@@ -170,12 +112,12 @@ private slots:
         e.save("zones.ini");
         QSettings saved("zones.ini", QSettings::IniFormat);
         QCOMPARE(saved.value("Channel5/Area0/Points").toString(), QString(kTriangle));
-        QCOMPARE(bytesOf("zones.ini"), bytesOf(zoneStoreFileName()));
+        QCOMPARE(fileContents("zones.ini"), fileContents(zoneStoreFileName()));
 
         // Over an existing file: replaced as a whole.
         writeFile("old.ini", "[Channel0]\nArea0\\Points=\"1,2,\"\nextra=1\n");
         e.save("old.ini");
-        QCOMPARE(bytesOf("old.ini"), bytesOf(zoneStoreFileName()));
+        QCOMPARE(fileContents("old.ini"), fileContents(zoneStoreFileName()));
         QVERIFY(e.boxes.boxes().isEmpty());
     }
 
@@ -189,7 +131,7 @@ private slots:
             QSKIP("no way to make a folder unwritable here");
         e.drawTriangle(2);
         e.save("locked/zones.ini");
-        QCOMPARE(bytesOf("locked/zones.ini"), QByteArray("the user's old zones"));
+        QCOMPARE(fileContents("locked/zones.ini"), QByteArray("the user's old zones"));
         QCOMPARE(e.boxes.count(), 1);
         QVERIFY(e.boxes.boxes().first().text.startsWith("Cannot save the zone file"));
     }
@@ -200,24 +142,24 @@ private slots:
         e.drawTriangle(0);
         e.save("set.ini");
         e.drawTriangle(7); // channel 0 is saved on the way; these edits are never saved
-        QCOMPARE(e.window.editedChannel(), 7);
+        QCOMPARE(e.window->editedChannel(), 7);
         {
             QSettings set("set.ini", QSettings::IniFormat);
             set.setValue("Channel7/Area1/regionType", 3);
         }
-        const QByteArray file = bytesOf("set.ini");
+        const QByteArray file = fileContents("set.ini");
         const QString line =
             QStringLiteral("true ;wrtie: true ;size: %1 ;write size: %1").arg(file.size());
         QTest::ignoreMessage(QtDebugMsg, qPrintable(line));
         e.load("set.ini");
-        QCOMPARE(bytesOf(zoneStoreFileName()), file);
-        QCOMPARE(e.window.editedChannel(), 0);
-        QCOMPARE(e.ui->channels->currentIndex(), 0);
-        QCOMPARE(e.window.zoneEditor()->areaRecord(0).points.size(), 3);
+        QCOMPARE(fileContents(zoneStoreFileName()), file);
+        QCOMPARE(e.window->editedChannel(), 0);
+        QCOMPARE(e.ui()->channels->currentIndex(), 0);
+        QCOMPARE(e.window->zoneEditor()->areaRecord(0).points.size(), 3);
         // Channel 7 holds what the file says, not the edits made before the load.
-        e.ui->channels->setCurrentIndex(7);
-        QVERIFY(e.window.zoneEditor()->areaRecord(0).points.isEmpty());
-        QCOMPARE(int(e.window.zoneEditor()->areaRecord(1).regionType), 3);
+        e.ui()->channels->setCurrentIndex(7);
+        QVERIFY(e.window->zoneEditor()->areaRecord(0).points.isEmpty());
+        QCOMPARE(int(e.window->zoneEditor()->areaRecord(1).regionType), 3);
         QVERIFY(e.boxes.boxes().isEmpty());
     }
 
@@ -257,7 +199,7 @@ private slots:
         Editor e;
         e.drawTriangle(3);
         e.save("good.ini");
-        const QByteArray good = bytesOf("good.ini");
+        const QByteArray good = fileContents("good.ini");
         auto edited = [](const QString &file, const char *key, const QVariant &value) {
             QVERIFY(QFile::copy("good.ini", file));
             QSettings(file, QSettings::IniFormat).setValue(key, value);
@@ -275,18 +217,18 @@ private slots:
         QCOMPARE(::mkfifo("fifo.ini", 0600), 0);
 
         // The editor holds an edit the store has not seen yet; both must stay.
-        e.ui->channels->setCurrentIndex(4);
+        e.ui()->channels->setCurrentIndex(4);
         e.drawTriangle(4);
-        const QByteArray store = bytesOf(zoneStoreFileName());
+        const QByteArray store = fileContents(zoneStoreFileName());
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression(";wrtie: false ;size: \\d+ ;write "
                                                             "size: 0"));
         e.load(name);
         QCOMPARE(e.boxes.count(), 1);
         QCOMPARE(e.boxes.boxes().first().text, message);
-        QCOMPARE(bytesOf(zoneStoreFileName()), store);
-        QCOMPARE(e.window.editedChannel(), 4);
-        QCOMPARE(e.window.zoneEditor()->areaRecord(0).points.size(), 3);
-        QCOMPARE(e.ui->channels->currentIndex(), 4);
+        QCOMPARE(fileContents(zoneStoreFileName()), store);
+        QCOMPARE(e.window->editedChannel(), 4);
+        QCOMPARE(e.window->zoneEditor()->areaRecord(0).points.size(), 3);
+        QCOMPARE(e.ui()->channels->currentIndex(), 4);
     }
 
     // The tool's own files in the working folder are never overwritten by a zone file.
@@ -318,9 +260,9 @@ private slots:
         QVERIFY(QFile::link("settings.ini", "link.ini"));
         QVERIFY(QFile::exists("settings.ini"));
         e.drawTriangle(2);
-        const QByteArray before = bytesOf(file);
+        const QByteArray before = fileContents(file);
         e.save(name);
-        QCOMPARE(bytesOf(file), before);
+        QCOMPARE(fileContents(file), before);
         QCOMPARE(e.boxes.count(), 1);
         QCOMPARE(e.boxes.boxes().first().text,
                  QStringLiteral("%1 is one of the tool's own files; a zone file cannot be saved "
@@ -343,14 +285,14 @@ private slots:
         QFETCH(QString, name);
         Editor e;
         e.drawTriangle(4);
-        e.ui->channels->setCurrentIndex(3);
-        e.ui->channels->setCurrentIndex(4);
-        const QByteArray store = bytesOf(zoneStoreFileName());
+        e.ui()->channels->setCurrentIndex(3);
+        e.ui()->channels->setCurrentIndex(4);
+        const QByteArray store = fileContents(zoneStoreFileName());
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression(";wrtie: false"));
         e.load(name);
-        QCOMPARE(bytesOf(zoneStoreFileName()), store);
-        QCOMPARE(e.window.editedChannel(), 4);
-        QCOMPARE(e.window.zoneEditor()->areaRecord(0).points.size(), 3);
+        QCOMPARE(fileContents(zoneStoreFileName()), store);
+        QCOMPARE(e.window->editedChannel(), 4);
+        QCOMPARE(e.window->zoneEditor()->areaRecord(0).points.size(), 3);
         QCOMPARE(e.boxes.count(), 1);
         QVERIFY(e.boxes.boxes().first().text.startsWith("Cannot read the zone file"));
     }
@@ -374,9 +316,10 @@ private slots:
         factory.setValue("Channel9/Area1/hysteresis", 40); // never copied
         factory.sync();
 
-        answerReset(rig.boxes, QMessageBox::Yes);
-        QTest::mouseClick(rig.ui->factorySettingsBtn, Qt::LeftButton);
-        rig.boxes.setHold(nullptr);
+        rig.boxes.answer(kResetQuestion, QMessageBox::Yes);
+        QTest::mouseClick(rig.ui()->factorySettingsBtn, Qt::LeftButton);
+        QVERIFY(rig.boxes.sawText(kResetQuestion));
+        rig.boxes.clear();
 
         // The store holds the six zone keys of every area and nothing else.
         {
@@ -384,12 +327,12 @@ private slots:
             QCOMPARE(store.allKeys().size(), 64 * 3 * 6);
             QVERIFY(!store.contains("Channel9/Area1/hysteresis"));
         }
-        QVERIFY(waitUntil([&]() { return rig.ui->filterStrenthSlider->value() == 35; }, 1000));
-        QVERIFY(waitUntil([&]() { return !rig.ui->resetFactoryProgressBar->isHidden(); }, 3000));
-        QVERIFY(rig.ui->progressBar->isHidden());
+        QVERIFY(waitUntil([&]() { return rig.ui()->filterStrenthSlider->value() == 35; }, 1000));
+        QVERIFY(waitUntil([&]() { return !rig.ui()->resetFactoryProgressBar->isHidden(); }, 3000));
+        QVERIFY(rig.ui()->progressBar->isHidden());
         QVERIFY(waitUntil(
             [&]() {
-                return rig.window->isEnabled() && rig.ui->resetFactoryProgressBar->isHidden();
+                return rig.window->isEnabled() && rig.ui()->resetFactoryProgressBar->isHidden();
             },
             10000));
 
@@ -399,9 +342,8 @@ private slots:
             if (frame.type != REQUEST_WRITE_AREA && frame.type != REQUEST_READ_AREA)
                 sent << QString::number(frame.type, 16);
         QCOMPARE(sent, QStringList({"16", "55", "3355"}));
-        QCOMPARE(framesOf(rig.sim, REQUEST_SET_FILTER_STRENGTH).first().payload,
-                 QByteArray("\x23"));
-        QCOMPARE(framesOf(rig.sim, REQUEST_WRITE_AREA).size(), 64);
+        QCOMPARE(rig.framesOf(REQUEST_SET_FILTER_STRENGTH).first().payload, QByteArray("\x23"));
+        QCOMPARE(rig.framesOf(REQUEST_WRITE_AREA).size(), 64);
         const DeviceState after = rig.sim.state();
         for (int channel = 0; channel < 64; ++channel)
             for (int k = 0; k < 3; ++k)
@@ -409,7 +351,7 @@ private slots:
                          factory.value(zoneKey(channel, k, QLatin1String("Points"))).toString());
         QCOMPARE(after.filterStrength, quint8(35));
         // The edited channel is read back from the scanner; no box for the saved parameters.
-        QVERIFY(waitUntil([&]() { return framesOf(rig.sim, REQUEST_READ_AREA).size() == 1; }));
+        QVERIFY(waitUntil([&]() { return rig.framesOf(REQUEST_READ_AREA).size() == 1; }));
         QVERIFY(rig.boxes.boxes().isEmpty());
     }
 
@@ -430,12 +372,12 @@ private slots:
         ResetRig rig;
         QVERIFY(rig.start(DeviceState(), where));
         rig.sim.clearLog();
-        const QByteArray store = bytesOf(zoneStoreFileName());
-        answerReset(rig.boxes, QMessageBox::No);
-        QTest::mouseClick(rig.ui->factorySettingsBtn, Qt::LeftButton);
+        const QByteArray store = fileContents(zoneStoreFileName());
+        rig.boxes.answer(kResetQuestion, QMessageBox::No);
+        QTest::mouseClick(rig.ui()->factorySettingsBtn, Qt::LeftButton);
         QTest::qWait(1300);
         QVERIFY(rig.sim.receivedFrames().isEmpty());
-        QCOMPARE(bytesOf(zoneStoreFileName()), store);
+        QCOMPARE(fileContents(zoneStoreFileName()), store);
         QCOMPARE(rig.boxes.sawText(message), !message.isEmpty());
         QVERIFY(rig.window->isEnabled());
     }

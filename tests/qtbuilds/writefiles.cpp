@@ -5,10 +5,8 @@
 // byte (compare-builds.sh), whichever Qt the build was made with.
 //
 //   writefiles ZONE_FILE FOLDER
-#include "mainwindow.h"
-#include "modalcatcher.h"
-#include "simulatorhost.h"
-#include "ui_mainwindow.h"
+#include "simzones.h"
+#include "studiorig.h"
 #include "zoneeditor.h"
 #include "zonefilecheck.h"
 #include "zonestorefile.h"
@@ -16,10 +14,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QtTest>
 
 #include <cstdio>
-#include <memory>
 
 namespace {
 
@@ -27,25 +23,6 @@ int fail(const QString &what)
 {
     std::fprintf(stderr, "writefiles: %s\n", qPrintable(what));
     return 1;
-}
-
-DeviceState deviceHolding(const QVector<ZoneChannelRecord> &channels)
-{
-    DeviceState state;
-    for (int c = 0; c < kZoneChannelCount; ++c) {
-        for (int k = 0; k < kAreasPerChannel; ++k) {
-            const ZoneAreaRecord &from = channels.at(c)[size_t(k)];
-            ZoneArea &to = state.zone(c, k);
-            to.onDelay = from.onDelay;
-            to.offDelay = from.offDelay;
-            to.hysteresis = from.hysteresis;
-            to.detectableSize = from.detectableSize;
-            to.regionType = from.regionType;
-            to.dependScale = from.dependScale;
-            to.points = from.points;
-        }
-    }
-    return state;
 }
 
 // Keeps what the window's store holds at this moment under a name of its own.
@@ -69,43 +46,33 @@ int main(int argc, char **argv)
     if (!QDir().mkpath(args.at(2)) || !QDir(args.at(2)).isEmpty() || !QDir::setCurrent(args.at(2)))
         return fail(QStringLiteral("%1 is not an empty folder").arg(args.at(2)));
 
-    ModalCatcher boxes;
-    SimulatorHost sim;
-    SimOptions options;
-    options.paced = false;
+    StudioRig rig(StudioRig::CurrentFolder);
+    SimOptions options = StudioRig::quick();
     options.seed = 19;
-    sim.setState(deviceHolding(file.channels));
-    QString error;
-    if (!sim.start(options, &error))
-        return fail(QStringLiteral("simulator: %1").arg(error));
+    if (!rig.startScanner(scannerHolding(file.channels), options))
+        return fail(QStringLiteral("the simulated scanner did not start"));
 
     // A first start in an empty folder writes the product information and an empty store.
-    auto window = std::make_unique<MainWindow>();
-    if (!keepStore(QStringLiteral("config-start.ini")))
+    if (!rig.openWindow() || !keepStore(QStringLiteral("config-start.ini")))
         return fail(QStringLiteral("no config.ini after the start"));
 
     // Connecting reads all 64 channels into the store.
-    window->addExtraPort(sim.devicePath());
-    window->openSelectedPort();
+    MainWindow *window = rig.window.get();
     auto holdsTheFile = [&]() {
         for (int c = 0; c < kZoneChannelCount; ++c)
             if (window->zoneStoreFile()->channel(c) != file.channels.at(c))
                 return false;
         return true;
     };
-    const bool read = QTest::qWaitFor(
-        [&]() { return !window->isReadingAreas() && window->isEnabled() && holdsTheFile(); },
-        60000);
-    if (!read || !window->zoneStoreFile()->flush() || !keepStore(QStringLiteral("config-read.ini")))
+    if (!rig.connectAndRead(60000) || !holdsTheFile() || !window->zoneStoreFile()->flush() ||
+        !keepStore(QStringLiteral("config-read.ini")))
         return fail(QStringLiteral("the zone read after connecting did not finish"));
 
     // The same file loaded from outside, then one area replaced and saved: the store is
     // rewritten by the settings library, since the file's own layout is not the library's.
-    QString asked = input;
-    window->setZoneFileProvider([&](bool) { return asked; });
-    window->ui()->areasMonitoningGroupBox->setEnabled(true);
-    window->ui()->loadSettingsBtn->click();
-    window->ui()->channels->setCurrentIndex(5);
+    rig.zoneFile = input;
+    rig.ui()->loadSettingsBtn->click();
+    rig.ui()->channels->setCurrentIndex(5);
     AreaSettings arc;
     arc.regionType = ArcRegion;
     arc.onDelay = 3;
@@ -115,12 +82,12 @@ int main(int argc, char **argv)
     if (!window->zoneEditor()->saveChannel() || !keepStore(QStringLiteral("config-edited.ini")))
         return fail(QStringLiteral("the edited channel was not saved"));
 
-    asked = QDir::current().absoluteFilePath(QStringLiteral("zones-saved.ini"));
-    window->ui()->saveSettingsBtn->click();
-    window.reset();
-    if (!boxes.boxes().isEmpty())
-        return fail(
-            QStringLiteral("the window showed a message: %1").arg(boxes.boxes().constFirst().text));
+    rig.zoneFile = QDir::current().absoluteFilePath(QStringLiteral("zones-saved.ini"));
+    rig.ui()->saveSettingsBtn->click();
+    rig.window.reset();
+    if (!rig.boxes.boxes().isEmpty())
+        return fail(QStringLiteral("the window showed a message: %1")
+                        .arg(rig.boxes.boxes().constFirst().text));
     if (!QFile::exists(QStringLiteral("zones-saved.ini")))
         return fail(QStringLiteral("no zone file was saved"));
     return 0;

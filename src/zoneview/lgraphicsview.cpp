@@ -1,8 +1,9 @@
 #include "lgraphicsview.h"
 
+#include "firstshow.h"
+
 #include <QGraphicsScene>
 #include <QMouseEvent>
-#include <QTimer>
 #include <QWheelEvent>
 
 namespace {
@@ -58,17 +59,8 @@ void LGraphicsView::wheelEvent(QWheelEvent *event)
     scale(factor, factor);
 }
 
-void LGraphicsView::showEvent(QShowEvent *)
+void LGraphicsView::showEvent(QShowEvent *event)
 {
-    if (firstShowDone)
-        return;
-    setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
-    setTransformationAnchor(QGraphicsView::NoAnchor);
-    setResizeAnchor(QGraphicsView::AnchorViewCenter);
-    setAttribute(Qt::WA_MouseTracking, true);
-    resetView();
-    // The layout may still resize the view after its first show; fit once more when it
-    // has settled, so the whole 20 m square is in view from the start.
-    QTimer::singleShot(0, this, &LGraphicsView::resetView);
-    firstShowDone = true;
+    QGraphicsView::showEvent(event);
+    fitOnFirstShow(this, &firstShowDone);
 }
