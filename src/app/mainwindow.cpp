@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "applog.h"
 #include "closeguard.h"
 #include "scannersession.h"
 #include "statuspanel.h"
@@ -8,7 +9,6 @@
 
 #include <QApplication>
 #include <QBrush>
-#include <QDebug>
 #include <QFile>
 #include <QFileInfo>
 #include <QGraphicsPathItem>
@@ -18,6 +18,8 @@
 #include <QSettings>
 #include <QTimer>
 #include <QTranslator>
+
+Q_LOGGING_CATEGORY(lcApp, "areascan.app", QtInfoMsg)
 
 static void initStudioResources()
 {
@@ -216,7 +218,7 @@ void MainWindow::openTab(int page)
 
 void MainWindow::onTabCloseRequested(int index)
 {
-    qDebug() << index;
+    qCDebug(lcApp) << "tab close requested:" << index;
 }
 
 void MainWindow::removeTab(int index)
@@ -242,5 +244,5 @@ void MainWindow::resizeEvent(QResizeEvent *event)
             logo.scaled(206, 45, Qt::IgnoreAspectRatio, Qt::FastTransformation));
         return;
     }
-    qDebug() << "not found logo images";
+    qCDebug(lcApp) << "not found logo images";
 }

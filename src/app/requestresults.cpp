@@ -1,10 +1,10 @@
 #include "mainwindow.h"
 
+#include "applog.h"
 #include "filterpanel.h"
 #include "scannersession.h"
 #include "ui_mainwindow.h"
 
-#include <QDebug>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -60,7 +60,7 @@ void MainWindow::onRecvRequestResult(RequestType type, QString value)
         if (value.toInt() != 0) {
             information(tr("保存厂商数据失败:"), value);
         } else {
-            qDebug() << "REQUEST_SAVE_VENDOR_DATA:" << value;
+            qCDebug(lcApp) << "REQUEST_SAVE_VENDOR_DATA:" << value;
             emit sendRequestType(REQUEST_RESTART, QString());
             // The scanner restarts: the port closes, the worker stays for the next open.
             QTimer::singleShot(500, this, [this]() { session->hangUp(); });
@@ -71,7 +71,7 @@ void MainWindow::onRecvRequestResult(RequestType type, QString value)
     case REQUEST_DEVICE_MODE:
         // The answers of the firmware steps move the session's update on; the page logs
         // what the update reports.
-        qDebug() << "REQUEST_DEVICE_MODE" << value;
+        qCDebug(lcApp) << "REQUEST_DEVICE_MODE" << value;
         break;
     default:
         break;

@@ -3,6 +3,7 @@
 // procedures) is the session's.
 #include "mainwindow.h"
 
+#include "applog.h"
 #include "filterpanel.h"
 #include "firmwareupdate.h"
 #include "laserscanview.h"
@@ -12,7 +13,6 @@
 #include "zoneread.h"
 #include "zonewrite.h"
 
-#include <QDebug>
 #include <QEventLoop>
 #include <QMessageBox>
 #include <QSerialPortInfo>
@@ -207,10 +207,10 @@ void MainWindow::onErrorOccurred(QSerialPort::SerialPortError error)
     // with portLost.
     switch (error) {
     case QSerialPort::UnknownError:
-        qDebug() << "未知错误";
+        qCDebug(lcApp) << "未知错误";
         break;
     case QSerialPort::NoError:
-        qDebug() << "打开串口成功";
+        qCDebug(lcApp) << "打开串口成功";
         break;
     default:
         break;

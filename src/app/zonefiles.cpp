@@ -1,13 +1,13 @@
 // User zone files: the whole zone store copied to a file of the user's choice and back.
 #include "mainwindow.h"
 
+#include "applog.h"
 #include "outputfiles.h"
 #include "ui_mainwindow.h"
 #include "zoneeditor.h"
 #include "zonefilecheck.h"
 #include "zonestorefile.h"
 
-#include <QDebug>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -125,8 +125,8 @@ bool MainWindow::loadZoneFile(const QString &name, QString *refusal)
     if (!file.ok()) {
         if (refusal)
             *refusal = describeZoneFileProblem(file.problem, name);
-        qDebug() << file.read << ";wrtie:" << false << ";size:" << file.bytes.size()
-                 << ";write size:" << 0;
+        qCDebug(lcApp) << file.read << ";wrtie:" << false << ";size:" << file.bytes.size()
+                       << ";write size:" << 0;
         const QString shownName = QDir::toNativeSeparators(name);
         const ZoneFileProblem::Kind kind = file.problem.kind;
         const bool unread = kind == ZoneFileProblem::NotARegularFile ||
@@ -144,8 +144,8 @@ bool MainWindow::loadZoneFile(const QString &name, QString *refusal)
     // edits it held belong to the old store and are not saved over the new one.
     const ZoneStoreFile::Copy copy =
         editor->takeZoneFile(file, tr("加载%1").arg(QFileInfo(name).fileName()));
-    qDebug() << file.read << ";wrtie:" << copy.opened << ";size:" << file.bytes.size()
-             << ";write size:" << copy.written;
+    qCDebug(lcApp) << file.read << ";wrtie:" << copy.opened << ";size:" << file.bytes.size()
+                   << ";write size:" << copy.written;
     if (!copy.stored) {
         if (refusal)
             *refusal = QStringLiteral("cannot write the zone store config.ini: %1").arg(copy.error);

@@ -9,6 +9,7 @@
 #include "zonestorefile.h"
 
 #include <QGraphicsScene>
+#include <QLoggingCategory>
 #include <QSettings>
 #include <QtTest>
 
@@ -47,6 +48,11 @@ class TestZoneStore : public QObject
     Q_OBJECT
 
 private slots:
+    // The zone file's debug line is looked at: the window's debug category is on here.
+    void initTestCase()
+    {
+        QLoggingCategory::setFilterRules(QStringLiteral("areascan.app.debug=true"));
+    }
     void startsWithAnEmptyStoreAndEditor()
     {
         TempWorkingDir dir;
