@@ -11,7 +11,6 @@
 #include "zonewrite.h"
 
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QSaveFile>
 
 namespace {
@@ -52,14 +51,15 @@ const char *stageLabel(RestoreOutcome::Stage stage)
 int runBackup(CliRun &run)
 {
     const QString shownName = run.options().operands.value(0);
-    // Checked and opened first, so that a target that cannot be written stops the run
+    // Checked and opened first, so that a refused or unwritable target stops the run
     // before anything is sent; the file appears whole at the end or not at all.
-    QSaveFile out(run.userPath(shownName));
-    if (QFileInfo(out.fileName()).isDir() || !out.open(QIODevice::WriteOnly))
-        return run.usageError(QStringLiteral("cannot write %1: %2")
-                                  .arg(shownName, QFileInfo(out.fileName()).isDir()
-                                                      ? QStringLiteral("it is a directory")
-                                                      : out.errorString()));
+    QString path;
+    if (const int status = run.outputTarget(shownName, {}, &path))
+        return status;
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly))
+        return run.usageError(
+            QStringLiteral("cannot write %1: %2").arg(shownName, out.errorString()));
     if (!run.connect())
         return ExitDeviceFailure;
     useTimeouts(run);

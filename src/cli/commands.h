@@ -21,6 +21,7 @@ int runReport(CliRun &run);
 int runRecord(CliRun &run);
 int runBackup(CliRun &run);
 int runRestore(CliRun &run);
+int runZoneFromScan(CliRun &run);
 
 // The application object for the command on the command line: report paints its pages with
 // fonts, which need a QGuiApplication (on the offscreen platform: nothing is shown).
