@@ -2,14 +2,20 @@
 // panel (filterpanel.cpp).
 #include "mainwindow.h"
 
+#include "backuprestore.h"
 #include "filterpanel.h"
 #include "scannersession.h"
 #include "ui_mainwindow.h"
 
 void MainWindow::setupFilterPage()
 {
+    // A factory reset and a restore save the settings on their own, and report it so.
     filterPanel = new FilterPanel(
-        form, statusBar(), [this]() { return factoryResetInProgress; }, this);
+        form, statusBar(),
+        [this]() {
+            return factoryResetInProgress || (backupRestoreJobs && backupRestoreJobs->isRunning());
+        },
+        this);
     connect(filterPanel, &FilterPanel::sendRequestType, this, &MainWindow::sendRequestType);
     // A refusal may open a box: it is taken once the receive handler has returned.
     connect(session, &ScannerSession::sendSettingRefused, filterPanel,

@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "applog.h"
+#include "backuprestore.h"
 #include "closeguard.h"
 #include "scannersession.h"
 #include "statuspanel.h"
@@ -100,6 +101,15 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), tabPages(3, nullp
 
     setupFilterPage();
     setupReportExport();
+    backupRestoreJobs = new BackupRestore(
+        this, form, session, zoneStore, editor,
+        {[this]() { return saveChannelToConfig(editedChannel()) && hasUnsentZones(); },
+         [this]() {
+             showZoneFingerprint();
+             redrawStateAreas();
+             refreshComparison();
+         },
+         [this](const ZoneFileProblem &problem) { return zoneFileProblemText(problem); }});
     setupRecording();
     setupZoneFromScan();
 

@@ -15,6 +15,7 @@
 #include <QVector>
 
 class CloseGuard;
+class BackupRestore;
 class FilterPanel;
 class ZoneCompareDialog;
 class ZoneSet;
@@ -132,6 +133,8 @@ public:
     bool compareWithZoneFile(const QString &path);
     bool compareWithScanner();
     ZoneCompareDialog *comparisonDialog() const { return compareDialog; }
+    // Backup and restore of the whole scanner (File menu).
+    BackupRestore *backupRestore() const { return backupRestoreJobs; }
 
 signals:
     void sendRequestType(RequestType type, QString value);
@@ -296,6 +299,8 @@ private:
     ScannerSession *session = nullptr;
     QTranslator *translator = nullptr;
     FilterPanel *filterPanel = nullptr;
+    // While it runs a backup or restore, the zone transfers are its own.
+    BackupRestore *backupRestoreJobs = nullptr;
     std::unique_ptr<StatusPanel> statusPanel;
 
     int deviceCurrentChannel = 0;

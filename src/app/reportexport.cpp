@@ -2,6 +2,7 @@
 // window shows and holds, and the zone fingerprint on the zone page.
 #include "mainwindow.h"
 
+#include "backuprestore.h"
 #include "filterpanel.h"
 #include "outputfiles.h"
 #include "ui_mainwindow.h"
@@ -97,6 +98,7 @@ void MainWindow::onExportReport()
     data.createdAt = QDateTime::currentDateTime();
     data.zoneSource = hasUnsentZones() ? tr("本程序的区域，尚未上传到扫描仪") : tr("扫描仪");
     data.zones = zoneStore->zones();
+    backupRestoreJobs->describeRestoredScanner(&data);
     const ZoneReport report(data);
 
     // The pages are painted here, between events: the window takes no input meanwhile,

@@ -4,6 +4,7 @@
 #include "mainwindow.h"
 
 #include "applog.h"
+#include "backuprestore.h"
 #include "filterpanel.h"
 #include "firmwareupdate.h"
 #include "laserscanview.h"
@@ -184,6 +185,8 @@ void MainWindow::closePort()
     // The recording ends with the link; its file is closed before the port goes.
     stopRecording();
     recordAction->setEnabled(false);
+    // A backup or restore ends with the link, and says what it had done.
+    backupRestoreJobs->stop();
     // The session closes the port, then lets the worker go; its procedures report that
     // they were closed, and the handlers below put their widgets back.
     session->close();
@@ -221,8 +224,9 @@ void MainWindow::handlePortLost()
 {
     // An upload cut off here leaves the scanner with the new zones up to one channel and
     // its old ones from there on.
-    const int uploadCutAt =
-        session->zoneWrite()->isRunning() ? session->zoneWrite()->channel() : -1;
+    const int uploadCutAt = session->zoneWrite()->isRunning() && !backupRestoreJobs->isRunning()
+                                ? session->zoneWrite()->channel()
+                                : -1;
     form->openBtn->setChecked(false);
     onOpenBtn();
     setEnabled(true);

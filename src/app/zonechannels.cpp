@@ -3,6 +3,7 @@
 // window's slots, each of which hands its signal on to the editor.
 #include "mainwindow.h"
 
+#include "backuprestore.h"
 #include "pathitem.h"
 #include "rectangleitem.h"
 #include "ui_mainwindow.h"
@@ -100,6 +101,9 @@ void MainWindow::onMouseMovePoint(QPoint point)
 // A channel as the scanner sent it goes into the store before the window hears of it.
 void MainWindow::storeScannerChannel(int channel, const ZoneChannelRecord &areas)
 {
+    // Read for a backup or restore: it keeps what it reads.
+    if (backupRestoreJobs->isRunning())
+        return;
     // Read for a comparison: the store stays as it is.
     if (scannerComparison) {
         if (channel >= 0 && channel < kZoneChannelCount)

@@ -2,6 +2,7 @@
 // zoneeditor.cpp, zonetable.cpp and zoneworkflow.cpp, the store in zonechannels.cpp.
 #include "mainwindow.h"
 
+#include "backuprestore.h"
 #include "scannersession.h"
 #include "ui_mainwindow.h"
 #include "zoneeditor.h"
@@ -100,6 +101,8 @@ void MainWindow::onUploadBtn()
 
 void MainWindow::onReadCurArea(int index)
 {
+    if (backupRestoreJobs->isRunning())
+        return; // a backup or restore shows its own progress
     if (!session->zoneRead()->isRunning()) {
         // A single read: the editor takes it only if it is the channel being edited (a late
         // answer for another channel must not land in the editor's records).
@@ -115,6 +118,8 @@ void MainWindow::onReadCurArea(int index)
 
 void MainWindow::onZoneReadFinished()
 {
+    if (backupRestoreJobs->isRunning())
+        return;
     if (scannerComparison) {
         endScannerComparison(true);
         return;
@@ -153,6 +158,8 @@ void MainWindow::endFullZoneRead()
 
 void MainWindow::onZoneReadFailed(const SessionFailure &failure)
 {
+    if (backupRestoreJobs->isRunning())
+        return;
     if (scannerComparison) {
         endScannerComparison(false);
         if (failure.kind != SessionFailure::Closed && failure.kind != SessionFailure::PortLost)
@@ -175,6 +182,8 @@ void MainWindow::onZoneReadFailed(const SessionFailure &failure)
 
 void MainWindow::onWriteCurArea(int index)
 {
+    if (backupRestoreJobs->isRunning())
+        return;
     if (index >= 63)
         return; // the end of the write is onZoneWriteFinished's
     QProgressBar *bar = factoryResetInProgress ? form->resetFactoryProgressBar : form->progressBar;
@@ -183,6 +192,8 @@ void MainWindow::onWriteCurArea(int index)
 
 void MainWindow::onZoneWriteFinished()
 {
+    if (backupRestoreJobs->isRunning())
+        return;
     const bool factoryReset = factoryResetInProgress;
     zonesReachedScanner(); // every channel acknowledged: the scanner holds the store
     endZoneWrite();
@@ -209,6 +220,8 @@ void MainWindow::endZoneWrite()
 
 void MainWindow::onZoneWriteFailed(const SessionFailure &failure)
 {
+    if (backupRestoreJobs->isRunning())
+        return; // its outcome names what was written
     endZoneWrite();
     // A lost link says itself where the upload stopped.
     if (failure.kind == SessionFailure::Closed || failure.kind == SessionFailure::PortLost)
