@@ -5,6 +5,7 @@
 #include "pathitem.h"
 #include "pointstext.h"
 #include "rectangleitem.h"
+#include "scanpointlayer.h"
 #include "ui_mainwindow.h"
 #include "zonegeometry.h"
 #include "zonestorefile.h"
@@ -48,11 +49,19 @@ ZoneEditor::ZoneEditor(Ui::MainWindow *form, QWidget *window, QStatusBar *status
     history = new QUndoStack(this);
     history->setUndoLimit(kHistoryLimit);
     setupScene();
+    connectPage();
 }
 
 void ZoneEditor::setupScene()
 {
     QGraphicsScene *scene = form->areaMonitorGraphicsView->zoneScene();
+    // The scan's squares move on every scan; a spatial index would be rebuilt for each
+    // of them, while the few hundred items of the zone page are cheap to walk.
+    scene->setItemIndexMethod(QGraphicsScene::NoIndex);
+    // First in the scene: among the items of Z value 0 the points then lie below the
+    // vertex handles added later, and above the zone outlines, grid and sectors.
+    scanPoints = new ScanPointLayer;
+    scene->addItem(scanPoints);
 
     gridItem = new QGraphicsPathItem(gridPath(gridLabelFont()));
     gridItem->setPos(-1000, -1000);

@@ -34,7 +34,7 @@ struct Window
     ModalCatcher boxes;
     MainWindow window;
     Ui::MainWindow *ui = window.ui();
-    FilterPanel *panel = window.findChild<FilterPanel *>();
+    FilterPanel *panel = window.filterPanel();
     QSignalSpy requests{&window, &MainWindow::sendRequestType};
 
     // The read-out after connecting: strength 35 over 100..20000 mm, flags off, mask 0;
@@ -101,11 +101,11 @@ private slots:
         QCOMPARE(w.boxes.count(), 1);
         QVERIFY(w.boxes.boxes().first().text.startsWith("The scanner refused these settings: "));
         // Nothing is committed while the control still shows the refused value.
-        QCOMPARE(w.window.filterSnapshot().at(4), QStringLiteral("0"));
+        QCOMPARE(w.window.filterPanel()->committedValues().at(4), QStringLiteral("0"));
 
         QVERIFY(w.panel->takeResult(read, kept));
         QVERIFY(w.requests.isEmpty()); // the scanner's value is shown, not sent back
-        const QStringList snapshot = w.window.filterSnapshot();
+        const QStringList snapshot = w.window.filterPanel()->committedValues();
         QCOMPARE(snapshot.at(snapshotIndex), kept);
         QCOMPARE(snapshot.at(4), QStringLiteral("1"));
         QCOMPARE(w.ui->filterStrenthLabel->text(),
@@ -126,9 +126,9 @@ private slots:
         // The read asked for the refusal is now an ordinary answer.
         QVERIFY(w.panel->takeResult(REQUEST_SAVE_PARAMETERS, "0"));
         QVERIFY(w.boxes.sawText("parameters are saved successfully"));
-        QCOMPARE(w.window.filterSnapshot().first(), QStringLiteral("60"));
+        QCOMPARE(w.window.filterPanel()->committedValues().first(), QStringLiteral("60"));
         QVERIFY(w.panel->takeResult(REQUEST_GET_FILTER_STRENGTH, "35"));
-        QCOMPARE(w.window.filterSnapshot().first(), QStringLiteral("35"));
+        QCOMPARE(w.window.filterPanel()->committedValues().first(), QStringLiteral("35"));
     }
 
     // Only the user's own moves are held to minimum <= maximum; the scanner's values and

@@ -1,5 +1,7 @@
 #include "lockedpath.h"
 #include "mainwindow.h"
+#include "statuspanel.h"
+#include "zonefiles.h"
 #include "modalcatcher.h"
 #include "pathitem.h"
 #include "pointstext.h"
@@ -67,7 +69,7 @@ private slots:
         }
         QVERIFY(!store.contains("Channel0/Area0/hysteresis"));
         QCOMPARE(store.value("Channel9/Area2/hysteresis").toInt(), 33);
-        QCOMPARE(window.editedChannel(), 0);
+        QCOMPARE(window.zoneEditor()->editedChannel(), 0);
         for (int k = 0; k < 3; ++k) {
             QCOMPARE(int(window.zoneEditor()->areaRecord(k).regionType), int(PolygonRegion));
             QVERIFY(window.zoneEditor()->areaRecord(k).points.isEmpty());
@@ -95,7 +97,7 @@ private slots:
             file.setValue("Channel3/Area2/onDelay", 5);
         }
         window.ui()->areasMonitoningGroupBox->setEnabled(true);
-        window.setZoneFileProvider([](bool) { return QStringLiteral("zones.ini"); });
+        window.zoneFiles()->setFileProvider([](bool) { return QStringLiteral("zones.ini"); });
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression(";wrtie: true"));
         window.ui()->loadSettingsBtn->click();
         const QByteArray loaded = storeBytes();
@@ -138,7 +140,7 @@ private slots:
             if (!store.locked())
                 QSKIP("no way to make a file unwritable here");
             window.ui()->channels->setCurrentIndex(5);
-            QCOMPARE(window.editedChannel(), 2);
+            QCOMPARE(window.zoneEditor()->editedChannel(), 2);
             QCOMPARE(window.ui()->channels->currentIndex(), 2);
             QCOMPARE(int(window.zoneEditor()->areaRecord(0).regionType), int(ArcRegion));
             QTest::mouseClick(window.ui()->uploadBtn, Qt::LeftButton);
@@ -176,7 +178,7 @@ private slots:
         };
         // Whole scene units: the clip to the field of view trims a hair off the scanner's corner.
         auto drawn = [&](int area) {
-            return window.stateZoneItem(area)->path().boundingRect().toAlignedRect();
+            return window.statusPanel()->zoneItem(area)->path().boundingRect().toAlignedRect();
         };
         setStored(0, 0, PolygonRegion, "-1000,1000,1000,1000,");
         setStored(0, 1, ArcRegion, "2000,0,-2000,0,");
@@ -200,7 +202,7 @@ private slots:
         // Another channel: a single-value type keeps the outline it had, no zone empties it.
         send(5);
         QCOMPARE(drawn(0), QRect(-100, -100, 200, 100));
-        QVERIFY(window.stateZoneItem(1)->path().isEmpty());
+        QVERIFY(window.statusPanel()->zoneItem(1)->path().isEmpty());
         QCOMPARE(drawn(2), QRect(-300, -300, 600, 300));
         send(0);
         QCOMPARE(drawn(0), QRect(-200, -200, 400, 200));

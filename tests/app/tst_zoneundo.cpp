@@ -2,6 +2,7 @@
 // menu, with what the editor shows and what the store holds compared before and after.
 #include "lgraphicsview.h"
 #include "mainwindow.h"
+#include "zonefiles.h"
 #include "modalcatcher.h"
 #include "pathitem.h"
 #include "rectangleitem.h"
@@ -102,7 +103,7 @@ struct Page
 
     Page()
     {
-        window.setZoneFileProvider([](bool) { return QStringLiteral("zones.ini"); });
+        window.zoneFiles()->setFileProvider([](bool) { return QStringLiteral("zones.ini"); });
         ui->tabWidget->addTab(ui->areaTab, QString());
         ui->tabWidget->setCurrentWidget(ui->areaTab);
         ui->areasMonitoningGroupBox->setEnabled(true);
