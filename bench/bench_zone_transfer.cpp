@@ -81,14 +81,18 @@ bool run(int points, const SimOptions &options, Figures *out)
         &worker, &WorkerThread::sendZoneChannel,
         [&](int channel, const ZoneChannelRecord &areas) { zones.setChannel(channel, areas); });
     QObject::connect(&worker, &WorkerThread::sendReadCurArea, [&](int) { ++stored; });
-    QObject::connect(&worker, &WorkerThread::sendWriteCurArea, [&](int i) {
-        written = i;
-        if (i < 63)
-            worker.writeZoneBlock(i + 1);
+    QVector<QByteArray> blocks;
+    // The worker sends no block on its own: after the begin acknowledgement the scanner's
+    // pause, then block 0; after each block's acknowledgement the next one.
+    QObject::connect(&worker, &WorkerThread::sendAcknowledgement, [&](RequestType type, int) {
+        if (type == REQUEST_BEGIN_AREA_WRITE) {
+            QTimer::singleShot(300, [&]() { worker.writeZoneBlock(0, blocks.at(0)); });
+        } else if (type == REQUEST_WRITE_AREA) {
+            ++written;
+            if (written < 63)
+                worker.writeZoneBlock(written + 1, blocks.at(written + 1));
+        }
     });
-    // The worker sends no block on its own: the scanner's pause, then block 0.
-    QObject::connect(&worker, &WorkerThread::sendZoneWriteBegun,
-                     [&]() { QTimer::singleShot(300, [&]() { worker.writeZoneBlock(0); }); });
     // As the window does: the next channel is asked for when the previous one is stored.
     QObject::connect(&worker, &WorkerThread::sendReadCurArea, [&](int) {
         if (stored < 64)
@@ -106,7 +110,7 @@ bool run(int points, const SimOptions &options, Figures *out)
     out->storeBytes = QFileInfo(zoneStoreFileName()).size();
 
     clock.restart();
-    worker.setZoneWriteBlocks(zones.blocks());
+    blocks = zones.blocks();
     worker.onRequestType(REQUEST_BEGIN_AREA_WRITE, QString());
     if (!waitUntil([&] { return written == 63; }, 60000)) {
         std::fprintf(stderr, "the full write stopped after channel %d\n", written);

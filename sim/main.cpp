@@ -82,6 +82,28 @@ int main(int argc, char *argv[])
         QStringLiteral("Once, for the N-th request of TYPE: damage-request (it arrives damaged), "
                        "lose-answer or damage-answer; repeatable."),
         QStringLiteral("KIND:TYPE:N"));
+    const QCommandLineOption delay(
+        QStringLiteral("delay-answer"),
+        QStringLiteral("Once, answer the N-th request of TYPE MS milliseconds late; answers "
+                       "due meanwhile wait behind it; repeatable."),
+        QStringLiteral("TYPE:N:MS"));
+    const QCommandLineOption refuseBlock(
+        QStringLiteral("refuse-zone-block"),
+        QStringLiteral("Refuse every zone block for CHANNEL (status 1, not stored)."),
+        QStringLiteral("CHANNEL"));
+    const QCommandLineOption dropBlock(
+        QStringLiteral("drop-zone-block"),
+        QStringLiteral("Drop every zone block for CHANNEL: neither stored nor answered."),
+        QStringLiteral("CHANNEL"));
+    const QCommandLineOption refuseChunk(
+        QStringLiteral("refuse-firmware-chunk"),
+        QStringLiteral("Refuse firmware chunk N (from 0 after each begin; status 1, not kept)."),
+        QStringLiteral("N"));
+    const QCommandLineOption dropChunk(
+        QStringLiteral("drop-firmware-chunk"),
+        QStringLiteral("Keep firmware chunk N (from 0 after each begin), then hang: it and "
+                       "every chunk after it go unanswered until the next begin."),
+        QStringLiteral("N"));
     const QCommandLineOption replay(
         QStringLiteral("replay"),
         QStringLiteral("Stream the scans of a recording (a pcap file the tool recorded) at their "
@@ -91,7 +113,8 @@ int main(int argc, char *argv[])
                                   QStringLiteral("With --replay, start the recording over after "
                                                  "its last scan."));
     parser.addOptions({link, unpaced, strict, silent, corrupt, garbage, split, seed, refuse, drop,
-                       unplug, lineFault, replay, loop});
+                       unplug, lineFault, delay, refuseBlock, dropBlock, refuseChunk, dropChunk,
+                       replay, loop});
     parser.process(app);
 
     SimOptions options;
@@ -120,8 +143,18 @@ int main(int argc, char *argv[])
         }
         return true;
     };
+    const auto index = [&](const QCommandLineOption &option, auto set, int &value) {
+        return fault(option, [&](SimOptions &, const QString &text, QString *why) {
+            return set(value, text, why);
+        });
+    };
     if (!fault(refuse, addRefusalOption) || !fault(drop, addDropOption) ||
-        !fault(unplug, setUnplugOption) || !fault(lineFault, addLineFaultOption))
+        !fault(unplug, setUnplugOption) || !fault(lineFault, addLineFaultOption) ||
+        !fault(delay, addAnswerDelayOption) ||
+        !index(refuseBlock, setZoneBlockOption, options.refuseZoneBlock) ||
+        !index(dropBlock, setZoneBlockOption, options.dropZoneBlock) ||
+        !index(refuseChunk, setFirmwareChunkOption, options.refuseFirmwareChunk) ||
+        !index(dropChunk, setFirmwareChunkOption, options.dropFirmwareChunk))
         return 2;
     if (parser.isSet(loop) && !parser.isSet(replay)) {
         std::fprintf(stderr, "areascan-sim: --loop needs --replay FILE\n");

@@ -178,10 +178,16 @@ bool SimulatedScanner::answer(const simframes::Request &r, bool refuse, quint16 
             return false; // no such channel: the scanner keeps quiet
         payload = s.zoneBlock(pb[0]);
         break;
-    case REQUEST_WRITE_AREA:
-        if (!refuse && !s.storeZoneBlock(p))
+    case REQUEST_WRITE_AREA: {
+        const int channel = p.isEmpty() ? -1 : pb[0];
+        if (channel >= 0 && channel == m_options.dropZoneBlock)
+            return false; // lost in the scanner: neither stored nor answered
+        if (channel >= 0 && channel == m_options.refuseZoneBlock && status == 0)
+            status = 1;
+        if (status == 0 && !refuse && !s.storeZoneBlock(p))
             status = 1;
         break;
+    }
 
     case REQUEST_GET_PARAM_5500:
         payload = floatBytes(s.param5500);

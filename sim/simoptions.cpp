@@ -111,3 +111,37 @@ bool addLineFaultOption(SimOptions &o, const QString &text, QString *error)
     o.lineFaults.append(fault);
     return true;
 }
+
+bool addAnswerDelayOption(SimOptions &o, const QString &text, QString *error)
+{
+    const QStringList parts = text.split(QLatin1Char(':'));
+    if (parts.size() != 3) {
+        *error = QStringLiteral("'%1' is not TYPE:N:MS").arg(text);
+        return false;
+    }
+    SimOptions::AnswerDelay delay;
+    if (!requestType(parts[0], &delay.type, error) ||
+        !number(parts[1], 1, 1000000, "request count", &delay.after, error) ||
+        !number(parts[2], 1, 3600000, "delay in ms", &delay.ms, error))
+        return false;
+    o.answerDelays.append(delay);
+    return true;
+}
+
+bool setZoneBlockOption(int &option, const QString &text, QString *error)
+{
+    int channel = 0;
+    if (!number(text, 0, 63, "zone channel", &channel, error))
+        return false;
+    option = channel;
+    return true;
+}
+
+bool setFirmwareChunkOption(int &option, const QString &text, QString *error)
+{
+    int index = 0;
+    if (!number(text, 0, 1000000, "firmware chunk index", &index, error))
+        return false;
+    option = index;
+    return true;
+}

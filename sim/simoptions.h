@@ -69,6 +69,10 @@ struct SimOptions
     // (a resend included) is acknowledged until the next begin; -1 for none.
     int refuseFirmwareChunk = -1;
     int dropFirmwareChunk = -1;
+    // Zone memory faults, by the channel a block carries, every time it comes: refuse it
+    // (status 1, not stored), or drop it (neither stored nor answered); -1 for none.
+    int refuseZoneBlock = -1;
+    int dropZoneBlock = -1;
     // The verification reports a mismatch whatever digest it is sent.
     bool failFirmwareVerify = false;
 
@@ -98,6 +102,18 @@ struct SimOptions
     };
     QVector<LineFault> lineFaults;
 
+    // Late answers, each for the after-th request of its type from now on (counted down as
+    // the requests are answered; spent at 0): the request is carried out at once and its
+    // answer leaves ms later. Answers due meanwhile wait behind it, as they would behind a
+    // scanner still busy with the first.
+    struct AnswerDelay
+    {
+        quint16 type = 0;
+        int after = 0;
+        int ms = 0;
+    };
+    QVector<AnswerDelay> answerDelays;
+
     // With scan frames in it, the scan stream is this recording instead of the synthetic
     // room: its frames as they were recorded (sectors, inputs and outputs included), at
     // their recorded pace, and with replayLoop from its start again after the last. The
@@ -121,6 +137,11 @@ bool addRefusalOption(SimOptions &o, const QString &text, QString *error);
 bool addDropOption(SimOptions &o, const QString &text, QString *error);
 bool setUnplugOption(SimOptions &o, const QString &text, QString *error);
 bool addLineFaultOption(SimOptions &o, const QString &text, QString *error);
+//   delay "TYPE:N:MS"          answer the N-th request of TYPE MS milliseconds late
+bool addAnswerDelayOption(SimOptions &o, const QString &text, QString *error);
+//   a zone channel 0 to 63, or a firmware chunk index from 0
+bool setZoneBlockOption(int &option, const QString &text, QString *error);
+bool setFirmwareChunkOption(int &option, const QString &text, QString *error);
 
 // One request frame as the simulated scanner received it.
 struct ReceivedFrame

@@ -275,6 +275,7 @@ void SimulatedScanner::arm()
 void SimulatedScanner::stop()
 {
     dropRestartTimers();
+    dropHeldAnswers();
     delete m_notifier;
     m_notifier = nullptr;
     delete m_tick;
@@ -295,6 +296,7 @@ void SimulatedScanner::unplug()
     if (m_cableTimer)
         m_cableTimer->stop();
     m_unplugPending = false;
+    dropHeldAnswers();
     delete m_notifier;
     m_notifier = nullptr;
     if (m_tick)
@@ -387,7 +389,10 @@ void SimulatedScanner::handleRequest(const simframes::Request &r, qint64 firstBy
     const bool spoil = o.corruptTypes.contains(r.type) ||
                        (o.corruptShare > 0 && m_rng.generateDouble() < o.corruptShare) ||
                        takeLineFault(SimOptions::LineFault::DamagedAnswer, r.type);
-    queueFrame(simframes::replyFrame(r.type, status, payload), spoil, o, r.type, status);
+    const QByteArray reply = simframes::replyFrame(r.type, status, payload);
+    if (holdAnswer(reply, spoil, r.type, status, takeAnswerDelay(r.type)))
+        return;
+    queueFrame(reply, spoil, o, r.type, status);
     flushOutput(false);
 }
 

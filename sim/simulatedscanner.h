@@ -99,6 +99,14 @@ private:
     bool outputDrained() const;
     // The cable fault of the options.
     void pullCable();
+    // Late answers (simdelay.cpp): the delay of the options for a request being answered,
+    // and the queue of answers that wait for their time. holdAnswer is false when the
+    // answer may leave at once.
+    int takeAnswerDelay(quint16 type);
+    bool holdAnswer(const QByteArray &frame, bool spoil, quint16 type, quint16 status, int delayMs);
+    void releaseHeldAnswers();
+    void scheduleHeldAnswers();
+    void dropHeldAnswers();
     int unreadBytes() const;
 
     mutable QMutex m_mutex; // guards everything from here to m_out
@@ -175,4 +183,15 @@ private:
     double m_unplugDeadline = 0;
     double m_lastWriteAt = 0; // seconds on m_clock of the last bytes handed to the terminal
     QTimer *m_cableTimer = nullptr;
+    // Answers that leave late, in the order they are due (seconds on m_clock).
+    struct HeldAnswer
+    {
+        QByteArray frame;
+        bool spoil;
+        quint16 type;
+        quint16 status;
+        double due;
+    };
+    QVector<HeldAnswer> m_heldAnswers;
+    QTimer *m_heldTimer = nullptr;
 };

@@ -396,6 +396,14 @@
         <translation>Uploading the zones stopped at channel %1: the scanner did not acknowledge it</translation>
     </message>
     <message>
+        <source>区域上传在第%1区域组处停止：扫描仪拒绝了该区域组（状态%2）</source>
+        <translation>Uploading the zones stopped at channel %1: the scanner refused it (status %2)</translation>
+    </message>
+    <message>
+        <source>区域上传在第%1区域组处停止：扫描仪中的该区域组与上传的不一致</source>
+        <translation>Uploading the zones stopped at channel %1: the scanner's copy of it differs from what was sent</translation>
+    </message>
+    <message>
         <source>无法打开固件文件：%1</source>
         <translation>Cannot open the firmware file: %1</translation>
     </message>
@@ -426,6 +434,10 @@
     <message>
         <source>第%1/%2个数据块未被确认</source>
         <translation>data chunk %1 of %2 was not acknowledged</translation>
+    </message>
+    <message>
+        <source>第%1/%2个数据块的确认迟到、损坏或丢失，而数据块不带序号，bootloader可能已将其保存两次；更新已在校验前停止，未提交任何内容</source>
+        <translation>the acknowledgement of data chunk %1 of %2 came late, damaged or not at all, and a chunk carries no index: the bootloader may hold it twice, so the update was stopped before the image check and nothing was committed</translation>
     </message>
     <message>
         <source>结束固件更新无应答</source>

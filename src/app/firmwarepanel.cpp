@@ -152,6 +152,12 @@ void FirmwarePanel::onFailed(const SessionFailure &failure)
         reason = windowTr("bootloader未在规定时间内出现");
     else if (failure.kind == SessionFailure::Refused && failure.step == REQUEST_FIRMWARE_BEGIN)
         reason = windowTr("扫描仪拒绝开始固件更新（状态%1）").arg(failure.status);
+    else if (failure.kind == SessionFailure::Unconfirmed)
+        reason =
+            windowTr("第%1/%2个数据块的确认迟到、损坏或丢失，而数据块不带序号，bootloader可能已将其"
+                     "保存两次；更新已在校验前停止，未提交任何内容")
+                .arg(failure.index + 1)
+                .arg(failure.count);
     else if (failure.step == REQUEST_FIRMWARE_DATA)
         reason = windowTr("第%1/%2个数据块未被确认").arg(failure.index + 1).arg(failure.count);
     else if (failure.step == REQUEST_FIRMWARE_BEGIN)

@@ -254,8 +254,16 @@ void ZoneTransfer::onWriteFailed(const SessionFailure &failure)
     // A lost link says itself where the upload stopped.
     if (failure.kind == SessionFailure::Closed || failure.kind == SessionFailure::PortLost)
         return;
-    QMessageBox::critical(nullptr, windowTr("提示"),
-                          windowTr("区域上传在第%1区域组处停止：扫描仪未确认该区域组")
-                              .arg(std::max(0, failure.index)),
-                          QMessageBox::Ok);
+    const int channel = std::max(0, failure.index);
+    QString text;
+    if (failure.kind == SessionFailure::Refused && failure.step == REQUEST_WRITE_AREA)
+        text = windowTr("区域上传在第%1区域组处停止：扫描仪拒绝了该区域组（状态%2）")
+                   .arg(channel)
+                   .arg(failure.status);
+    else if (failure.kind == SessionFailure::Unconfirmed)
+        text =
+            windowTr("区域上传在第%1区域组处停止：扫描仪中的该区域组与上传的不一致").arg(channel);
+    else
+        text = windowTr("区域上传在第%1区域组处停止：扫描仪未确认该区域组").arg(channel);
+    QMessageBox::critical(nullptr, windowTr("提示"), text, QMessageBox::Ok);
 }

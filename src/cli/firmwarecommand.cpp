@@ -78,6 +78,12 @@ QString failureText(CliRun &run, const SessionFailure &f)
             return QStringLiteral("the scanner's MD5 check of the image failed (result %1)")
                 .arg(f.status);
         return QStringLiteral("the scanner refused to commit the image (status %1)").arg(f.status);
+    case SessionFailure::Unconfirmed:
+        return QStringLiteral("the acknowledgement of firmware chunk %1 came late, damaged or "
+                              "not at all, and a chunk carries no index: the bootloader may "
+                              "hold it twice, so the update was stopped before the image "
+                              "check; nothing was committed")
+            .arg(chunk);
     case SessionFailure::PortLost:
     case SessionFailure::Closed:
         if (f.step == REQUEST_FIRMWARE_DATA)

@@ -8,13 +8,17 @@
 
 namespace {
 
-// The link's diagnostics (a line per zone block, and the like) are for the window's
-// debug log; here they would bury the one line a script should see. Warnings stay.
-void messageHandler(QtMsgType type, const QMessageLogContext &, const QString &message)
+// Everything on standard error, prefixed so that a script's log tells it from the one line
+// of the command's own. Debug lines come only where QT_LOGGING_RULES turns them on (e.g.
+// "areascan.*.debug=true"); the link's categories are quiet otherwise.
+void messageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
+    const QByteArray text = message.toUtf8();
     if (type == QtDebugMsg || type == QtInfoMsg)
-        return;
-    std::fprintf(stderr, "areascan-cli: warning: %s\n", message.toUtf8().constData());
+        std::fprintf(stderr, "areascan-cli: %s: %s\n", context.category ? context.category : "",
+                     text.constData());
+    else
+        std::fprintf(stderr, "areascan-cli: warning: %s\n", text.constData());
 }
 
 } // namespace

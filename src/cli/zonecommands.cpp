@@ -73,6 +73,13 @@ bool writeAllChannels(CliRun &run, const QVector<ZoneChannelRecord> &channels, Q
                      : QStringLiteral("the scanner refused zone channel %1 (status %2)")
                            .arg(failure.index)
                            .arg(failure.status);
+    else if (failure.kind == SessionFailure::Unconfirmed)
+        *error = QStringLiteral("zone channel %1 did not read back as it was sent, %2 times")
+                     .arg(failure.index)
+                     .arg(kStepAttempts);
+    else if (failure.step == REQUEST_READ_AREA)
+        *error = transferFailure(
+            run, failure, QStringLiteral("the read-back of zone channel %1").arg(failure.index));
     else
         *error = transferFailure(run, failure,
                                  failure.index <= 0
@@ -139,27 +146,17 @@ bool readAllChannels(CliRun &run, ZoneSet *zones, QString *error)
     ZoneRead *read = session.zoneRead();
     read->setTimeout(run.options().timeoutMs);
     *zones = ZoneSet();
-    int next = 0;
-    int wrong = -1;
     bool finished = false;
     bool closed = false;
     SessionFailure failure;
     QString done;
     QObject guard;
-    QObject::connect(read, &ZoneRead::channelReceived, &guard,
-                     [&](int channel, const ZoneChannelRecord &areas) {
-                         // A channel sent again (an answer that came late) is no news; one
-                         // that was never asked for means the scanner is confused.
-                         if (channel < next)
-                             return;
-                         if (channel != next) {
-                             wrong = channel;
-                             return;
-                         }
-                         ++next;
-                         zones->setChannel(channel, areas);
-                         run.progress().show("reading zones: channel", next, kZoneChannelCount);
-                     });
+    // The read hands on only the channel it asked for, in order.
+    QObject::connect(
+        read, &ZoneRead::channelReceived, &guard, [&](int channel, const ZoneChannelRecord &areas) {
+            zones->setChannel(channel, areas);
+            run.progress().show("reading zones: channel", channel + 1, kZoneChannelCount);
+        });
     QObject::connect(read, &ZoneRead::finished, &guard, [&]() { finished = true; });
     QObject::connect(read, &ZoneRead::failed, &guard, [&](const SessionFailure &f) {
         failure = f;
@@ -171,15 +168,8 @@ bool readAllChannels(CliRun &run, ZoneSet *zones, QString *error)
                              done = text;
                      });
     read->start();
-    run.wait().until([&]() { return finished || closed || wrong >= 0; }, -1, false);
+    run.wait().until([&]() { return finished || closed; }, -1, false);
     run.progress().finish();
-    if (wrong >= 0) {
-        read->stop(SessionFailure::Closed);
-        *error = QStringLiteral("asked for zone channel %1, the scanner sent channel %2")
-                     .arg(next)
-                     .arg(wrong);
-        return false;
-    }
     if (!finished) {
         *error = transferFailure(run, failure,
                                  QStringLiteral("the read of zone channel %1").arg(failure.index));

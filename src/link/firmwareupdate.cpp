@@ -1,10 +1,9 @@
 #include "firmwareupdate.h"
 
 #include "firmwaretransfer.h"
+#include "linklog.h"
 #include "scannersession.h"
-#include "workerthread.h"
 
-#include <QDebug>
 #include <QPointer>
 #include <QTimer>
 
@@ -30,14 +29,6 @@ void FirmwareUpdate::setReconnectInterval(int ms)
     m_reconnect->setInterval(ms);
 }
 
-void FirmwareUpdate::attach(WorkerThread *worker)
-{
-    connect(worker, &WorkerThread::writeFirmwareDataProgress, this,
-            &FirmwareUpdate::onChunkAcknowledged);
-    connect(worker, &WorkerThread::sendTransferRefused, this, &FirmwareUpdate::onRefused);
-    connect(worker, &WorkerThread::sendReplyDamaged, this, &FirmwareUpdate::onDamaged);
-}
-
 bool FirmwareUpdate::ownsThePort() const
 {
     return m_step == AwaitingBootloader && m_reconnect->isActive();
@@ -45,20 +36,29 @@ bool FirmwareUpdate::ownsThePort() const
 
 bool FirmwareUpdate::start(const QByteArray &image)
 {
-    if (m_step != Idle || image.isEmpty() || !m_session->worker() || !m_session->isOpen())
+    if (m_step != Idle || image.isEmpty() || !m_session->hasLink())
         return false;
     m_image = image;
     m_chunks = firmwareChunkCount(image.size());
     m_chunk = 0;
-    m_session->send(REQUEST_DEVICE_MODE);
-    await(AskingMode, m_stepMs);
+    request(REQUEST_DEVICE_MODE, AskingMode, m_stepMs);
     return true;
 }
 
-void FirmwareUpdate::await(Step step, int ms)
+// The step's time-out runs again once the request has left the port; from now until then,
+// so that a request the port never hands on cannot hold the update for ever.
+void FirmwareUpdate::request(RequestType type, Step step, int ms)
 {
     m_step = step;
+    m_waitMs = ms;
     m_timer->start(ms);
+    m_awaited = m_session->sendFor(this, type);
+}
+
+void FirmwareUpdate::requestLeft(int sent)
+{
+    if (sent == m_awaited && m_timer->isActive())
+        m_timer->start(m_waitMs);
 }
 
 RequestType FirmwareUpdate::awaitedRequest() const
@@ -82,13 +82,13 @@ RequestType FirmwareUpdate::awaitedRequest() const
     return REQUEST_DEVICE_MODE;
 }
 
-void FirmwareUpdate::takeResult(RequestType type, const QString &value)
+bool FirmwareUpdate::takeResult(RequestType type, const QString &value)
 {
     // An answer that comes after its step was given up, or out of turn, must not carry an
     // update on: a late device-mode answer of the application would otherwise send an idle
     // scanner into its bootloader.
     if (m_step == Idle || type != awaitedRequest() || m_step == SendingChunks)
-        return;
+        return false;
     const int number = value.toInt();
     switch (m_step) {
     case AskingMode:
@@ -106,8 +106,7 @@ void FirmwareUpdate::takeResult(RequestType type, const QString &value)
         emit reached(TransferEnded);
         if (m_step != Ending)
             break;
-        m_session->send(REQUEST_FIRMWARE_VERIFY);
-        await(Verifying, m_stepMs);
+        request(REQUEST_FIRMWARE_VERIFY, Verifying, m_stepMs);
         break;
     case Verifying:
         if (number != 1) {
@@ -117,8 +116,7 @@ void FirmwareUpdate::takeResult(RequestType type, const QString &value)
         emit reached(ImageVerified);
         if (m_step != Verifying)
             break;
-        m_session->send(REQUEST_FIRMWARE_COMMIT);
-        await(Committing, m_flashMs);
+        request(REQUEST_FIRMWARE_COMMIT, Committing, m_flashMs);
         emit reached(WritingFlash);
         break;
     case Committing:
@@ -131,6 +129,7 @@ void FirmwareUpdate::takeResult(RequestType type, const QString &value)
     case SendingChunks:
         break;
     }
+    return true;
 }
 
 void FirmwareUpdate::deviceMode(int mode)
@@ -141,14 +140,13 @@ void FirmwareUpdate::deviceMode(int mode)
         emit reached(InBootloader);
         if (m_step != AskingMode && m_step != AwaitingBootloader)
             return;
-        m_session->send(REQUEST_FIRMWARE_BEGIN);
-        await(Beginning, m_flashMs);
+        request(REQUEST_FIRMWARE_BEGIN, Beginning, m_flashMs);
         emit reached(ErasingFlash);
         return;
     }
     if (m_step == AwaitingBootloader && !m_enterAgain)
         return; // still restarting; the loop asks again
-    m_session->send(REQUEST_ENTER_BOOTLOADER);
+    m_session->sendFor(this, REQUEST_ENTER_BOOTLOADER);
     emit reached(EnteringBootloader);
     if (m_step == AwaitingBootloader || m_step == Idle)
         return;
@@ -164,7 +162,7 @@ void FirmwareUpdate::reconnectTick()
     const bool reopen = m_reopenEveryTick || !m_session->isOpen() || m_session->isLost();
     if (reopen && !m_session->reopen())
         return; // the scanner is not back on the line yet; the next tick tries again
-    m_session->send(REQUEST_DEVICE_MODE);
+    m_session->sendFor(this, REQUEST_DEVICE_MODE);
 }
 
 void FirmwareUpdate::beginAnswered(int status)
@@ -175,67 +173,102 @@ void FirmwareUpdate::beginAnswered(int status)
         return;
     }
     emit reached(TransferStarted);
-    WorkerThread *worker = m_session->worker();
-    if (m_step != Beginning || !worker)
+    // Without a link the begin step's time-out ends the update.
+    if (m_step != Beginning || !m_session->loadFirmwareImage(m_image))
         return;
-    worker->setFirmwareImage(m_image);
+    // The bootloader answers in turn: what an earlier update's chunks were owed would
+    // have come before this answer. Owed still, it was lost, and must not make every
+    // acknowledgement of this update look like a late one.
+    m_chunkAnswers.clear();
     m_step = SendingChunks;
     m_chunk = 0;
     m_attempt = 0;
+    m_resent = false;
     sendChunk();
 }
 
 void FirmwareUpdate::sendChunk()
 {
     ++m_attempt;
-    m_session->worker()->sendFirmwareChunk();
+    m_chunkAnswers.sent();
+    m_waitMs = m_stepMs;
     m_timer->start(m_stepMs);
+    m_awaited = m_session->sendFirmwareChunkFor(this, m_chunk);
 }
 
-void FirmwareUpdate::onChunkAcknowledged(int index, int total)
+bool FirmwareUpdate::takeAcknowledgement(RequestType type, int status)
 {
-    if (m_step != SendingChunks || index != m_chunk)
-        return;
+    if (type != REQUEST_FIRMWARE_DATA)
+        return false;
+    const int owed = m_chunkAnswers.answer();
+    if (owed == 0)
+        return false;
+    // An answer to a chunk of an update that has moved on or ended changes nothing.
+    if (m_step == SendingChunks)
+        chunkAnswered(status, owed);
+    return true;
+}
+
+void FirmwareUpdate::chunkAnswered(int status, int owedBefore)
+{
     m_timer->stop();
+    if (owedBefore > 1 || m_resent) {
+        // The chunk went twice: this may answer either copy, and the bootloader may hold
+        // both. The image could not pass its check; nothing more is sent.
+        qCDebug(lcFirmware) << "chunk" << m_chunk << "answered after it went twice: stopped";
+        fail(status != 0 ? SessionFailure::Refused : SessionFailure::Unconfirmed, status, false);
+        return;
+    }
+    if (status != 0) {
+        fail(SessionFailure::Refused, status, false);
+        return;
+    }
+    const int index = m_chunk;
+    const int total = m_chunks - 1; // the index of the last chunk
     if (index < total) {
         ++m_chunk;
         m_attempt = 0;
         sendChunk();
     } else {
-        m_session->send(REQUEST_FIRMWARE_END);
-        await(Ending, m_stepMs);
+        // The chunks are done; the digest stays for the check.
+        m_session->releaseFirmwareImage();
+        request(REQUEST_FIRMWARE_END, Ending, m_stepMs);
     }
     emit chunkAcknowledged(index, total);
 }
 
-void FirmwareUpdate::onRefused(RequestType type, int status)
+bool FirmwareUpdate::takeDamaged(RequestType type)
 {
-    if (m_step == SendingChunks && type == REQUEST_FIRMWARE_DATA)
-        fail(SessionFailure::Refused, status, false);
-}
-
-void FirmwareUpdate::onDamaged(RequestType type)
-{
-    if (m_step != SendingChunks || type != REQUEST_FIRMWARE_DATA)
-        return;
+    if (type != REQUEST_FIRMWARE_DATA)
+        return false;
+    if (m_chunkAnswers.answer() == 0)
+        return false;
+    if (m_step != SendingChunks)
+        return true;
+    // The bootloader answered, so it has the chunk; what it said cannot be read. Sent
+    // again, the chunk would be stored twice.
     m_timer->stop();
-    if (m_attempt < kStepAttempts)
-        sendChunk();
-    else
-        fail(SessionFailure::NoAnswer, 0, false);
+    fail(SessionFailure::Unconfirmed, 0, false);
+    return true;
 }
 
 void FirmwareUpdate::onTimeout()
 {
-    if (m_step == SendingChunks && m_attempt < kStepAttempts)
+    if (m_step == SendingChunks && m_attempt < kStepAttempts) {
+        // The chunk may have been lost on its way, or only its acknowledgement: it goes
+        // again, and whatever answers it now cannot be placed.
+        qCDebug(lcFirmware) << "chunk" << m_chunk << "not acknowledged within" << m_stepMs
+                            << "ms: sent again";
+        m_resent = true;
         sendChunk();
-    else if (m_step != Idle && m_step != AwaitingBootloader)
+    } else if (m_step != Idle && m_step != AwaitingBootloader) {
         fail(SessionFailure::NoAnswer, 0, true);
+    }
 }
 
 void FirmwareUpdate::finish()
 {
-    m_session->send(REQUEST_RESTART);
+    m_session->sendFor(this, REQUEST_RESTART);
     m_timer->stop();
     m_step = Idle;
     m_image.clear();
@@ -246,6 +279,13 @@ void FirmwareUpdate::stop(SessionFailure::Kind why)
 {
     if (m_step != Idle)
         fail(why, 0, true);
+}
+
+void FirmwareUpdate::linkEnded(SessionFailure::Kind why)
+{
+    // Nothing owed on the old link will come on the next.
+    m_chunkAnswers.clear();
+    stop(why);
 }
 
 void FirmwareUpdate::fail(SessionFailure::Kind kind, int status, bool now)
@@ -273,9 +313,8 @@ void FirmwareUpdate::fail(SessionFailure::Kind kind, int status, bool now)
     m_reconnect->stop();
     m_step = Idle;
     m_image.clear();
-    // Acknowledgements that still come late cannot carry the abandoned transfer on.
-    if (WorkerThread *worker = m_session->worker())
-        worker->stopFirmwareTransfer();
+    m_resent = false;
+    m_session->releaseFirmwareImage();
     if (now)
         emit failed(failure);
     else

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "linkprocedure.h"
 #include "requesttype.h"
 #include "sessionfailure.h"
 
@@ -8,18 +9,22 @@
 
 class QTimer;
 class ScannerSession;
-class WorkerThread;
 
 // The firmware update: ask the device mode; if the application runs, send it into its
 // bootloader and wait for the bootloader with the reconnect loop; begin (the bootloader
 // erases its flash), send the image chunk by chunk, end, let the bootloader check the MD5
 // digest, commit (it writes its flash) and restart. Every step waits for its answer
-// against a time-out of its own; only the answer the running step waits for moves the
-// update on. A chunk whose acknowledgement is damaged or does not come is sent again, up
-// to two more times. Chunks carry no index: a chunk sent again after only its
-// acknowledgement was lost lands twice in a bootloader that appends what it receives, and
-// the digest check before the commit then fails, so nothing wrong is ever committed.
-class FirmwareUpdate : public QObject
+// against a time-out of its own, from the moment its request has left the port; only the
+// answer the running step waits for moves the update on.
+//
+// Chunks and their acknowledgements carry no index, and the bootloader appends whatever
+// chunk arrives. A chunk whose acknowledgement does not come is sent again (the chunk may
+// have been lost on its way), up to two more times; but once it has gone twice, an
+// acknowledgement cannot tell whether the bootloader holds it once or twice, and a damaged
+// acknowledgement says the bootloader has the chunk already. Either way the image may hold
+// a chunk twice and can no longer pass its check: the update ends at once (Unconfirmed)
+// rather than send the rest of an image that is doomed.
+class FirmwareUpdate : public QObject, public LinkProcedure
 {
     Q_OBJECT
 
@@ -81,9 +86,12 @@ public:
     // One tick of the reconnect loop.
     void reconnectTick();
 
-    void attach(WorkerThread *worker);
-    // The session hands every result over; only the awaited step takes it.
-    void takeResult(RequestType type, const QString &value);
+    // Only the awaited step takes a result or an acknowledgement.
+    bool takeResult(RequestType type, const QString &value) override;
+    bool takeAcknowledgement(RequestType type, int status) override;
+    bool takeDamaged(RequestType type) override;
+    void requestLeft(int sent) override;
+    void linkEnded(SessionFailure::Kind why) override;
 
 signals:
     void reached(FirmwareUpdate::Event event);
@@ -94,12 +102,10 @@ signals:
     void failed(const SessionFailure &failure);
 
 private:
-    void await(Step step, int ms);
+    void request(RequestType type, Step step, int ms);
     void deviceMode(int mode);
     void beginAnswered(int status);
-    void onChunkAcknowledged(int index, int total);
-    void onRefused(RequestType type, int status);
-    void onDamaged(RequestType type);
+    void chunkAnswered(int status, int owedBefore);
     void onTimeout();
     void sendChunk();
     void finish();
@@ -115,6 +121,11 @@ private:
     int m_chunk = 0;
     int m_chunks = 0;
     int m_attempt = 0;
+    // The chunk went again after a time-out: its first acknowledgement may still come.
+    bool m_resent = false;
+    OwedAnswers m_chunkAnswers;
+    int m_awaited = 0; // the number of the request whose answer the step awaits
+    int m_waitMs = 0;  // the running step's time-out
     int m_stepMs = 5000;
     int m_flashMs = 30000;
     int m_bootloaderMs = 60000;

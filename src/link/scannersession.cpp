@@ -1,16 +1,17 @@
 #include "scannersession.h"
 
 #include "firmwareupdate.h"
+#include "linklog.h"
 #include "requesttable.h"
 #include "workerthread.h"
 #include "zoneread.h"
 #include "zonewrite.h"
 
-#include <QDebug>
 #include <QMetaMethod>
 #include <QPointer>
 #include <QTimer>
 
+#include <algorithm>
 #include <utility>
 
 ScannerSession::ScannerSession(QObject *parent) : QObject(parent)
@@ -23,6 +24,13 @@ ScannerSession::ScannerSession(QObject *parent) : QObject(parent)
     m_port->setStopBits(QSerialPort::OneStop);
     m_port->setFlowControl(QSerialPort::NoFlowControl);
     connect(m_port, &QSerialPort::errorOccurred, this, &ScannerSession::onPortError);
+    connect(m_port, &QSerialPort::bytesWritten, this, &ScannerSession::onBytesWritten);
+    // Departures are told from the event loop, never from inside the send that caused
+    // them (the port may report its bytes written while the write is still on the stack).
+    m_departureTimer = new QTimer(this);
+    m_departureTimer->setSingleShot(true);
+    m_departureTimer->setInterval(0);
+    connect(m_departureTimer, &QTimer::timeout, this, &ScannerSession::deliverDepartures);
 
     m_probeTimer = new QTimer(this);
     m_probeTimer->setSingleShot(true);
@@ -31,6 +39,9 @@ ScannerSession::ScannerSession(QObject *parent) : QObject(parent)
     m_zoneRead = new ZoneRead(this);
     m_zoneWrite = new ZoneWrite(this);
     m_firmware = new FirmwareUpdate(this);
+    // A zone block goes to a write's read-back before a read: both ask for blocks, and
+    // only one of them runs at a time in practice.
+    m_procedures = {m_zoneWrite, m_zoneRead, m_firmware};
 }
 
 ScannerSession::~ScannerSession()
@@ -100,10 +111,10 @@ void ScannerSession::makeWorker()
     connect(m_worker, &WorkerThread::sendPointVec, this, &ScannerSession::sendPointVec);
     connect(m_worker, &WorkerThread::sendMainRequestResult, this, &ScannerSession::onResult);
     connect(m_worker, &WorkerThread::sendSettingRefused, this, &ScannerSession::sendSettingRefused);
+    connect(m_worker, &WorkerThread::sendZoneChannel, this, &ScannerSession::onZoneBlock);
+    connect(m_worker, &WorkerThread::sendAcknowledgement, this, &ScannerSession::onAcknowledgement);
+    connect(m_worker, &WorkerThread::sendReplyDamaged, this, &ScannerSession::onDamaged);
     updateFrameTap();
-    m_zoneRead->attach(m_worker);
-    m_zoneWrite->attach(m_worker);
-    m_firmware->attach(m_worker);
     // run() only connects readyRead and returns; waiting for it means that no reply can
     // arrive before someone listens.
     m_worker->start(QThread::InheritPriority);
@@ -130,6 +141,7 @@ void ScannerSession::close()
     m_probeTimer->stop();
     disconnect(m_probeWatch);
     m_port->close();
+    releaseDepartures();
     releaseWorker();
     stopProcedures(SessionFailure::Closed);
 }
@@ -137,12 +149,14 @@ void ScannerSession::close()
 void ScannerSession::hangUp()
 {
     m_port->close();
+    releaseDepartures();
 }
 
 bool ScannerSession::reopen(const QString &portName, int baud)
 {
     if (m_port->isOpen())
         m_port->close();
+    releaseDepartures();
     configure(portName, baud);
     if (!m_port->open(QIODevice::ReadWrite))
         return false;
@@ -165,6 +179,90 @@ void ScannerSession::send(RequestType type, const QString &value)
 void ScannerSession::readChannel(int channel)
 {
     m_zoneRead->readChannel(channel);
+}
+
+bool ScannerSession::hasLink() const
+{
+    return m_worker && m_port->isOpen();
+}
+
+int ScannerSession::sendFor(LinkProcedure *from, RequestType type, const QString &value)
+{
+    if (m_worker) {
+        m_worker->onRequestType(type, value);
+        m_worker->flush();
+    }
+    return departure(from);
+}
+
+int ScannerSession::sendZoneReadFor(LinkProcedure *from, int channel)
+{
+    if (m_worker)
+        m_worker->onReadArea(channel);
+    return departure(from);
+}
+
+int ScannerSession::sendZoneBlockFor(LinkProcedure *from, int channel, const QByteArray &block)
+{
+    if (m_worker)
+        m_worker->writeZoneBlock(channel, block);
+    return departure(from);
+}
+
+int ScannerSession::sendFirmwareChunkFor(LinkProcedure *from, int index)
+{
+    if (m_worker)
+        m_worker->writeFirmwareChunk(index);
+    return departure(from);
+}
+
+bool ScannerSession::loadFirmwareImage(const QByteArray &image)
+{
+    return hasLink() && m_worker->setFirmwareImage(image);
+}
+
+void ScannerSession::releaseFirmwareImage()
+{
+    if (m_worker)
+        m_worker->releaseFirmwareImage();
+}
+
+// The port takes a request into its buffer and reports the bytes as it hands them to the
+// system; a step's time-out runs from the last of them, so that a long block waiting
+// behind others does not eat its own time.
+int ScannerSession::departure(LinkProcedure *from)
+{
+    const int number = ++m_requestNumber;
+    const qint64 mark = m_bytesLeft + (m_port->isOpen() ? m_port->bytesToWrite() : 0);
+    m_departures.append({mark, from, number});
+    if (mark <= m_bytesLeft)
+        m_departureTimer->start();
+    return number;
+}
+
+void ScannerSession::onBytesWritten(qint64 bytes)
+{
+    m_bytesLeft += bytes;
+    if (!m_departures.isEmpty() && m_departures.constFirst().mark <= m_bytesLeft)
+        m_departureTimer->start();
+}
+
+void ScannerSession::deliverDepartures()
+{
+    const QPointer<ScannerSession> alive(this);
+    while (alive && !m_departures.isEmpty() && m_departures.constFirst().mark <= m_bytesLeft) {
+        const Departure d = m_departures.takeFirst();
+        d.from->requestLeft(d.number);
+    }
+}
+
+// A closed port has dropped what it still held: nothing more of it will leave.
+void ScannerSession::releaseDepartures()
+{
+    for (Departure &d : m_departures)
+        d.mark = std::min(d.mark, m_bytesLeft);
+    if (!m_departures.isEmpty())
+        m_departureTimer->start();
 }
 
 void ScannerSession::startReadOut()
@@ -240,8 +338,42 @@ void ScannerSession::later(std::function<void()> f)
 void ScannerSession::onResult(RequestType type, const QString &value)
 {
     // The procedure that waits for this answer moves on first; everyone hears it after.
-    m_firmware->takeResult(type, value);
-    emit sendMainRequestResult(type, value);
+    const QPointer<ScannerSession> alive(this);
+    for (LinkProcedure *p : qAsConst(m_procedures)) {
+        if (p->takeResult(type, value) || !alive)
+            break;
+    }
+    if (alive)
+        emit sendMainRequestResult(type, value);
+}
+
+void ScannerSession::onZoneBlock(int channel, const ZoneChannelRecord &areas)
+{
+    for (LinkProcedure *p : qAsConst(m_procedures)) {
+        if (p->takeZoneBlock(channel, areas))
+            return;
+    }
+    qCDebug(lcZones) << "zone block of channel" << channel << "that no read awaits: dropped";
+}
+
+void ScannerSession::onAcknowledgement(RequestType type, int status)
+{
+    for (LinkProcedure *p : qAsConst(m_procedures)) {
+        if (p->takeAcknowledgement(type, status))
+            return;
+    }
+    qCDebug(lcLink) << "answer" << Qt::hex << int(type) << Qt::dec << "status" << status
+                    << "that no step awaits: dropped";
+}
+
+void ScannerSession::onDamaged(RequestType type)
+{
+    for (LinkProcedure *p : qAsConst(m_procedures)) {
+        if (p->takeDamaged(type))
+            return;
+    }
+    qCDebug(lcLink) << "damaged reply claiming type" << Qt::hex << int(type) << Qt::dec
+                    << "that no step awaits: dropped";
 }
 
 void ScannerSession::onPortError(QSerialPort::SerialPortError error)
@@ -271,6 +403,7 @@ void ScannerSession::handleLostPort(int connection)
     if (connection != m_connection || !m_lost)
         return; // closed, or opened again, meanwhile
     m_port->close();
+    releaseDepartures();
     // A scanner restarting into its bootloader may drop off the line on purpose: the
     // reconnect loop owns the port then and opens it again.
     if (m_firmware->ownsThePort())
@@ -282,7 +415,10 @@ void ScannerSession::handleLostPort(int connection)
 
 void ScannerSession::stopProcedures(SessionFailure::Kind why)
 {
-    m_zoneRead->stop(why);
-    m_zoneWrite->stop(why);
-    m_firmware->stop(why);
+    const QPointer<ScannerSession> alive(this);
+    for (LinkProcedure *p : qAsConst(m_procedures)) {
+        if (!alive)
+            return;
+        p->linkEnded(why);
+    }
 }

@@ -12,6 +12,7 @@
 #include <functional>
 
 class FirmwareUpdate;
+class LinkProcedure;
 class QTimer;
 class WorkerThread;
 class ZoneRead;
@@ -26,6 +27,11 @@ class ZoneWrite;
 // Everything runs on the thread that owns the session, driven by its event loop: no call
 // blocks, and outcomes that are found inside a reply (a refusal) are reported once the
 // receive handler has returned, so that a receiver may open a modal box.
+//
+// The session is the only part of the link that knows the port is a serial port and that
+// a worker decodes its frames. The procedures see it through the sendFor functions below
+// and the LinkProcedure calls it makes on them: every decoded or damaged reply of a
+// transfer is offered to them, and one they do not take is dropped.
 class ScannerSession : public QObject
 {
     Q_OBJECT
@@ -69,6 +75,22 @@ public:
 
     // A request through the worker; dropped when there is none or the port is closed.
     void send(RequestType type, const QString &value = QString());
+
+    // The procedures' way to the scanner. Each returns the number of the request it sent;
+    // from->requestLeft(number) follows from the event loop once the request's last byte
+    // has left the port (at once when there was nothing to send: the step then runs into
+    // its time-out). The request goes out at once, not when the event loop next runs.
+    int sendFor(LinkProcedure *from, RequestType type, const QString &value = QString());
+    int sendZoneReadFor(LinkProcedure *from, int channel);
+    int sendZoneBlockFor(LinkProcedure *from, int channel, const QByteArray &block);
+    int sendFirmwareChunkFor(LinkProcedure *from, int index);
+    // The image whose chunks sendFirmwareChunkFor sends and whose digest the verification
+    // request carries; false without a link or for an empty image.
+    bool loadFirmwareImage(const QByteArray &image);
+    // The chunks are done or given up: the image goes, the digest stays.
+    void releaseFirmwareImage();
+    // A worker runs and the port is open.
+    bool hasLink() const;
     // One zone channel read on its own (the download button, the read after a full read).
     void readChannel(int channel);
 
@@ -120,6 +142,22 @@ private:
     void handleLostPort(int connection);
     void stopProcedures(SessionFailure::Kind why);
     void onResult(RequestType type, const QString &value);
+    void onZoneBlock(int channel, const ZoneChannelRecord &areas);
+    void onAcknowledgement(RequestType type, int status);
+    void onDamaged(RequestType type);
+    int departure(LinkProcedure *from);
+    void onBytesWritten(qint64 bytes);
+    void deliverDepartures();
+    void releaseDepartures();
+
+    // A request a procedure sent, until its last byte has left the port: mark counts the
+    // bytes the port has taken since the session was made, this request's included.
+    struct Departure
+    {
+        qint64 mark;
+        LinkProcedure *from;
+        int number;
+    };
 
     QSerialPort *m_port = nullptr;
     WorkerThread *m_worker = nullptr;
@@ -129,6 +167,11 @@ private:
     ZoneRead *m_zoneRead = nullptr;
     ZoneWrite *m_zoneWrite = nullptr;
     FirmwareUpdate *m_firmware = nullptr;
+    QVector<LinkProcedure *> m_procedures; // the order replies are offered in
+    QVector<Departure> m_departures;
+    QTimer *m_departureTimer = nullptr;
+    qint64 m_bytesLeft = 0; // bytes the port reported written since the session was made
+    int m_requestNumber = 0;
     std::function<bool()> m_zoneReadGate;
     QString m_portName;
     int m_baud = 0;

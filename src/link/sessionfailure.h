@@ -17,6 +17,9 @@ struct SessionFailure
         NoAnswer,     // the step's time-out passed, every attempt of it
         Refused,      // the scanner answered the step with a non-zero status
         Rejected,     // the scanner answered with a result that ends the procedure
+        Unconfirmed,  // an answer came that cannot be told from the answer to an earlier
+                      // attempt, and what the scanner holds cannot be confirmed: a firmware
+                      // chunk that had to go twice, a zone block whose read-back differs
         NoBootloader, // the scanner did not come back in its bootloader in time
         PortLost,     // the port failed while the step waited
         Closed,       // the session was closed (by its owner)

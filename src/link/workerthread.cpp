@@ -3,12 +3,12 @@
 #include "firmwaretransfer.h"
 #include "framecodec.h"
 #include "framecutter.h"
+#include "linklog.h"
 #include "replydecoder.h"
 #include "requesttable.h"
 #include "scanframe.h"
 #include "zoneblock.h"
 
-#include <QDebug>
 #include <QFile>
 #include <QMetaMethod>
 #include <QPointer>
@@ -95,10 +95,6 @@ void WorkerThread::onRequestType(RequestType type, QString value)
         return;
     if (type == REQUEST_SAVE_VENDOR_DATA)
         saveTarget = value;
-    if (type == REQUEST_BEGIN_AREA_WRITE) {
-        zoneWriteRunning = true;
-        zoneWriteChannel = 0;
-    }
     char frame[kFrameBufferSize];
     const int length = encodeRequestFrame(frame, *info, value, firmwareDigest);
     if (length > 0)
@@ -121,60 +117,54 @@ void WorkerThread::flush()
         port->flush();
 }
 
-void WorkerThread::writeZoneBlock(int channel)
+void WorkerThread::writeZoneBlock(int channel, const QByteArray &block)
 {
     zoneWriteChannel = channel;
+    zoneWriteBlock = block;
     onWriteAreaData();
 }
 
 void WorkerThread::onWriteAreaData()
 {
-    // A write without blocks for this channel sends nothing rather than made-up zones.
-    const QByteArray block = zoneWriteBlocks.value(zoneWriteChannel);
+    // A block that is not a whole zone block is not sent rather than padded or cut.
     qint64 written = -1;
     int length = 0;
-    if (block.size() == kZoneBlockBytes && port && port->isOpen()) {
+    if (zoneWriteBlock.size() == kZoneBlockBytes && port && port->isOpen()) {
         char frame[kFrameBufferSize];
-        length = encodeFrame(frame, REQUEST_WRITE_AREA, block.constData(), block.size());
+        length = encodeFrame(frame, REQUEST_WRITE_AREA, zoneWriteBlock.constData(),
+                             zoneWriteBlock.size());
         written = port->write(frame, length);
         flush();
     }
-    qDebug() << "on write" << zoneWriteChannel << length << kZoneBlockBytes << written;
-}
-
-void WorkerThread::abortZoneWrite()
-{
-    zoneWriteRunning = false;
-    zoneWriteChannel = 0;
+    qCDebug(lcLink) << "on write" << zoneWriteChannel << length << kZoneBlockBytes << written;
 }
 
 void WorkerThread::onFirmwareWriteData(QString fileName)
 {
     // Every request starts over at chunk 0 with the file it names now: a transfer that
     // stopped half-way is abandoned, never continued with an old image.
-    stopFirmwareTransfer();
+    releaseFirmwareImage();
     QFile file(fileName);
     if (fileName.isEmpty() || !file.open(QIODevice::ReadOnly))
         return;
     const QByteArray image = file.readAll();
     file.close();
     if (setFirmwareImage(image))
-        sendFirmwareChunk();
+        writeFirmwareChunk(0);
 }
 
-void WorkerThread::stopFirmwareTransfer()
+void WorkerThread::releaseFirmwareImage()
 {
     fullChunkCount = 0;
     chunkIndex = 0;
     lastChunkSize = 0;
     lastChunkSent = false;
-    firmwareSending = false;
     firmwareImage.clear();
 }
 
 bool WorkerThread::setFirmwareImage(const QByteArray &image)
 {
-    stopFirmwareTransfer();
+    releaseFirmwareImage();
     // No bootloader can be given nothing to flash: an empty image is never sent.
     if (image.isEmpty())
         return false;
@@ -182,17 +172,16 @@ bool WorkerThread::setFirmwareImage(const QByteArray &image)
     fullChunkCount = firmwareFullChunkCount(firmwareImage.size());
     lastChunkSize = firmwareLastChunkSize(firmwareImage.size());
     firmwareDigest = ::firmwareDigest(firmwareImage);
-    firmwareSending = true;
     return true;
 }
 
-void WorkerThread::sendFirmwareChunk()
+void WorkerThread::writeFirmwareChunk(int index)
 {
-    if (!firmwareSending)
+    if (firmwareImage.isEmpty() || index < 0 || index > fullChunkCount)
         return;
-    if (chunkIndex >= fullChunkCount)
-        lastChunkSent = true;
-    writeFrame(REQUEST_FIRMWARE_DATA, firmwareChunk(firmwareImage, chunkIndex));
+    chunkIndex = index;
+    lastChunkSent = index == fullChunkCount;
+    writeFrame(REQUEST_FIRMWARE_DATA, firmwareChunk(firmwareImage, index));
     flush();
 }
 
@@ -242,22 +231,8 @@ void WorkerThread::parseReplyFrame(const char *frame, int length)
         return;
     case ResultRoute::ZoneBegin:
     case ResultRoute::ZoneWrite:
-        if (reply.status != 0) {
-            if (zoneWriteRunning)
-                emit sendTransferRefused(type, reply.status);
-        } else if (reply.route == ResultRoute::ZoneBegin) {
-            startZoneWrite();
-        } else {
-            zoneBlockAcknowledged();
-        }
-        return;
     case ResultRoute::FirmwareChunk:
-        if (reply.status != 0) {
-            if (firmwareSending)
-                emit sendTransferRefused(type, reply.status);
-        } else {
-            firmwareChunkAcknowledged();
-        }
+        reportAcknowledgement(type, reply.status);
         return;
     }
 }
@@ -292,9 +267,9 @@ void WorkerThread::storeZoneBlock(const char *block, int size)
     const DecodedZoneBlock zone = decodeZoneBlock(block, size);
     for (int k = 0; k < kAreasPerChannel; ++k) {
         if (zone.cutPoints[k] > 0)
-            qWarning() << "zone block of channel" << zone.channel << "area" << k << "claims"
-                       << zone.areas[k].points.size() + zone.cutPoints[k]
-                       << "points; kept the first" << kMaxZonePoints;
+            qCWarning(lcZones) << "zone block of channel" << zone.channel << "area" << k << "claims"
+                               << zone.areas[k].points.size() + zone.cutPoints[k]
+                               << "points; kept the first" << kMaxZonePoints;
     }
     const QPointer<WorkerThread> alive(this);
     emit sendZoneChannel(zone.channel, zone.areas);
@@ -302,36 +277,19 @@ void WorkerThread::storeZoneBlock(const char *block, int size)
         emit sendReadCurArea(zone.channel);
 }
 
-void WorkerThread::startZoneWrite()
+void WorkerThread::reportAcknowledgement(RequestType type, int status)
 {
-    // The scanner needs a moment after the begin acknowledgement before the first block;
-    // whoever runs the write waits for it on a timer.
-    if (zoneWriteRunning)
-        emit sendZoneWriteBegun();
-}
-
-void WorkerThread::zoneBlockAcknowledged()
-{
-    if (!zoneWriteRunning)
-        return;
-    // The count moves on before the report, so that its receiver can send the next block.
-    const int acknowledged = zoneWriteChannel++;
-    if (zoneWriteChannel >= kZoneChannelCount) {
-        qDebug() << "获取区域信息完成";
-        zoneWriteChannel = 0;
-        zoneWriteRunning = false;
-    }
-    emit sendWriteCurArea(acknowledged);
-}
-
-void WorkerThread::firmwareChunkAcknowledged()
-{
-    if (!firmwareSending)
-        return;
-    const int acknowledged = chunkIndex++;
+    // The labels are taken before the report: its receiver may send the next block or
+    // chunk, which moves them on.
+    const int channel = zoneWriteChannel;
+    const int chunk = chunkIndex;
     const int total = fullChunkCount;
-    // The last one done; the digest stays for the verification that follows.
-    if (lastChunkSent)
-        stopFirmwareTransfer();
-    emit writeFirmwareDataProgress(acknowledged, total);
+    const QPointer<WorkerThread> alive(this);
+    emit sendAcknowledgement(type, status);
+    if (!alive || status != 0)
+        return;
+    if (type == REQUEST_WRITE_AREA)
+        emit sendWriteCurArea(channel);
+    else if (type == REQUEST_FIRMWARE_DATA)
+        emit writeFirmwareDataProgress(chunk, total);
 }

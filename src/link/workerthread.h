@@ -26,29 +26,26 @@ public:
     int pendingScanFrames() const { return scanFrameCount; }
     QString currentSaveTarget() const { return saveTarget; }
     int nextZoneWriteChannel() const { return zoneWriteChannel; }
-    bool isWritingZones() const { return zoneWriteRunning; }
+    int firmwareChunkIndex() const { return chunkIndex; }
 
-    // Gives up a full zone write that the scanner stopped answering: the next write starts
-    // at channel 0 again, and acknowledgements that still arrive for the abandoned one are
-    // ignored rather than taken as the start of another.
-    void abortZoneWrite();
+    // The worker runs no transfer: whoever does (the session's procedures) tells it what
+    // to send and decides, from the replies the worker reports, what comes next. The
+    // counters below are set by those calls, never by a reply.
 
-    // The 64 blocks the next full zone write sends, channel by channel, encoded once by
-    // whoever owns the zones; the link itself holds no zones.
-    void setZoneWriteBlocks(const QVector<QByteArray> &blocks) { zoneWriteBlocks = blocks; }
-    // Sends the block of a channel (again, after a lost or damaged acknowledgement). The
-    // worker sends nothing on its own: whoever runs the write decides what goes next.
-    void writeZoneBlock(int channel);
+    // Sends the zone block of a channel (the block its owner encoded; the link holds no
+    // zones) and keeps it as the block onWriteAreaData sends.
+    void writeZoneBlock(int channel, const QByteArray &block);
 
-    // The image of the next firmware transfer, from chunk 0; false (and nothing loaded)
-    // for an empty one, which no bootloader can be given.
+    // The image of the next firmware transfer: its chunk counts and its digest, which the
+    // verification request carries. False (and nothing kept) for an empty image.
     bool setFirmwareImage(const QByteArray &image);
-    // Sends the chunk the transfer is at: the next one after an acknowledgement, the same
-    // one again otherwise.
-    void sendFirmwareChunk();
-    // Drops a firmware transfer: acknowledgements that still come belong to none.
-    void stopFirmwareTransfer();
-    bool isSendingFirmware() const { return firmwareSending; }
+    // Sends chunk index of the image.
+    void writeFirmwareChunk(int index);
+    // The chunks are done or given up: the image goes, its digest stays for the check.
+    void releaseFirmwareImage();
+    // Writes what is queued for the port now rather than when the event loop next gets
+    // round to it.
+    void flush();
 
 signals:
     void sendState(uchar erro, uchar output, uchar input);
@@ -61,19 +58,17 @@ signals:
     // A zone block arrived: its channel as the scanner sent it, then the notification.
     void sendZoneChannel(int channel, const ZoneChannelRecord &areas);
     void sendReadCurArea(int index);
-    // The scanner let a full zone write begin (the begin request's status was 0).
-    void sendZoneWriteBegun();
-    // A block was acknowledged; the next block is not sent by the worker.
+    // The answer to a zone write's begin request or block, or to a firmware chunk: its
+    // status word (0 taken, else refused). It carries no index; which step it answers is
+    // for whoever runs the transfer to decide.
+    void sendAcknowledgement(RequestType type, int status);
+    // A block was acknowledged with status 0: the channel last given to writeZoneBlock.
     void sendWriteCurArea(int index);
-    // A chunk was acknowledged; the next chunk is not sent by the worker.
+    // A chunk was acknowledged with status 0: the index last given to writeFirmwareChunk.
     void writeFirmwareDataProgress(int index, int total);
     // A reply frame arrived whose checksum failed; it was dropped. type is what its header
-    // claims, which a transfer waiting for that answer may take as a reason to ask again.
+    // claims; which request it answered, if any, no one can tell.
     void sendReplyDamaged(RequestType type);
-    // A running zone write (its begin request or a block) or firmware transfer was answered
-    // with a non-zero status. The transfer stops there, as it always has; this only lets a
-    // caller say so at once instead of waiting for an acknowledgement that never comes.
-    void sendTransferRefused(RequestType type, int status);
     // A request whose reply carries no result (a setting) was answered with a non-zero
     // status: the scanner refused it and kept the value it had.
     void sendSettingRefused(RequestType type, int status);
@@ -95,14 +90,8 @@ private:
     void parseReplyFrame(const char *frame, int length);
     void parseScanFrame(const char *frame, int length);
     void writeFrame(quint16 type, const QByteArray &payload);
-
-    // Reply hooks of the zone and firmware transfers; each runs only for a reply whose
-    // checksum holds (and, for the acknowledgements, whose status word is 0).
     void storeZoneBlock(const char *block, int size);
-    void startZoneWrite();
-    void zoneBlockAcknowledged();
-    void firmwareChunkAcknowledged();
-    void flush();
+    void reportAcknowledgement(RequestType type, int status);
 
     int fullChunkCount = 0;
     int chunkIndex = 0;
@@ -110,9 +99,6 @@ private:
     QByteArray firmwareImage;
     QByteArray firmwareDigest;
     bool lastChunkSent = false;
-    // Chunks are out and acknowledgements are expected; a stray acknowledgement while
-    // idle must not look like a finished transfer.
-    bool firmwareSending = false;
     QSerialPort *port = nullptr;
     int scanFrameCount = 0;
     QByteArray receiveBuffer;
@@ -123,8 +109,6 @@ private:
     QVector<float> angles;
     QString saveTarget;
     int zoneWriteChannel = 0;
-    QVector<QByteArray> zoneWriteBlocks;
-    // Set from the begin request until channel 63 is acknowledged or the write is given
-    // up; acknowledgements outside it belong to no write.
-    bool zoneWriteRunning = false;
+    // The block of zoneWriteChannel, as its owner encoded it.
+    QByteArray zoneWriteBlock;
 };

@@ -11,6 +11,7 @@
 #include "zonestorefile.h"
 
 #include <QGraphicsScene>
+#include <QLoggingCategory>
 #include <QSettings>
 #include <QtTest>
 
@@ -49,6 +50,11 @@ class TestZoneStore : public QObject
     Q_OBJECT
 
 private slots:
+    // The zone file's debug line is looked at: the window's debug category is on here.
+    void initTestCase()
+    {
+        QLoggingCategory::setFilterRules(QStringLiteral("areascan.app.debug=true"));
+    }
     void startsWithAnEmptyStoreAndEditor()
     {
         TempWorkingDir dir;

@@ -14,6 +14,7 @@
 
 #include <QComboBox>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QSettings>
 #include <QStandardItemModel>
 #include <QUndoStack>
@@ -199,6 +200,11 @@ class TestZoneUndo : public QObject
     Q_OBJECT
 
 private slots:
+    // The zone file's debug line is looked at: the window's debug category is on here.
+    void initTestCase()
+    {
+        QLoggingCategory::setFilterRules(QStringLiteral("areascan.app.debug=true"));
+    }
     // Each kind of step of the edited area: taken back, the page is exactly as before it;
     // done again, exactly as after it. The menu names the step.
     void eachStepRoundTrips()

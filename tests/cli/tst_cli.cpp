@@ -165,6 +165,7 @@ private slots:
     void infoReportsTheScanner();
     void zonesRoundTripThroughTheScanner();
     void refusedBlockNamesItsChannel();
+    void debugLinesOnlyWhenAskedFor();
     void unusableInputSendsNothing_data();
     void unusableInputSendsNothing();
     void zoneFilesAreTakenOnlyAsTheyStand_data();
@@ -353,6 +354,25 @@ void TestCli::refusedBlockNamesItsChannel()
     // Refused at once, without a read-back of a write that failed.
     QCOMPARE(frameTypes(*m_sim).count(REQUEST_WRITE_AREA), 6);
     QCOMPARE(frameTypes(*m_sim).count(REQUEST_READ_AREA), 0);
+}
+
+void TestCli::debugLinesOnlyWhenAskedFor()
+{
+    // Quiet by default (zonesRoundTripThroughTheScanner); the link's lines are there for
+    // the asking, on standard error, each named by its category.
+    writeZoneFile(m_dir->filePath("zones.ini"), sampleArea);
+    QVERIFY(startSim());
+    qputenv("QT_LOGGING_RULES", "areascan.*.debug=true");
+    const CliResult r = cli({"write-zones", "zones.ini"});
+    qunsetenv("QT_LOGGING_RULES");
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QString());
+    const QStringList lines = r.err.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.filter(QRegularExpression("^areascan-cli: areascan.link: on write \\d+ 6518 "))
+                 .size(),
+             kZoneChannelCount);
+    QVERIFY2(lines.contains("areascan-cli: areascan.zones: full zone write finished"),
+             qPrintable(r.err));
 }
 
 void TestCli::unusableInputSendsNothing_data()
@@ -589,6 +609,20 @@ void TestCli::deviceFailuresEndWithStatusOne_data()
     QTest::newRow("zone write refused at the start")
         << QStringList{"write-zones", "zones.ini"} << noBegin
         << "the scanner refused to start the zone write (status 2)";
+    // Block 5's acknowledgement comes after the block went again; block 63 is refused or
+    // never answered. Taken a step late, the write would have ended on block 62's answer.
+    SimOptions lateThenRefused;
+    lateThenRefused.answerDelays = {{REQUEST_WRITE_AREA, 6, 450}};
+    lateThenRefused.refuseZoneBlock = 63;
+    QTest::newRow("zone block refused after a late acknowledgement")
+        << QStringList{"write-zones", "zones.ini"} << lateThenRefused
+        << "the scanner refused zone channel 63 (status 1)";
+    SimOptions lateThenDropped = lateThenRefused;
+    lateThenDropped.refuseZoneBlock = -1;
+    lateThenDropped.dropZoneBlock = 63;
+    QTest::newRow("zone block unanswered after a late acknowledgement")
+        << QStringList{"write-zones", "zones.ini"} << lateThenDropped
+        << "no answer within 300 ms to zone channel 63";
     SimOptions noSave;
     noSave.statusOverrides.insert(REQUEST_SAVE_PARAMETERS, 4);
     QTest::newRow("save refused") << QStringList{"set", "filter-strength=80"} << noSave
@@ -770,6 +804,13 @@ void TestCli::firmwareFailures_data()
     dropped.dropFirmwareChunk = 7;
     QTest::newRow("chunk unanswered")
         << dropped << "no acknowledgement within 300 ms for firmware chunk 8/21";
+    SimOptions late;
+    late.answerDelays = {{REQUEST_FIRMWARE_DATA, 5, 450}};
+    QTest::newRow("chunk acknowledged late")
+        << late
+        << "the acknowledgement of firmware chunk 5/21 came late, damaged or not at all, and a "
+           "chunk carries no index: the bootloader may hold it twice, so the update was stopped "
+           "before the image check; nothing was committed";
     SimOptions noBegin;
     noBegin.statusOverrides.insert(REQUEST_FIRMWARE_BEGIN, 2);
     QTest::newRow("begin refused")

@@ -4,6 +4,7 @@
 #include "studiorig.h"
 #include "zoneeditor.h"
 
+#include <QLoggingCategory>
 #include <QSettings>
 #include <QtTest>
 
@@ -105,6 +106,11 @@ class TestZoneFiles : public QObject
     Q_OBJECT
 
 private slots:
+    // The zone file's debug line is looked at: the window's debug category is on here.
+    void initTestCase()
+    {
+        QLoggingCategory::setFilterRules(QStringLiteral("areascan.app.debug=true"));
+    }
     void savingCopiesTheStoreWithTheLatestEdits()
     {
         Editor e;

@@ -5,6 +5,7 @@
 #include "firmwaretransfer.h"
 #include "firmwareupdate.h"
 #include "scannersession.h"
+#include "sessiontest.h"
 #include "simulatedscanner.h"
 #include "simulatorhost.h"
 #include "testsupport.h"
@@ -20,102 +21,7 @@
 #include <memory>
 #include <numeric>
 
-namespace {
-
-// Every area of every channel different, so a channel stored in the wrong place shows.
-DeviceState scannerZones()
-{
-    DeviceState state;
-    for (int channel = 0; channel < kZoneChannels; ++channel) {
-        for (int k = 0; k < kZoneAreas; ++k) {
-            ZoneArea &a = state.zone(channel, k);
-            a = ZoneArea();
-            a.regionType = quint8(1 + (channel + k) % 3);
-            a.onDelay = quint8(channel % 51);
-            a.dependScale = quint16(channel * 100 + k);
-            for (int i = 0; i < (channel + k) % 7; ++i)
-                a.points.append(QPoint(channel * 10 - i, k * 1000 + i * 3));
-        }
-    }
-    return state;
-}
-
-ZoneChannelRecord recordOf(const DeviceState &state, int channel)
-{
-    ZoneChannelRecord record;
-    for (int k = 0; k < kAreasPerChannel; ++k) {
-        const ZoneArea &z = state.zone(channel, k);
-        ZoneAreaRecord &a = record[k];
-        a.onDelay = z.onDelay;
-        a.offDelay = z.offDelay;
-        a.hysteresis = z.hysteresis;
-        a.detectableSize = z.detectableSize;
-        a.regionType = z.regionType;
-        a.dependScale = z.dependScale;
-        a.points = z.points;
-    }
-    return record;
-}
-
-QVector<QByteArray> blocksOf(const DeviceState &state)
-{
-    QVector<QByteArray> blocks;
-    for (int channel = 0; channel < kZoneChannelCount; ++channel)
-        blocks.append(encodeZoneBlock(channel, recordOf(state, channel)));
-    return blocks;
-}
-
-QByteArray image(int size)
-{
-    QByteArray bytes(size, '\0');
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char(i * 7 + i / 512 * 13);
-    return bytes;
-}
-
-QByteArray md5(const QByteArray &bytes)
-{
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Md5);
-}
-
-// The channel of a zone request, -1 for a request without payload.
-int firstByte(const QByteArray &payload)
-{
-    return payload.isEmpty() ? -1 : quint8(payload.at(0));
-}
-
-SimOptions quick()
-{
-    SimOptions o;
-    o.paced = false;
-    o.scanStream = false;
-    o.seed = 5;
-    o.restartMs = 100;
-    return o;
-}
-
-// How a procedure ended, as its signals said.
-struct Outcome
-{
-    int finished = 0;
-    int failed = 0;
-    SessionFailure failure;
-    bool over() const { return finished + failed > 0; }
-
-    template <class Procedure> void watch(Procedure *p)
-    {
-        QObject::connect(p, &Procedure::finished, &context, [this]() { ++finished; });
-        QObject::connect(p, &Procedure::failed, &context, [this](const SessionFailure &f) {
-            ++failed;
-            failure = f;
-        });
-    }
-
-private:
-    QObject context; // the connections end with the outcome
-};
-
-} // namespace
+using namespace sessiontest;
 
 Q_DECLARE_METATYPE(SessionFailure::Kind)
 Q_DECLARE_METATYPE(SimOptions)
@@ -146,8 +52,6 @@ private slots:
 
     void firmwareUpdateThroughTheBootloader_data();
     void firmwareUpdateThroughTheBootloader();
-    void firmwareChunksSentAgain_data();
-    void firmwareChunksSentAgain();
     void firmwareStepsThatEndTheUpdate_data();
     void firmwareStepsThatEndTheUpdate();
 
@@ -586,8 +490,6 @@ void TestSession::fullWriteStopsAtRefusalsAndStalls()
     QTest::qWait(300);
     QCOMPARE(countOf(REQUEST_WRITE_AREA), blocks);
     QVERIFY(!write->isRunning());
-    QCOMPARE(m_session->worker()->nextZoneWriteChannel(), 0);
-    QVERIFY(!m_session->worker()->isWritingZones());
 }
 
 void TestSession::firmwareUpdateThroughTheBootloader_data()
@@ -657,46 +559,6 @@ void TestSession::firmwareUpdateThroughTheBootloader()
     QVERIFY(!update->reconnectTimer()->isActive());
     // A line that drops while the loop waits for the bootloader is the loop's to reopen.
     QCOMPARE(lostAtTheEnd, 0);
-}
-
-void TestSession::firmwareChunksSentAgain_data()
-{
-    QTest::addColumn<int>("fault");
-    QTest::addColumn<bool>("committed");
-    // Damaged on its way, the bootloader never kept it: sent again, the image is whole.
-    QTest::newRow("chunk damaged") << int(SimOptions::LineFault::DamagedRequest) << true;
-    // Kept, only its acknowledgement went missing or came damaged: the chunk sent again
-    // lands twice, and the digest check refuses the image rather than have it committed.
-    QTest::newRow("acknowledgement lost") << int(SimOptions::LineFault::LostAnswer) << false;
-    QTest::newRow("acknowledgement damaged") << int(SimOptions::LineFault::DamagedAnswer) << false;
-}
-
-void TestSession::firmwareChunksSentAgain()
-{
-    QFETCH(int, fault);
-    QFETCH(bool, committed);
-    SimOptions o = quick();
-    o.lineFaults = {{SimOptions::LineFault::Kind(fault), REQUEST_FIRMWARE_DATA, 3}};
-    m_sim->updateState([](DeviceState &s) { s.deviceMode = 1; });
-    QVERIFY(connectSession(o));
-    FirmwareUpdate *update = m_session->firmware();
-    update->setStepTimeout(200);
-    Outcome outcome;
-    outcome.watch(update);
-    const QByteArray bytes = image(3000);
-    QVERIFY(update->start(bytes));
-    QVERIFY(waitUntil([&]() { return outcome.over(); }, 10000));
-    QCOMPARE(countOf(REQUEST_FIRMWARE_DATA), firmwareChunkCount(bytes.size()) + 1);
-    if (committed) {
-        QCOMPARE(outcome.finished, 1);
-        QCOMPARE(m_sim->state().committedFirmwareMd5, md5(bytes));
-        return;
-    }
-    QCOMPARE(outcome.failed, 1);
-    QCOMPARE(outcome.failure.kind, SessionFailure::Rejected);
-    QCOMPARE(outcome.failure.step, REQUEST_FIRMWARE_VERIFY);
-    QCOMPARE(m_sim->state().firmwareCommits, 0);
-    QCOMPARE(countOf(REQUEST_FIRMWARE_COMMIT), 0);
 }
 
 void TestSession::firmwareStepsThatEndTheUpdate_data()

@@ -140,11 +140,8 @@ void TestWorker::init()
             [this](int i) { m_results << QStringLiteral("write area %1").arg(i); });
     connect(m_worker, &WorkerThread::writeFirmwareDataProgress, this,
             [this](int i, int n) { m_results << QStringLiteral("firmware %1 %2").arg(i).arg(n); });
-    connect(m_worker, &WorkerThread::sendTransferRefused, this, [this](RequestType t, int status) {
-        m_results << QStringLiteral("refused %1 %2 at %3")
-                         .arg(int(t), 0, 16)
-                         .arg(status)
-                         .arg(m_worker->nextZoneWriteChannel());
+    connect(m_worker, &WorkerThread::sendAcknowledgement, this, [this](RequestType t, int status) {
+        m_results << QStringLiteral("ack %1 %2").arg(int(t), 0, 16).arg(status);
     });
     m_worker->start();
     QVERIFY(m_worker->wait(5000));
@@ -333,8 +330,8 @@ void TestWorker::repliesReachTheirSignals()
 
 void TestWorker::repliesWithoutResultStaySilent()
 {
-    // Transfer acknowledgements and refusals outside a transfer belong to none and start
-    // nothing.
+    // Replies without a result report nothing; the answers of the transfers are reported
+    // as they came, status and all, and start nothing: the worker runs no transfer.
     feed(reply(0x0005, 0, hex("01")) + reply(0x0007, 0) + reply(0x000C, 0) +
          reply(REQUEST_SET_FILTER_STRENGTH, 0) + reply(REQUEST_SET_PARAM_5509, 0) +
          reply(REQUEST_RESTART, 0) + reply(REQUEST_BEGIN_AREA_WRITE, 0) +
@@ -343,9 +340,10 @@ void TestWorker::repliesWithoutResultStaySilent()
          damaged(reply(REQUEST_GET_FREQUENCY, 0, hex("0F"))) +
          reply(REQUEST_SERIAL_NUMBER, 0, QByteArray("AB")));
     settle();
-    QCOMPARE(results(), QStringList());
+    QCOMPARE(results(), (QStringList{"ack 3355 0", "ack 3301 0", "write area 0", "ack aa01 0",
+                                     "firmware 0 0", "ack 3301 1", "ack aa01 1"}));
     QCOMPARE(m_worker->pendingBytes(), 0);
-    // Nothing was sent back either.
+    // Nothing was sent back.
     expectSilence();
 }
 
@@ -392,7 +390,6 @@ void TestWorker::zoneWriteSendsTheBlocksItIsGiven()
         areas[channel % 3].points = {{channel, -channel}, {-300, 1200}};
         blocks.append(encodeZoneBlock(channel, areas));
     }
-    m_worker->setZoneWriteBlocks(blocks);
     auto expectedBlock = [&](int channel) {
         char frame[kFrameBufferSize];
         const int length = encodeFrame(frame, REQUEST_WRITE_AREA, blocks.at(channel).constData(),
@@ -400,7 +397,6 @@ void TestWorker::zoneWriteSendsTheBlocksItIsGiven()
         return QByteArray(frame, length);
     };
     QCOMPARE(expectedBlock(5).size(), 6518);
-    QSignalSpy begun(m_worker, &WorkerThread::sendZoneWriteBegun);
 
     // The begin acknowledgement is reported and sends nothing: the pause before the first
     // block is the caller's, on a timer, not a sleep in the receive handler.
@@ -409,95 +405,76 @@ void TestWorker::zoneWriteSendsTheBlocksItIsGiven()
     QCOMPARE(take(begin.size()), begin);
     feed(reply(REQUEST_BEGIN_AREA_WRITE, 0));
     settle();
-    QCOMPARE(begun.count(), 1);
+    QCOMPARE(results(), QStringList{"ack 3355 0"});
     expectSilence();
 
-    // Each acknowledgement names the block it answers, with the count moved on already;
-    // a block sent again is the very same bytes.
-    for (int channel = 0; channel < kZoneChannelCount; ++channel) {
-        m_worker->writeZoneBlock(channel);
+    // Each block goes as it was given, onWriteAreaData sends the same bytes again, and an
+    // acknowledgement moves nothing on: it is labelled with the block last sent.
+    for (int channel : {0, 1, 7, 63}) {
+        m_results.clear();
+        m_worker->writeZoneBlock(channel, blocks.at(channel));
         QVERIFY2(take(6518) == expectedBlock(channel), qPrintable(QString::number(channel)));
         if (channel == 7) {
-            m_worker->writeZoneBlock(channel);
+            m_worker->onWriteAreaData();
             QCOMPARE(take(6518), expectedBlock(channel));
         }
-        feed(reply(REQUEST_WRITE_AREA, 0));
+        QCOMPARE(m_worker->nextZoneWriteChannel(), channel);
+        feed(reply(REQUEST_WRITE_AREA, 0) + reply(REQUEST_WRITE_AREA, 0));
         settle();
-        QCOMPARE(m_results.last(), QStringLiteral("write area %1").arg(channel));
-        QCOMPARE(m_worker->nextZoneWriteChannel(), (channel + 1) % kZoneChannelCount);
+        const QString ack = QStringLiteral("write area %1").arg(channel);
+        QCOMPARE(results(), (QStringList{"ack 3301 0", ack, "ack 3301 0", ack}));
+        QCOMPARE(m_worker->nextZoneWriteChannel(), channel);
+        expectSilence();
     }
-    expectSilence();
-    QCOMPARE(m_results.size(), kZoneChannelCount);
-    QVERIFY(!m_worker->isWritingZones());
 
-    // A refusal names its request; once the write is given up neither acknowledgements
-    // nor refusals belong to any write.
+    // A refusal is reported with its status and no acknowledgement; a block that is not a
+    // whole zone block is not sent.
     m_results.clear();
-    m_worker->onRequestType(REQUEST_BEGIN_AREA_WRITE, QString());
-    take(10);
-    m_worker->writeZoneBlock(4);
-    QCOMPARE(take(6518), expectedBlock(4));
-    feed(reply(REQUEST_WRITE_AREA, 1));
+    feed(reply(REQUEST_WRITE_AREA, 2) + reply(REQUEST_BEGIN_AREA_WRITE, 3));
     settle();
-    QCOMPARE(results(), QStringList{"refused 3301 1 at 4"});
-    m_worker->abortZoneWrite();
-    feed(reply(REQUEST_WRITE_AREA, 0) + reply(REQUEST_BEGIN_AREA_WRITE, 0) +
-         reply(REQUEST_WRITE_AREA, 2));
-    settle();
+    QCOMPARE(results(), (QStringList{"ack 3301 2", "ack 3355 3"}));
+    m_worker->writeZoneBlock(4, blocks.at(4).left(100));
     expectSilence();
-    QCOMPARE(results(), QStringList{"refused 3301 1 at 4"});
-    QCOMPARE(m_worker->nextZoneWriteChannel(), 0);
-    QCOMPARE(begun.count(), 1);
-
-    // A refused begin request is reported as such: the write never starts.
-    m_results.clear();
-    m_worker->onRequestType(REQUEST_BEGIN_AREA_WRITE, QString());
-    take(10);
-    feed(reply(REQUEST_BEGIN_AREA_WRITE, 3));
-    settle();
-    QCOMPARE(results(), QStringList{"refused 3355 3 at 0"});
-    QCOMPARE(begun.count(), 1);
 }
 
 void TestWorker::firmwareChunksGoOneAtATime()
 {
     const QByteArray image = QByteArray(512, 'a') + QByteArray(100, 'b');
     QVERIFY(!m_worker->setFirmwareImage(QByteArray()));
-    QVERIFY(!m_worker->isSendingFirmware());
-    m_worker->sendFirmwareChunk();
+    m_worker->writeFirmwareChunk(0);
     expectSilence();
 
     QVERIFY(m_worker->setFirmwareImage(image));
     const QByteArray first = requestFrame(REQUEST_FIRMWARE_DATA, QString(), image.left(512));
     const QByteArray second = requestFrame(REQUEST_FIRMWARE_DATA, QString(), image.mid(512));
     QCOMPARE(first.size(), 522);
-    m_worker->sendFirmwareChunk();
+    m_worker->writeFirmwareChunk(0);
     QCOMPARE(take(522), first);
     // Sent again before any acknowledgement: the same chunk.
-    m_worker->sendFirmwareChunk();
+    m_worker->writeFirmwareChunk(0);
     QCOMPARE(take(522), first);
     feed(reply(REQUEST_FIRMWARE_DATA, 0));
     settle();
-    QCOMPARE(results(), QStringList{"firmware 0 1"});
+    QCOMPARE(results(), (QStringList{"ack aa01 0", "firmware 0 1"}));
     expectSilence(); // the next chunk waits for whoever runs the update
-    m_worker->sendFirmwareChunk();
+    m_worker->writeFirmwareChunk(1);
     QCOMPARE(take(second.size()), second);
+    QCOMPARE(m_worker->firmwareChunkIndex(), 1);
+    // A chunk beyond the image is not sent.
+    m_worker->writeFirmwareChunk(2);
+    expectSilence();
     feed(reply(REQUEST_FIRMWARE_DATA, 0));
     settle();
-    QCOMPARE(results(), (QStringList{"firmware 0 1", "firmware 1 1"}));
-    QVERIFY(!m_worker->isSendingFirmware());
-    // The digest of the whole image stays for the check that follows.
+    QCOMPARE(results(), (QStringList{"ack aa01 0", "firmware 0 1", "ack aa01 0", "firmware 1 1"}));
+
+    // Released, the image sends nothing more; its digest stays for the check that follows.
+    m_worker->releaseFirmwareImage();
+    m_worker->writeFirmwareChunk(0);
     m_worker->onRequestType(REQUEST_FIRMWARE_VERIFY, QString());
     const QByteArray verify = take(26);
+    QCOMPARE(verify.size(), 26);
     QCOMPARE(verify.mid(8, 16), QCryptographicHash::hash(image, QCryptographicHash::Md5));
-
-    // Late acknowledgements of a dropped transfer are nobody's.
-    QVERIFY(m_worker->setFirmwareImage(image));
-    m_worker->stopFirmwareTransfer();
-    m_results.clear();
-    feed(reply(REQUEST_FIRMWARE_DATA, 0) + reply(REQUEST_FIRMWARE_DATA, 1));
-    settle();
-    QCOMPARE(results(), QStringList());
+    expectSilence();
 }
 
 void TestWorker::damagedRepliesAreNamedAndDropped()
