@@ -38,7 +38,7 @@ ReportExport::ReportExport(Ui::MainWindow *f, QMainWindow *window, WindowModes *
     modes->bind(WindowModes::Report, action);
 
     progressBar = new QProgressBar(window);
-    progressBar->setObjectName(QStringLiteral("progressBar"));
+    progressBar->setObjectName(QStringLiteral("reportProgressBar"));
     progressBar->setFormat(windowTr("正在生成报告…") + QStringLiteral(" %v/%m"));
     progressBar->hide();
     window->statusBar()->addPermanentWidget(progressBar);

@@ -43,7 +43,9 @@ ZoneEditor::ZoneEditor(Ui::MainWindow *form, QWidget *window, QStatusBar *status
                        ZoneStoreFile *store, QObject *parent)
     : QObject(parent), form(form), window(window), statusBar(statusBar), store(store)
 {
-    model = new QStandardItemModel(0, 2, this);
+    // The table's model lives as long as its view: a cell editor may commit into it while the
+    // window's widgets are torn down, after the editor has gone.
+    model = new QStandardItemModel(0, 2, form->tableView);
     form->tableView->setModel(model);
     form->tableView->setSelectionBehavior(QAbstractItemView::SelectRows);
     history = new QUndoStack(this);

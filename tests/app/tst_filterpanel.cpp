@@ -1,11 +1,7 @@
 // The filter panel inside a window without a link: the scanner's answers are handed to it
 // as the window's result dispatcher does, and what it sends is read off the window.
 
-#include "filterpanel.h"
-#include "mainwindow.h"
-#include "modalcatcher.h"
-#include "testsupport.h"
-#include "ui_mainwindow.h"
+#include "studiorig.h"
 
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -30,9 +26,9 @@ QString request(RequestType type, const char *value = "")
 
 struct Window
 {
-    TempWorkingDir dir;
-    ModalCatcher boxes;
-    MainWindow window;
+    StudioRig rig;
+    MainWindow &window = rig.windowAlone();
+    ModalCatcher &boxes = rig.boxes;
     Ui::MainWindow *ui = window.ui();
     FilterPanel *panel = window.filterPanel();
     QSignalSpy requests{&window, &MainWindow::sendRequestType};
@@ -41,7 +37,7 @@ struct Window
     // the group is enabled once the zones are read.
     void readOut()
     {
-        ui->filterGroupBox->setEnabled(true);
+        window.modes()->setMode(WindowMode::Ready);
         const QList<QPair<RequestType, const char *>> replies = {
             {REQUEST_GET_FILTER_ENABLE, "0"},      {REQUEST_GET_FILTER_STRENGTH, "35"},
             {REQUEST_GET_FILTER_MIN_RANGE, "100"}, {REQUEST_GET_FILTER_MAX_RANGE, "20000"},

@@ -1,10 +1,9 @@
 #include "lockedpath.h"
 #include "mainwindow.h"
-#include "statuspanel.h"
-#include "zonefiles.h"
 #include "modalcatcher.h"
 #include "pathitem.h"
 #include "pointstext.h"
+#include "studiorig.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 #include "zoneeditor.h"
@@ -87,9 +86,9 @@ private slots:
     // the user did not edit leaves its keys as they were, what the editor cannot draw included.
     void loadingWritesNothingAndLeavingKeepsWhatTheEditorCannotDraw()
     {
-        TempWorkingDir dir;
-        ModalCatcher boxes;
-        MainWindow window;
+        StudioRig rig;
+        ModalCatcher &boxes = rig.boxes;
+        MainWindow &window = rig.offlineWindow();
         QVERIFY(QFile::copy(zoneStoreFileName(), "zones.ini"));
         {
             QSettings file("zones.ini", QSettings::IniFormat);
@@ -102,8 +101,7 @@ private slots:
             file.setValue("Channel3/Area2/regionType", 0);
             file.setValue("Channel3/Area2/onDelay", 5);
         }
-        window.ui()->areasMonitoningGroupBox->setEnabled(true);
-        window.zoneFiles()->setFileProvider([](bool) { return QStringLiteral("zones.ini"); });
+        rig.zoneFile = QStringLiteral("zones.ini");
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression(";wrtie: true"));
         window.ui()->loadSettingsBtn->click();
         const QByteArray loaded = storeBytes();
@@ -134,15 +132,17 @@ private slots:
     // user is told, and nothing reports them as saved.
     void editsStayWhenTheStoreCannotBeWritten()
     {
-        TempWorkingDir dir;
-        ModalCatcher boxes;
-        MainWindow window;
-        window.ui()->areasMonitoningGroupBox->setEnabled(true);
+        StudioRig rig;
+        ModalCatcher &boxes = rig.boxes;
+        MainWindow &window = rig.windowAlone();
+        // The zone page as after a full read; without a scanner an upload would stop at its
+        // first channel.
+        window.modes()->setMode(WindowMode::Ready);
         window.ui()->channels->setCurrentIndex(2);
         QTest::mouseClick(window.ui()->arcBtn, Qt::LeftButton);
         QCOMPARE(window.zoneEditor()->areaRecord(0).points.size(), 2);
         {
-            LockedPath store(dir.filePath(zoneStoreFileName()));
+            LockedPath store(rig.dir.filePath(zoneStoreFileName()));
             if (!store.locked())
                 QSKIP("no way to make a file unwritable here");
             window.ui()->channels->setCurrentIndex(5);

@@ -182,6 +182,18 @@ public:
             return false;
         return window->workOffline() && show(1);
     }
+    // The window without a scanner, not shown yet; or working offline on its zone page.
+    MainWindow &windowAlone()
+    {
+        if (!window)
+            openWindow();
+        return *window;
+    }
+    MainWindow &offlineWindow()
+    {
+        windowAlone().workOffline();
+        return *window;
+    }
 
     // Opens the selected port; true once the probe was answered and the worker runs.
     bool connect()
