@@ -29,8 +29,6 @@ ZoneComparison::ZoneComparison(Ui::MainWindow *f, QWidget *window, WindowModes *
     connect(transfer, &ZoneTransfer::comparisonRead, this,
             [this](const ZoneSet &zones) { show(zones, windowTr("扫描仪"), true); });
     connect(transfer, &ZoneTransfer::comparisonFailed, this, &ZoneComparison::onScannerUnread);
-    // Whether the scanner can be read for a comparison is the window's mode.
-    connect(modes, &WindowModes::modeChanged, this, &ZoneComparison::refresh);
     // The list follows the store while the dialog is open.
     connect(store, &ZoneStoreFile::channelChanged, this, &ZoneComparison::refreshLater);
     connect(store, &ZoneStoreFile::zonesReplaced, this, &ZoneComparison::refreshLater);
@@ -82,6 +80,8 @@ void ZoneComparison::show(const ZoneSet &other, const QString &name, bool scanne
         connect(compareDialog, &ZoneCompareDialog::differenceChosen, this,
                 &ZoneComparison::showDifferenceInEditor);
         connect(compareDialog, &QDialog::finished, editor, &ZoneEditor::hideOtherOutlines);
+        // Whether the scanner can be read for a comparison is the window's mode.
+        modes->bind(WindowModes::CompareScanner, compareDialog->scannerButton());
     }
     // Edits that only the editor holds count as the store's.
     editor->saveChannel();
@@ -108,7 +108,6 @@ void ZoneComparison::refresh()
 {
     if (!compareDialog)
         return;
-    compareDialog->setScannerAvailable(modes->isOn(WindowModes::CompareScanner));
     compareDialog->showDifferences(compareZoneSets(store->zones(), compareDialog->other()));
 }
 

@@ -7,6 +7,7 @@
 #include "rectangleitem.h"
 #include "scanpointlayer.h"
 #include "ui_mainwindow.h"
+#include "windowtexts.h"
 #include "zonegeometry.h"
 #include "zonestorefile.h"
 
@@ -33,11 +34,6 @@ QPoint sceneToStored(const QPointF &p)
     return QPoint(int(std::trunc(p.x() * 10)), int(std::trunc(-p.y() * 10)));
 }
 } // namespace
-
-QString ZoneEditor::text(const char *source)
-{
-    return QCoreApplication::translate("MainWindow", source);
-}
 
 ZoneEditor::ZoneEditor(Ui::MainWindow *form, QWidget *window, QStatusBar *statusBar,
                        ZoneStoreFile *store, QObject *parent)
@@ -289,7 +285,7 @@ void ZoneEditor::replaceAreaRecord(int area, const AreaSettings &record, const Q
         currentArea = selectedArea;
         checkShapeButton(areaSettings[currentArea].regionType);
     }
-    pushStep(stepName.isEmpty() ? text("替换%1").arg(areaTitle(area)) : stepName, before,
+    pushStep(stepName.isEmpty() ? windowTr("替换%1").arg(areaTitle(area)) : stepName, before,
              1 << area);
 }
 
@@ -346,11 +342,6 @@ void ZoneEditor::rebuildOutline(int movedVertex)
     default:
         break;
     }
-}
-
-QVector<QPointF> ZoneEditor::rectangleCornerList(int area) const
-{
-    return buildRectangleZone(areaSettings[area].points).corners;
 }
 
 void ZoneEditor::startNewShape()

@@ -59,8 +59,6 @@ public:
     int editedChannel() const { return currentChannel; }
     int editedArea() const { return currentArea; }
     const AreaSettings &areaRecord(int area) const { return areaSettings[area]; }
-    // The corners the store receives for the area when it is a rectangle.
-    QVector<QPointF> rectangleCornerList(int area) const;
     bool hasEdits() const;
 
     // The channel change: the edited channel is saved first, then the new one is taken.
@@ -162,8 +160,6 @@ private:
     };
     static constexpr int kNoMovedVertex = -1;
 
-    // A text of the zone page, translated as the window's own.
-    static QString text(const char *source);
     void setupScene();
     // The page's widgets and the Edit menu's steps (zoneeditorwiring.cpp).
     void connectPage();

@@ -7,6 +7,7 @@
 #include "rectangleitem.h"
 #include "scanpointlayer.h"
 #include "ui_mainwindow.h"
+#include "windowtexts.h"
 
 #include <QGraphicsScene>
 #include <QStandardItemModel>
@@ -58,10 +59,10 @@ void ZoneEditor::connectPage()
 
 void ZoneEditor::updateEditMenu()
 {
-    form->actionUndo->setText(history->canUndo() ? text("撤销%1").arg(history->undoText())
-                                                 : text("撤销"));
-    form->actionRedo->setText(history->canRedo() ? text("重做%1").arg(history->redoText())
-                                                 : text("重做"));
+    form->actionUndo->setText(history->canUndo() ? windowTr("撤销%1").arg(history->undoText())
+                                                 : windowTr("撤销"));
+    form->actionRedo->setText(history->canRedo() ? windowTr("重做%1").arg(history->redoText())
+                                                 : windowTr("重做"));
     emit historyChanged(history->canUndo(), history->canRedo());
 }
 
