@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "applog.h"
+#include "closeguard.h"
 #include "devicepanel.h"
 #include "factoryreset.h"
 #include "filterpanel.h"
@@ -22,6 +23,7 @@
 
 #include <QApplication>
 #include <QBrush>
+#include <QCloseEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QGraphicsPathItem>
@@ -77,6 +79,7 @@ void MainWindow::makeOwners()
 {
     windowModes = std::make_unique<WindowModes>(form.get(), this);
     zoneStore = std::make_unique<ZoneStoreFile>(zoneStoreFileName());
+    CloseGuard::keepLastRun(zoneStore.get(), statusBar());
     initConfigFile();
     session = std::make_unique<ScannerSession>();
     status = std::make_unique<StatusPanel>(form.get(), StatusPanel::fromStore(zoneStore.get()));
@@ -94,6 +97,8 @@ void MainWindow::makeOwners()
     factory = std::make_unique<FactoryReset>(form.get(), this, session.get(), modes, filters.get(),
                                              zoneStore.get(), editor.get(), transfer.get());
     files = std::make_unique<ZoneFiles>(form.get(), this, zoneStore.get(), editor.get());
+    closeGuard = std::make_unique<CloseGuard>(form.get(), this, zoneStore.get(), editor.get(),
+                                              files.get(), status.get());
     comparison = std::make_unique<ZoneComparison>(form.get(), this, modes, zoneStore.get(),
                                                   editor.get(), files.get(), transfer.get());
     report = std::make_unique<ReportExport>(form.get(), this, modes, zoneStore.get(), editor.get(),
@@ -300,4 +305,12 @@ void MainWindow::resizeEvent(QResizeEvent *event)
         return;
     }
     qCDebug(lcApp) << "not found logo images";
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (closeGuard->mayClose())
+        QMainWindow::closeEvent(event);
+    else
+        event->ignore();
 }

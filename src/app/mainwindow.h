@@ -11,6 +11,7 @@
 
 #include <memory>
 
+class CloseGuard;
 class DevicePanel;
 class FactoryReset;
 class FilterPanel;
@@ -67,6 +68,7 @@ public:
     StatusPanel *statusPanel() const { return status.get(); }
     ZoneTransfer *zoneTransfer() const { return transfer.get(); }
     ZoneFiles *zoneFiles() const { return files.get(); }
+    CloseGuard *closingGuard() const { return closeGuard.get(); }
     ZoneComparison *zoneComparison() const { return comparison.get(); }
     FactoryReset *factoryReset() const { return factory.get(); }
     ReportExport *reportExport() const { return report.get(); }
@@ -127,6 +129,8 @@ private slots:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    // Closing asks first while the store holds zones the scanner has not received.
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     // Construction steps.
@@ -165,6 +169,7 @@ private:
     std::unique_ptr<ZoneTransfer> transfer;
     std::unique_ptr<FactoryReset> factory;
     std::unique_ptr<ZoneFiles> files;
+    std::unique_ptr<CloseGuard> closeGuard;
     std::unique_ptr<ZoneComparison> comparison;
     std::unique_ptr<ReportExport> report;
     std::unique_ptr<ScanRecording> recording;

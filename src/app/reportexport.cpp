@@ -1,12 +1,12 @@
 #include "reportexport.h"
 
 #include "filterpanel.h"
+#include "outputfiles.h"
 #include "ui_mainwindow.h"
 #include "windowmodes.h"
 #include "windowtexts.h"
 #include "zoneeditor.h"
 #include "zonefilecheck.h"
-#include "zonefiles.h"
 #include "zonereport.h"
 #include "zonestorefile.h"
 
@@ -14,7 +14,6 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QMenu>
@@ -51,8 +50,7 @@ QString ReportExport::askFileName()
     const QString proposed =
         QStringLiteral("report-%1.pdf")
             .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
-    return QFileDialog::getSaveFileName(window, windowTr("导出报告"), proposed,
-                                        QStringLiteral("PDF (*.pdf)"));
+    return askSaveFileName(window, windowTr("导出报告"), proposed, QStringLiteral("PDF (*.pdf)"));
 }
 
 void ReportExport::exportReport()
@@ -63,12 +61,10 @@ void ReportExport::exportReport()
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".pdf");
     const QString shown = QDir::toNativeSeparators(path);
-    if (ZoneFiles::isOwnFile(path)) {
-        QMessageBox::critical(window, windowTr("提示"),
-                              windowTr("%1是本工具自己的文件，报告不能保存在它上面").arg(shown),
-                              QMessageBox::Ok);
+    path = chosenOutputFile(window, path, !fileProvider, windowTr("无法写入报告%1：%2"),
+                            windowTr("%1是本工具自己的文件，报告不能保存在它上面"));
+    if (path.isEmpty())
         return;
-    }
     // The report records the zones as the scanner would receive them, the editor's latest
     // edits included; a store the scanner could not take as it stands has no such record.
     editor->saveChannel();

@@ -1,6 +1,7 @@
 #include "scanrecording.h"
 
 #include "framerecorder.h"
+#include "outputfiles.h"
 #include "scannersession.h"
 #include "ui_mainwindow.h"
 #include "windowmodes.h"
@@ -8,7 +9,6 @@
 
 #include <QAction>
 #include <QDateTime>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
@@ -72,8 +72,8 @@ void ScanRecording::record(bool checked)
         const QString suggested =
             QStringLiteral("scans-%1.pcap")
                 .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
-        path = QFileDialog::getSaveFileName(window, windowTr("录制扫描"), suggested,
-                                            windowTr("pcap文件 (*.pcap)"));
+        path =
+            askSaveFileName(window, windowTr("录制扫描"), suggested, windowTr("pcap文件 (*.pcap)"));
     }
     if (path.isEmpty()) {
         action->setChecked(false);
@@ -81,6 +81,12 @@ void ScanRecording::record(bool checked)
     }
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".pcap");
+    path = chosenOutputFile(window, path, !fileProvider, windowTr("无法录制到%1：%2"),
+                            windowTr("%1是本工具自己的文件，录制不能保存在它上面"));
+    if (path.isEmpty()) {
+        action->setChecked(false);
+        return;
+    }
     QString error;
     if (!session->isOpen() || !frames->start(path, &error)) {
         action->setChecked(false);
@@ -105,11 +111,15 @@ void ScanRecording::stop()
     if (!frames->isRecording())
         return;
     frames->stop();
+    const QString time = timeText(frames->elapsedMs());
+    const QString size = sizeText(frames->fileSize());
     window->statusBar()->showMessage(
-        windowTr("录制已保存到%1：%2帧，%3，%4")
-            .arg(frames->fileName())
-            .arg(frames->frameCount())
-            .arg(timeText(frames->elapsedMs()), sizeText(frames->fileSize())),
+        frames->frameCount() == 1
+            ? windowTr("录制已保存到%1：1帧，%2，%3").arg(frames->fileName(), time, size)
+            : windowTr("录制已保存到%1：%2帧，%3，%4")
+                  .arg(frames->fileName())
+                  .arg(frames->frameCount())
+                  .arg(time, size),
         10000);
 }
 

@@ -5,6 +5,7 @@
 
 #include "scannersession.h"
 #include "ui_mainwindow.h"
+#include "unsentmarker.h"
 #include "windowmodes.h"
 #include "windowtexts.h"
 #include "zoneeditor.h"
@@ -12,10 +13,8 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 
 // Writes the store to a new zone file in the working folder, named after the moment;
 // its path, or an empty text with the reason in *error.
@@ -27,16 +26,7 @@ QString ZoneTransfer::keepUnsentZonesCopy(QString *error)
         *error = unreadable;
         return QString();
     }
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString name = QStringLiteral("unsent-zones-%1.ini").arg(stamp);
-    for (int n = 2; QFileInfo::exists(name); ++n)
-        name = QStringLiteral("unsent-zones-%1-%2.ini").arg(stamp).arg(n);
-    QSaveFile copy(name);
-    if (!copy.open(QIODevice::WriteOnly) || copy.write(bytes) != bytes.size() || !copy.commit()) {
-        *error = copy.errorString();
-        return QString();
-    }
-    return QFileInfo(name).absoluteFilePath();
+    return writeUnsentZonesCopy(bytes, QDir::currentPath(), QDateTime::currentDateTime(), error);
 }
 
 // Asked before the full read after connecting. True when the read must not start: the

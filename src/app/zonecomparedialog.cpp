@@ -142,10 +142,13 @@ QStringList ZoneCompareDialog::rowTexts(const ZoneDifference &d)
 void ZoneCompareDialog::showDifferences(const QVector<ZoneDifference> &differences)
 {
     const QString other = scanner ? windowTr("扫描仪") : otherName;
-    summaryLabel->setText(
-        differences.isEmpty()
-            ? windowTr("区域存储与%1相同").arg(other)
-            : windowTr("区域存储与%1有%2处不同").arg(other).arg(differences.size()));
+    if (differences.isEmpty())
+        summaryLabel->setText(windowTr("区域存储与%1相同").arg(other));
+    else if (differences.size() == 1)
+        summaryLabel->setText(windowTr("区域存储与%1有1处不同").arg(other));
+    else
+        summaryLabel->setText(
+            windowTr("区域存储与%1有%2处不同").arg(other).arg(differences.size()));
     if (differences == shown && rows->topLevelItemCount() == shown.size())
         return;
     const int chosen = rows->currentItem() ? rows->indexOfTopLevelItem(rows->currentItem()) : -1;

@@ -30,16 +30,14 @@ public:
     }
     QString askFileName(bool save);
 
-    // SaveConfig: the store written to a file the user names.
-    void saveToChosenFile();
+    // SaveConfig: the store written to a zone file the user names; false when nothing was
+    // written (cancelled, refused or failed, each said in a box).
+    bool saveToChosenFile();
     // LoadConfig: a file the user names replaces the store.
     void loadChosenFile();
     // LoadConfig's work on a file already named: refused (with the box, and *refusal in
     // English) unless the strict reading takes it; otherwise one step of the editor's history.
     bool load(const QString &name, QString *refusal = nullptr);
-
-    // Whether a path names one of the tool's own files in the working folder.
-    static bool isOwnFile(const QString &path);
 
 private:
     QWidget *window;
