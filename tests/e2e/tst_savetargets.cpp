@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QSettings>
 
 #include <QRegularExpression>
@@ -50,7 +51,11 @@ private:
         QWidget *modal = QApplication::activeModalWidget();
         if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
             ++dialogs;
-            dialog->selectFile(m_name);
+            // selectFile() leaves the name field alone once it has the focus, which it
+            // may already have here; type the name instead, as a user would.
+            auto *nameEdit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            QVERIFY(nameEdit);
+            nameEdit->setText(m_name);
             QMetaObject::invokeMethod(dialog, "accept");
         } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
             texts << box->text();
