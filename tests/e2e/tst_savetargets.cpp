@@ -198,9 +198,9 @@ private slots:
             QSKIP("no device node can be made here (not root)");
         QVERIFY(QFile::link("null", "dev.pcap"));
         const QByteArray settings = fileBytes("settings.ini");
-        rig.window->setZoneFileProvider([target](bool) { return target; });
-        rig.window->setReportFileProvider([target]() { return target; });
-        rig.window->setRecordFileProvider([target]() { return target; });
+        rig.window->zoneFiles()->setFileProvider([target](bool) { return target; });
+        rig.window->reportExport()->setFileProvider([target]() { return target; });
+        rig.window->scanRecording()->setFileProvider([target]() { return target; });
         rig.boxes.clear();
         if (what == "zones")
             QMetaObject::invokeMethod(rig.window.get(), "onSaveSettingsBtn");
@@ -213,7 +213,7 @@ private slots:
                  qPrintable(rig.boxes.boxes().first().text));
         QCOMPARE(rig.boxes.boxes().first().icon, QMessageBox::Critical);
         QCOMPARE(fileBytes("settings.ini"), settings);
-        QVERIFY(!rig.window->frameRecorder()->isRecording());
+        QVERIFY(!rig.window->scanRecording()->recorder()->isRecording());
         QVERIFY(!QFile::exists("none"));
         struct stat st;
         if (QFile::exists("null"))
