@@ -1,22 +1,22 @@
 #include "backuprestore.h"
 
 #include "filtersettings.h"
-#include "firmwareupdate.h"
 #include "outputfiles.h"
 #include "reportdata.h"
 #include "scannerread.h"
 #include "scannerrestore.h"
 #include "scannersession.h"
 #include "ui_mainwindow.h"
+#include "windowmodes.h"
+#include "windowtexts.h"
 #include "zoneeditor.h"
 #include "zonefingerprint.h"
 #include "zonestorefile.h"
+#include "zonetransfer.h"
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
-#include <QEvent>
 #include <QFileDialog>
 #include <QMainWindow>
 #include <QMessageBox>
@@ -26,33 +26,6 @@
 #include <QStatusBar>
 
 namespace {
-
-QString windowTr(const char *source)
-{
-    return QCoreApplication::translate("MainWindow", source);
-}
-
-// Calls back whenever a watched widget is enabled or disabled, by itself or with its window.
-class EnabledWatch : public QObject
-{
-public:
-    EnabledWatch(QWidget *watched, std::function<void()> changed)
-        : QObject(watched), changed(std::move(changed))
-    {
-        watched->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::EnabledChange)
-            changed();
-        return false;
-    }
-
-private:
-    std::function<void()> changed;
-};
 
 // A restore's answer to the reads comes from the scanner's own sense of time; a little
 // longer than the window's own zone read waits.
@@ -70,23 +43,16 @@ QString escaped(const QString &text)
 
 } // namespace
 
-BackupRestore::BackupRestore(QMainWindow *window, Ui::MainWindow *form, ScannerSession *session,
-                             ZoneStoreFile *store, ZoneEditor *editor, Hooks hooks)
-    : QObject(window), m_window(window), m_form(form), m_session(session), m_store(store),
-      m_editor(editor), m_hooks(std::move(hooks)), m_read(new ScannerRead(session, this)),
-      m_restore(new ScannerRestore(session, this))
+BackupRestore::BackupRestore(Ui::MainWindow *form, QMainWindow *window, ScannerSession *session,
+                             WindowModes *modes, ZoneStoreFile *store, ZoneEditor *editor,
+                             ZoneTransfer *transfer, QObject *parent)
+    : QObject(parent), m_form(form), m_window(window), m_session(session), m_modes(modes),
+      m_store(store), m_editor(editor), m_transfer(transfer),
+      m_read(new ScannerRead(session, this)), m_restore(new ScannerRestore(session, this))
 {
-    m_backupAction = new QAction(windowTr("备份扫描仪…"), this);
-    m_backupAction->setObjectName(QStringLiteral("actionBackupScanner"));
-    m_backupAction->setStatusTip(
-        windowTr("把扫描仪的设备信息、十项设置和全部64个区域组保存到一个文件"));
-    m_restoreAction = new QAction(windowTr("恢复到扫描仪…"), this);
-    m_restoreAction->setObjectName(QStringLiteral("actionRestoreScanner"));
-    m_restoreAction->setStatusTip(windowTr("把备份文件的设置和区域写入扫描仪，并读回核对"));
-    form->menuFile->addAction(m_backupAction);
-    form->menuFile->addAction(m_restoreAction);
-    connect(m_backupAction, &QAction::triggered, this, &BackupRestore::onBackupAction);
-    connect(m_restoreAction, &QAction::triggered, this, &BackupRestore::onRestoreAction);
+    // The mode table decides when the two actions can be used.
+    connect(form->actionBackupScanner, &QAction::triggered, this, &BackupRestore::onBackupAction);
+    connect(form->actionRestoreScanner, &QAction::triggered, this, &BackupRestore::onRestoreAction);
 
     m_progress = new QProgressBar(window);
     m_progress->setObjectName(QStringLiteral("backupProgressBar"));
@@ -115,12 +81,6 @@ BackupRestore::BackupRestore(QMainWindow *window, Ui::MainWindow *form, ScannerS
             Qt::QueuedConnection);
     connect(m_restore, &ScannerRestore::finished, this, &BackupRestore::onRestoreFinished,
             Qt::QueuedConnection);
-
-    // Usable while a scanner's zones are read and the zone page could send them: the upload
-    // button says so, and the firmware button is locked while an update runs.
-    new EnabledWatch(form->uploadBtn, [this]() { updateActions(); });
-    new EnabledWatch(form->selectFirmwareBtn, [this]() { updateActions(); });
-    updateActions();
 }
 
 BackupRestore::~BackupRestore() = default;
@@ -129,15 +89,6 @@ bool BackupRestore::isRunning() const
 {
     return m_read->isRunning() || m_restore->isRunning() || !m_backupPath.isEmpty() ||
            !m_restorePath.isEmpty();
-}
-
-void BackupRestore::updateActions()
-{
-    const bool usable = m_session->hasLink() && !isRunning() &&
-                        !m_session->firmware()->isRunning() && m_form->uploadBtn->isEnabled() &&
-                        m_form->selectFirmwareBtn->isEnabled();
-    m_backupAction->setEnabled(usable);
-    m_restoreAction->setEnabled(usable);
 }
 
 void BackupRestore::stop()
@@ -150,21 +101,21 @@ void BackupRestore::stop()
         m_restore->stop(why);
 }
 
-void BackupRestore::begin(const QString &format, int total)
+void BackupRestore::begin(bool restore, const QString &format, int total)
 {
     m_progress->setFormat(format);
     m_progress->setRange(0, total);
     m_progress->setValue(0);
     m_progress->show();
-    m_window->setEnabled(false);
-    updateActions();
+    m_modes->enter(restore ? WindowMode::Restoring : WindowMode::BackingUp);
 }
 
+// Back to the mode the job interrupted, unless the link has gone meanwhile.
 void BackupRestore::end()
 {
     m_progress->hide();
-    m_window->setEnabled(true);
-    updateActions();
+    m_modes->leave(WindowMode::BackingUp);
+    m_modes->leave(WindowMode::Restoring);
 }
 
 void BackupRestore::onBackupAction()
@@ -187,7 +138,7 @@ void BackupRestore::onBackupAction()
 
 bool BackupRestore::backUpTo(const QString &chosen)
 {
-    if (isRunning() || !m_session->hasLink())
+    if (isRunning() || !m_modes->isOn(WindowModes::WholeScanner))
         return false;
     QString path = chosen;
     if (QFileInfo(path).suffix().isEmpty())
@@ -199,7 +150,7 @@ bool BackupRestore::backUpTo(const QString &chosen)
     if (!m_read->start())
         return false;
     m_backupPath = path;
-    begin(windowTr("正在备份扫描仪… %v/%m"), ScannerRead::stepCount());
+    begin(false, windowTr("正在备份扫描仪… %v/%m"), ScannerRead::stepCount());
     return true;
 }
 
@@ -249,7 +200,7 @@ void BackupRestore::onRestoreAction()
 
 bool BackupRestore::restoreFrom(const QString &path)
 {
-    if (isRunning() || !m_session->hasLink())
+    if (isRunning() || !m_modes->isOn(WindowModes::WholeScanner))
         return false;
     // Every part of the file is checked before anything is sent.
     const BackupFile file = readBackupFile(path);
@@ -263,7 +214,7 @@ bool BackupRestore::restoreFrom(const QString &path)
     if (!m_restore->start(file.backup))
         return false;
     m_restorePath = path;
-    begin(windowTr("正在读取扫描仪… %v/%m"), ScannerRead::stepCount());
+    begin(true, windowTr("正在读取扫描仪… %v/%m"), ScannerRead::stepCount());
     return true;
 }
 
@@ -279,7 +230,9 @@ void BackupRestore::onPlanReady()
     box.setObjectName(QStringLiteral("restoreSummary"));
     box.setTextFormat(Qt::RichText);
     QString details = planText(plan);
-    if (m_hooks.unsentZones && m_hooks.unsentZones())
+    // The editor's latest edits count as the store's.
+    m_editor->saveChannel();
+    if (m_store->hasUnsentChanges())
         details +=
             QStringLiteral("<p>%1</p>")
                 .arg(escaped(windowTr("本程序中尚未上传的区域修改将被扫描仪恢复后的区域替换。")));
@@ -302,6 +255,11 @@ void BackupRestore::onRestoreFinished()
     const QString path = std::exchange(m_restorePath, QString());
     takeScannerZones();
     end();
+    // Zones that could not be read after connecting are the store's now.
+    const RestoreOutcome::Result result = m_restore->outcome().result;
+    if ((result == RestoreOutcome::Equal || result == RestoreOutcome::Differs) &&
+        m_modes->mode() == WindowMode::NoZones)
+        m_modes->setMode(WindowMode::Ready);
     const RestoreOutcome &o = m_restore->outcome();
     if (o.result == RestoreOutcome::Cancelled) {
         m_window->statusBar()->showMessage(windowTr("未恢复：没有向扫描仪写入任何内容"), 5000);
@@ -331,7 +289,7 @@ void BackupRestore::takeScannerZones()
     const RestoreOutcome &o = m_restore->outcome();
     if (o.result == RestoreOutcome::Equal || o.result == RestoreOutcome::Differs) {
         m_store->setZones(o.readBack.zones);
-        m_store->markOnScanner();
+        m_transfer->zonesReachedScanner();
     } else if (o.zonesStored > 0) {
         for (int c = 0; c < o.zonesStored; ++c)
             m_store->setScannerChannel(c, m_restore->backup().zones.channel(c));
@@ -344,8 +302,7 @@ void BackupRestore::takeScannerZones()
     m_editor->dropEdits();
     m_editor->takeChannel(m_editor->editedChannel());
     m_editor->clearHistory();
-    if (m_hooks.zonesTaken)
-        m_hooks.zonesTaken();
+    emit zonesUpdated();
 }
 
 void BackupRestore::describeRestoredScanner(ZoneReportData *data) const
@@ -533,7 +490,7 @@ QString BackupRestore::problemText(const BackupProblem &p) const
     case BackupProblem::None:
         return QString();
     case BackupProblem::File:
-        return m_hooks.zoneProblemText ? m_hooks.zoneProblemText(p.zones) : QString();
+        return zoneFileProblemText(p.zones);
     case BackupProblem::NotABackup:
         return windowTr("这是区域配置文件，不是备份：没有[Backup]、[Device]或[Filter]"
                         "节；区域配置文件请用“加载配置”后上传");

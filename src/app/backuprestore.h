@@ -9,16 +9,16 @@
 #include <functional>
 #include <memory>
 
-class QAction;
 class QMainWindow;
 class QProgressBar;
 class ScannerRead;
 class ScannerRestore;
 class ScannerSession;
+class WindowModes;
 class ZoneEditor;
 class ZoneStoreFile;
+class ZoneTransfer;
 struct SessionFailure;
-struct ZoneFileProblem;
 struct ZoneReportData;
 
 namespace Ui {
@@ -28,8 +28,8 @@ class MainWindow;
 // The window's backup and restore of the whole scanner (File, Back up scanner… and Restore
 // to scanner…): the file chosen, the scanner read or restored through the shared jobs of
 // the backup library, a summary of what a restore changes before anything is sent, a
-// progress bar in the status bar, and a box with the outcome. While one runs the zone
-// transfers are its own: the window leaves their progress and ends to it.
+// progress bar in the status bar, and a box with the outcome. While one runs the window is
+// in the backing-up or restoring mode, and the zone transfers are its own.
 //
 // After a restore the store, the editor and the filter page show the scanner as it was read
 // back (the filter page through the read answers it hears), and the editor's history is
@@ -39,22 +39,11 @@ class BackupRestore : public QObject
     Q_OBJECT
 
 public:
-    // What the window lends: its editor's channel saved into the store and whether the
-    // store then holds zones the scanner never got, the views redrawn after the store took
-    // the scanner's zones, and its words for a zone file's problem.
-    struct Hooks
-    {
-        std::function<bool()> unsentZones;
-        std::function<void()> zonesTaken;
-        std::function<QString(const ZoneFileProblem &)> zoneProblemText;
-    };
-
-    BackupRestore(QMainWindow *window, Ui::MainWindow *form, ScannerSession *session,
-                  ZoneStoreFile *store, ZoneEditor *editor, Hooks hooks);
+    BackupRestore(Ui::MainWindow *form, QMainWindow *window, ScannerSession *session,
+                  WindowModes *modes, ZoneStoreFile *store, ZoneEditor *editor,
+                  ZoneTransfer *transfer, QObject *parent = nullptr);
     ~BackupRestore() override;
 
-    QAction *backupAction() const { return m_backupAction; }
-    QAction *restoreAction() const { return m_restoreAction; }
     // Replaces the dialogs that ask for the backup's file name (save: the backup's target).
     void setFileProvider(std::function<QString(bool save)> provider)
     {
@@ -76,8 +65,9 @@ public:
     // from, and its model and manufacturer stand where the window knows none.
     void describeRestoredScanner(ZoneReportData *data) const;
 
-    // Whether the actions can be used now: a scanner's zones are read and nothing else runs.
-    void updateActions();
+signals:
+    // The store took the zones the scanner holds after a restore.
+    void zonesUpdated();
 
 private:
     void onBackupAction();
@@ -87,7 +77,7 @@ private:
     void onPlanReady();
     void onRestoreFinished();
     void takeScannerZones();
-    void begin(const QString &format, int total);
+    void begin(bool restore, const QString &format, int total);
     void end();
     QString planText(const RestorePlan &plan) const;
     QString outcomeText() const;
@@ -97,14 +87,13 @@ private:
     QString settingValue(int setting, int wire) const;
     QString settingList(const QVector<int> &settings) const;
 
-    QMainWindow *m_window;
     Ui::MainWindow *m_form;
+    QMainWindow *m_window;
     ScannerSession *m_session;
+    WindowModes *m_modes;
     ZoneStoreFile *m_store;
     ZoneEditor *m_editor;
-    Hooks m_hooks;
-    QAction *m_backupAction;
-    QAction *m_restoreAction;
+    ZoneTransfer *m_transfer;
     QProgressBar *m_progress;
     ScannerRead *m_read;
     ScannerRestore *m_restore;

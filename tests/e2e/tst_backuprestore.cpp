@@ -51,18 +51,17 @@ QVector<int> wireSettings(const DeviceState &s)
             s.maskMinAngle,  s.maskMaxAngle};
 }
 
-// A rig whose backup and restore ask for the file named in backupFile.
+// The shared rig, shown and connected to a scanner whose zones were read, with the job that
+// backs it up and restores onto it.
 struct BackupRig : StudioRig
 {
-    QString backupFile;
     BackupRestore *jobs() const { return window->backupRestore(); }
+    QAction *backupAction() const { return ui()->actionBackupScanner; }
+    QAction *restoreAction() const { return ui()->actionRestoreScanner; }
 
     bool startWith(const DeviceState &state, const SimOptions &options = quick())
     {
-        if (!start(state, options) || !show())
-            return false;
-        jobs()->setFileProvider([this](bool) { return backupFile; });
-        return connectAndRead();
+        return start(state, options) && show() && connectAndRead();
     }
     bool idle(int timeoutMs = 20000)
     {
@@ -76,6 +75,13 @@ struct BackupRig : StudioRig
         sim.setState(state);
         return connectAndRead();
     }
+    // A backup of the scanner on the line into the file name.
+    bool backUp(const QString &name)
+    {
+        backupFile = dir.filePath(name);
+        backupAction()->trigger();
+        return idle() && QFileInfo::exists(backupFile);
+    }
 };
 
 const QString kRestoreButton = QStringLiteral("Restore");
@@ -83,6 +89,7 @@ const QString kRestoreButton = QStringLiteral("Restore");
 } // namespace
 
 Q_DECLARE_METATYPE(SimOptions)
+Q_DECLARE_METATYPE(WindowMode)
 
 class TestBackupRestore : public QObject
 {
@@ -90,6 +97,7 @@ class TestBackupRestore : public QObject
 
 private slots:
     void backupRestoredOntoAnotherScanner();
+    void brokenBackupIsRefusedBeforeAnythingIsSent_data();
     void brokenBackupIsRefusedBeforeAnythingIsSent();
     void failuresNameWhatWasWritten_data();
     void failuresNameWhatWasWritten();
@@ -102,17 +110,18 @@ void TestBackupRestore::backupRestoredOntoAnotherScanner()
     BackupRig rig;
     QVERIFY(rig.start(oldUnit()) && rig.show());
     // Without a scanner there is nothing to back up or restore.
-    QVERIFY(!rig.window->backupRestore()->backupAction()->isEnabled());
-    rig.window->backupRestore()->setFileProvider([&rig](bool) { return rig.backupFile; });
+    QVERIFY(!rig.backupAction()->isEnabled());
     QVERIFY(rig.connectAndRead());
-    QVERIFY(rig.jobs()->backupAction()->isEnabled());
-    QVERIFY(rig.jobs()->restoreAction()->isEnabled());
+    QVERIFY(rig.backupAction()->isEnabled());
+    QVERIFY(rig.restoreAction()->isEnabled());
 
     rig.backupFile = rig.dir.filePath("old.ini");
-    rig.jobs()->backupAction()->trigger();
+    rig.backupAction()->trigger();
     QVERIFY(rig.jobs()->isRunning());
-    QVERIFY(!rig.jobs()->restoreAction()->isEnabled());
+    QCOMPARE(rig.window->modes()->mode(), WindowMode::BackingUp);
+    QVERIFY(!rig.restoreAction()->isEnabled());
     QVERIFY(rig.idle());
+    QCOMPARE(rig.window->modes()->mode(), WindowMode::Ready);
     const BackupFile file = readBackupFile(rig.backupFile);
     QVERIFY2(file.ok(), qPrintable(describeBackupProblem(file.problem, "old.ini")));
     QCOMPARE(file.backup.identity.serial, QString("KP2100417"));
@@ -129,8 +138,14 @@ void TestBackupRestore::backupRestoredOntoAnotherScanner()
 
     rig.boxes.clear();
     rig.boxes.answerQuestion(kRestoreButton);
-    rig.jobs()->restoreAction()->trigger();
+    qRegisterMetaType<WindowMode>();
+    QSignalSpy modes(rig.window->modes(), &WindowModes::modeChanged);
+    rig.restoreAction()->trigger();
     QVERIFY(rig.idle());
+    // Nothing else could be used meanwhile, and the window is back as it was.
+    QCOMPARE(modes.count(), 2);
+    QCOMPARE(modes.at(0).at(0).value<WindowMode>(), WindowMode::Restoring);
+    QCOMPARE(modes.at(1).at(0).value<WindowMode>(), WindowMode::Ready);
     const QList<ModalCatcher::Box> boxes = rig.boxes.boxes();
     QCOMPARE(boxes.size(), 2);
     QCOMPARE(boxes.at(0).text, QString("Restore the backup old.ini onto this scanner?"));
@@ -147,13 +162,13 @@ void TestBackupRestore::backupRestoredOntoAnotherScanner()
     // The window shows it as it now is: the store, the editor's channel, the filter page.
     QVERIFY(rig.window->zoneStoreFile()->zones() == toolZones(oldUnit()));
     QVERIFY(!rig.window->zoneStoreFile()->hasUnsentChanges());
-    const int shown = rig.window->editedChannel();
+    const int shown = rig.window->zoneEditor()->editedChannel();
     QCOMPARE(rig.window->zoneEditor()->areaRecord(0).onDelay, quint8(shown % 40));
     QVERIFY(!rig.window->zoneEditor()->undoStack()->canUndo());
     QVERIFY(waitUntil([&]() { return rig.ui()->filterStrenthSlider->value() == 61; }));
     QCOMPARE(rig.ui()->maskMinAngleLabel->text(), QString("90.5"));
     QVERIFY(rig.ui()->averageFilterCheckBox->isChecked());
-    QVERIFY(rig.jobs()->restoreAction()->isEnabled());
+    QVERIFY(rig.restoreAction()->isEnabled());
 
     // The report of the restored scanner names the backup and the scanner it came from.
     rig.reportFile = rig.dir.filePath("restored.pdf");
@@ -166,19 +181,47 @@ void TestBackupRestore::backupRestoredOntoAnotherScanner()
 
     // The actions go with the link.
     rig.ui()->openBtn->click();
-    QVERIFY(!rig.jobs()->backupAction()->isEnabled());
-    QVERIFY(!rig.jobs()->restoreAction()->isEnabled());
+    QVERIFY(!rig.backupAction()->isEnabled());
+    QVERIFY(!rig.restoreAction()->isEnabled());
+}
+
+void TestBackupRestore::brokenBackupIsRefusedBeforeAnythingIsSent_data()
+{
+    // A change of the backup's text (from, to; an empty from keeps only its zones) and the
+    // reason the window gives.
+    QTest::addColumn<QByteArray>("from");
+    QTest::addColumn<QByteArray>("to");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("a zone file") << QByteArray() << QByteArray()
+                                 << "it is a zone file, not a backup: it has no [Backup]";
+    QTest::newRow("a setting out of range")
+        << QByteArray("maskIntensity=700") << QByteArray("maskIntensity=7000")
+        << "[Filter] maskIntensity is 7000, outside 0 to 4095";
+    QTest::newRow("the serial missing")
+        << QByteArray("serial=KP2100417") << QByteArray("Serial=KP2100417")
+        << "[Device] serial is missing";
+    QTest::newRow("zones edited afterwards")
+        << QByteArray("Area1\\onDelay=7\n") << QByteArray("Area1\\onDelay=8\n")
+        << "the zones are not those of the backup's fingerprint";
+    QTest::newRow("a broken zone")
+        << QByteArray("Area0\\regionType=1") << QByteArray("Area0\\regionType=one") << "regionType";
 }
 
 void TestBackupRestore::brokenBackupIsRefusedBeforeAnythingIsSent()
 {
+    QFETCH(QByteArray, from);
+    QFETCH(QByteArray, to);
+    QFETCH(QString, reason);
     BackupRig rig;
     QVERIFY(rig.startWith(oldUnit()));
-    rig.backupFile = rig.dir.filePath("old.ini");
-    rig.jobs()->backupAction()->trigger();
-    QVERIFY(rig.idle());
+    QVERIFY(rig.backUp("old.ini"));
     QByteArray text = fileContents(rig.backupFile);
-    text.replace("maskIntensity=700", "maskIntensity=7000");
+    if (from.isEmpty()) {
+        text = text.mid(text.indexOf("[Channel0]"));
+    } else {
+        QVERIFY2(text.contains(from), from.constData());
+        text.replace(from, to);
+    }
     QFile edited(rig.backupFile);
     QVERIFY(edited.open(QIODevice::WriteOnly) && edited.write(text) == text.size());
     edited.close();
@@ -186,14 +229,16 @@ void TestBackupRestore::brokenBackupIsRefusedBeforeAnythingIsSent()
     rig.sim.clearLog();
     rig.boxes.clear();
     rig.boxes.answerQuestion(kRestoreButton);
-    QVERIFY(!rig.jobs()->restoreFrom(rig.backupFile));
+    rig.restoreAction()->trigger();
     QCOMPARE(rig.boxes.count(), 1);
-    QVERIFY2(rig.boxes.boxes().first().text.contains(
-                 "[Filter] maskIntensity is 7000, outside 0 to 4095; nothing was sent"),
-             qPrintable(rig.boxes.boxes().first().text));
+    const QString box = rig.boxes.boxes().first().text;
+    QVERIFY2(box.startsWith("Cannot restore ") && box.contains(reason) &&
+                 box.endsWith("; nothing was sent to the scanner"),
+             qPrintable(box));
     QTest::qWait(50);
     QCOMPARE(rig.sim.receivedFrames().size(), 0);
     QVERIFY(!rig.jobs()->isRunning());
+    QCOMPARE(rig.window->modes()->mode(), WindowMode::Ready);
 }
 
 void TestBackupRestore::failuresNameWhatWasWritten_data()
@@ -232,9 +277,7 @@ void TestBackupRestore::failuresNameWhatWasWritten()
 
     BackupRig rig;
     QVERIFY(rig.startWith(oldUnit()));
-    rig.backupFile = rig.dir.filePath("old.ini");
-    rig.jobs()->backupAction()->trigger();
-    QVERIFY(rig.idle());
+    QVERIFY(rig.backUp("old.ini"));
     QVERIFY(rig.swapScanner(newUnit()));
     rig.sim.setOptions(faults);
 
@@ -260,9 +303,7 @@ void TestBackupRestore::declinedSummarySendsNothing()
 {
     BackupRig rig;
     QVERIFY(rig.startWith(oldUnit()));
-    rig.backupFile = rig.dir.filePath("old.ini");
-    rig.jobs()->backupAction()->trigger();
-    QVERIFY(rig.idle());
+    QVERIFY(rig.backUp("old.ini"));
     QVERIFY(rig.swapScanner(newUnit()));
 
     rig.sim.clearLog();
@@ -287,9 +328,7 @@ void TestBackupRestore::backupIsAZoneFileForTheZonePage()
 {
     BackupRig rig;
     QVERIFY(rig.startWith(oldUnit()));
-    rig.backupFile = rig.dir.filePath("old.ini");
-    rig.jobs()->backupAction()->trigger();
-    QVERIFY(rig.idle());
+    QVERIFY(rig.backUp("old.ini"));
     rig.ui()->openBtn->click();
 
     // LoadConfig takes its zones as it takes a zone file's.
