@@ -177,6 +177,8 @@ void TestCliBackup::backupOfOneScannerRestoredOntoAnother()
     // equal to the scanner's zones.
     QCOMPARE(cli(*m_old, {"verify", "old.ini"}).code, 0);
     QCOMPARE(cli(*m_old, {"diff", "old.ini"}).code, 0);
+    QCOMPARE(runCli(m_dir->path(), {"report", "--zones", "old.ini", "zones.pdf"}).code, 0);
+    QVERIFY(PdfText::text(m_dir->filePath("zones.pdf"), 1, 1).contains("zone file old.ini"));
 
     QVERIFY(start(*m_new, newUnit()));
     const CliResult restored = cli(*m_new, {"restore", "old.ini"});
