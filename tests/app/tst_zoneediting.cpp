@@ -10,6 +10,7 @@
 #include "zonestorefile.h"
 
 #include <QStandardItemModel>
+#include <QStatusBar>
 #include <QUndoStack>
 #include <QtTest>
 
@@ -276,6 +277,54 @@ private slots:
         p.ui->actionZoomFit->trigger();
         const QRectF shown = p.view->mapToScene(p.view->viewport()->rect()).boundingRect();
         QVERIFY(shown.contains(QRectF(-1000, -1000, 2500, 2000)));
+    }
+
+    void panAndMeasureLeaveTheZonesAlone()
+    {
+        Page p;
+        p.editor->replaceAreaRecord(0, polygon({{-100, -100}, {100, -100}, {0, -300}}));
+        const AreaSettings zone = p.editor->areaRecord(0);
+        const int steps = p.history->count();
+        QWidget *viewport = p.view->viewport();
+        // The middle button, and Space with the left button, drag the view along.
+        const QPointF handle0 = QPointF(-100, -100);
+        for (bool space : {false, true}) {
+            const QPoint from = p.view->mapFromScene(handle0);
+            const QPoint to = from + QPoint(40, -30);
+            if (space)
+                QTest::keyPress(p.view, Qt::Key_Space);
+            const Qt::MouseButton button = space ? Qt::LeftButton : Qt::MiddleButton;
+            const auto send = [viewport](QEvent::Type type, const QPoint &at, Qt::MouseButton which,
+                                         Qt::MouseButtons held) {
+                QMouseEvent event(type, at, viewport->mapToGlobal(at), which, held, {});
+                QCoreApplication::sendEvent(viewport, &event);
+            };
+            send(QEvent::MouseButtonPress, from, button, button);
+            send(QEvent::MouseMove, to, Qt::NoButton, button);
+            send(QEvent::MouseButtonRelease, to, button, Qt::NoButton);
+            if (space)
+                QTest::keyRelease(p.view, Qt::Key_Space);
+            QVERIFY((p.view->mapToScene(to) - handle0).manhattanLength() <
+                    3 / p.view->pixelsPerUnit());
+        }
+        QCOMPARE(p.editor->areaRecord(0), zone);
+
+        // While measuring, clicks place a line and edit nothing, not even over a handle.
+        p.ui->actionMeasure->trigger();
+        const QPoint a = p.view->mapFromScene(handle0);
+        const QPoint b = p.view->mapFromScene(QPointF(-100, -400));
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, a);
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, b);
+        const QString shown = p.window.statusBar()->currentMessage();
+        QVERIFY2(shown.contains(QStringLiteral("90.0")), qPrintable(shown));
+        QVERIFY2(shown.contains(QString::number(
+                     qRound(QLineF(p.view->mapToScene(a), p.view->mapToScene(b)).length() * 10))),
+                 qPrintable(shown));
+        QTest::keyClick(p.view, Qt::Key_Escape);
+        QVERIFY(p.window.statusBar()->currentMessage().isEmpty());
+        p.ui->actionMeasure->trigger();
+        QCOMPARE(p.editor->areaRecord(0), zone);
+        QCOMPARE(p.history->count(), steps);
     }
 
     void snapAppliesToDragsOnly_data()
