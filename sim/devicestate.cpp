@@ -74,6 +74,27 @@ QByteArray fixedWidthText(const QByteArray &text, int width)
     return out;
 }
 
+bool setSerialNumber(DeviceState &state, const QString &serial, QString *error)
+{
+    const QByteArray bytes = serial.toUtf8();
+    QString why;
+    if (bytes.isEmpty())
+        why = QStringLiteral("a serial number cannot be empty");
+    else if (bytes.size() > 9)
+        why = QStringLiteral("'%1' is %2 bytes long; the scanner holds at most 9")
+                  .arg(serial)
+                  .arg(bytes.size());
+    else if (bytes.contains('\0'))
+        why = QStringLiteral("a serial number cannot hold a NUL byte");
+    if (!why.isEmpty()) {
+        if (error)
+            *error = why;
+        return false;
+    }
+    state.serialNumber = fixedWidthText(bytes, 9);
+    return true;
+}
+
 DeviceState::DeviceState()
     : ident(fixedWidthText("AS270", 5)), serialNumber(fixedWidthText("KP2100417", 9)),
       lotNumber(fixedWidthText("L24A0815", 9)), firmwareVersion(fixedWidthText("V2.3.1", 6)),

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QPoint>
+#include <QString>
 #include <QVector>
 #include <QtGlobal>
 
@@ -98,3 +99,8 @@ struct DeviceState
 
 // Pads or cuts a text to exactly width bytes, filling with NUL.
 QByteArray fixedWidthText(const QByteArray &text, int width);
+
+// Gives the scanner another serial number, as a replacement unit has: at most 9 bytes of
+// UTF-8 without NUL, not empty. False, with the state unchanged and the reason in *error,
+// for any other text.
+bool setSerialNumber(DeviceState &state, const QString &serial, QString *error = nullptr);

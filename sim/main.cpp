@@ -109,12 +109,18 @@ int main(int argc, char *argv[])
         QStringLiteral("Stream the scans of a recording (a pcap file the tool recorded) at their "
                        "recorded pace instead of the simulated room."),
         QStringLiteral("file"));
+    const QCommandLineOption serial(
+        QStringLiteral("serial"),
+        QStringLiteral("Answer with this serial number (at most 9 bytes) instead of the "
+                       "default, as a replacement unit would."),
+        QStringLiteral("SN"));
     const QCommandLineOption loop(QStringLiteral("loop"),
                                   QStringLiteral("With --replay, start the recording over after "
                                                  "its last scan."));
     parser.addOptions({link, unpaced, strict, silent, corrupt, garbage, split, seed, refuse, drop,
                        unplug, lineFault, delay, refuseBlock, dropBlock, refuseChunk, dropChunk,
                        replay, loop});
+    parser.addOption(serial);
     parser.process(app);
 
     SimOptions options;
@@ -192,6 +198,14 @@ int main(int argc, char *argv[])
     sigaction(SIGTERM, &sa, nullptr);
 
     SimulatorHost host;
+    if (parser.isSet(serial)) {
+        DeviceState state;
+        if (!setSerialNumber(state, parser.value(serial), &error)) {
+            std::fprintf(stderr, "areascan-sim: --serial: %s\n", qPrintable(error));
+            return 2;
+        }
+        host.setState(state);
+    }
     if (!host.start(options, &error)) {
         std::fprintf(stderr, "areascan-sim: %s\n", qPrintable(error));
         return 1;

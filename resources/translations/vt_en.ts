@@ -1272,5 +1272,241 @@
         <source>删除顶点%1</source>
         <translation>Delete vertex %1</translation>
     </message>
+    <message>
+        <source>备份文件 %1（%2备份）</source>
+        <translation>backup file %1 (taken %2)</translation>
+    </message>
+    <message>
+        <source>%1不是普通文本</source>
+        <translation>%1 is not a plain text</translation>
+    </message>
+    <message>
+        <source>%1是本工具自己的文件，备份不能保存在它上面</source>
+        <translation>%1 is one of the tool&apos;s own files; the backup cannot be saved over it</translation>
+    </message>
+    <message>
+        <source>%1的值%2超出0至%3</source>
+        <translation>%1 is %2, outside 0 to %3</translation>
+    </message>
+    <message>
+        <source>%1的值“%2”不是32位十六进制数</source>
+        <translation>%1 holds &apos;%2&apos;, not 32 hexadecimal digits</translation>
+    </message>
+    <message>
+        <source>%1的值“%2”不是整数</source>
+        <translation>%1 holds &apos;%2&apos;, not a whole number</translation>
+    </message>
+    <message>
+        <source>%1的值“%2”不是日期和时间</source>
+        <translation>%1 holds &apos;%2&apos;, not a date and time</translation>
+    </message>
+    <message>
+        <source>%1（不变）</source>
+        <translation>%1 (not changed)</translation>
+    </message>
+    <message>
+        <source>备份来自扫描仪%1（固件%2），%3备份。</source>
+        <translation>The backup is of scanner %1 (firmware %2), taken %3.</translation>
+    </message>
+    <message>
+        <source>“%1”读回为%2，备份为%3</source>
+        <translation>%1 reads %2, the backup holds %3</translation>
+    </message>
+    <message>
+        <source>串口断开连接</source>
+        <translation>the serial port was disconnected</translation>
+    </message>
+    <message>
+        <source>从备份%1恢复（扫描仪%2，%3备份）</source>
+        <translation>restored from backup %1 (scanner %2, taken %3)</translation>
+    </message>
+    <message>
+        <source>区域与备份的区域指纹%1不符（备份之后被修改过）</source>
+        <translation>the zones are not those of the backup&apos;s fingerprint %1 (they were changed after the backup)</translation>
+    </message>
+    <message>
+        <source>备份扫描仪</source>
+        <translation>Back up scanner</translation>
+    </message>
+    <message>
+        <source>备份扫描仪…</source>
+        <translation>Back up scanner…</translation>
+    </message>
+    <message>
+        <source>备份未完成：%1，未写入备份文件</source>
+        <translation>The backup was not finished: %1; no backup file was written</translation>
+    </message>
+    <message>
+        <source>备份格式%1不能被这个版本读取</source>
+        <translation>backup format %1 cannot be read by this version</translation>
+    </message>
+    <message>
+        <source>备份的区域</source>
+        <translation>the backup&apos;s zones</translation>
+    </message>
+    <message>
+        <source>已全部写入，但读回核对失败：%1</source>
+        <translation>Everything was written, but reading it back failed: %1</translation>
+    </message>
+    <message>
+        <source>已写入但未保存的设置：%1</source>
+        <translation>settings written but not saved: %1</translation>
+    </message>
+    <message>
+        <source>已写入并保存的设置：%1</source>
+        <translation>settings written and saved: %1</translation>
+    </message>
+    <message>
+        <source>已写入第0至%1区域组，第%2至63区域组未写入</source>
+        <translation>zone channels 0 to %1 written, %2 to 63 not written</translation>
+    </message>
+    <message>
+        <source>恢复</source>
+        <translation>Restore</translation>
+    </message>
+    <message>
+        <source>恢复到扫描仪</source>
+        <translation>Restore to scanner</translation>
+    </message>
+    <message>
+        <source>恢复到扫描仪…</source>
+        <translation>Restore to scanner…</translation>
+    </message>
+    <message>
+        <source>恢复后</source>
+        <translation>After the restore</translation>
+    </message>
+    <message>
+        <source>恢复后扫描仪与备份不一致：%1</source>
+        <translation>After the restore the scanner differs from the backup: %1</translation>
+    </message>
+    <message>
+        <source>恢复完成：扫描仪%1的十项设置和全部区域组与备份%2一致（区域指纹%3）</source>
+        <translation>Restored: the ten settings and all zone channels of scanner %1 equal the backup %2 (zone fingerprint %3)</translation>
+    </message>
+    <message>
+        <source>恢复未完成：%1</source>
+        <translation>The restore was not finished: %1</translation>
+    </message>
+    <message>
+        <source>扫描仪%1已备份到%2（区域指纹%3）</source>
+        <translation>Scanner %1 was backed up to %2 (zone fingerprint %3)</translation>
+    </message>
+    <message>
+        <source>扫描仪中的第%1区域组与写入的不一致</source>
+        <translation>zone channel %1 on the scanner differs from what was written</translation>
+    </message>
+    <message>
+        <source>扫描仪在%1毫秒内未应答</source>
+        <translation>the scanner did not answer within %1 ms</translation>
+    </message>
+    <message>
+        <source>扫描仪在%1毫秒内未应答第%2区域组</source>
+        <translation>the scanner did not answer zone channel %2 within %1 ms</translation>
+    </message>
+    <message>
+        <source>扫描仪拒绝了第%1区域组（状态%2）</source>
+        <translation>the scanner refused zone channel %1 (status %2)</translation>
+    </message>
+    <message>
+        <source>扫描仪拒绝了设置“%1”（状态%2）</source>
+        <translation>the scanner refused the setting %1 (status %2)</translation>
+    </message>
+    <message>
+        <source>扫描仪拒绝了请求（状态%1）</source>
+        <translation>the scanner refused the request (status %1)</translation>
+    </message>
+    <message>
+        <source>扫描仪拒绝保存设置（状态%1）</source>
+        <translation>the scanner refused to save the settings (status %1)</translation>
+    </message>
+    <message>
+        <source>扫描仪未接受设置“%1”=%2，读回为%3</source>
+        <translation>the scanner did not take %1 = %2: it reads %3</translation>
+    </message>
+    <message>
+        <source>扫描仪现在</source>
+        <translation>Scanner now</translation>
+    </message>
+    <message>
+        <source>把备份文件的设置和区域写入扫描仪，并读回核对</source>
+        <translation>Write a backup&apos;s settings and zones to the scanner and read them back to check</translation>
+    </message>
+    <message>
+        <source>把扫描仪的设备信息、十项设置和全部64个区域组保存到一个文件</source>
+        <translation>Save the scanner&apos;s identity, its ten settings and all 64 zone channels in one file</translation>
+    </message>
+    <message>
+        <source>无法写入备份%1：%2</source>
+        <translation>Cannot write the backup %1: %2</translation>
+    </message>
+    <message>
+        <source>无法恢复%1：%2，未向扫描仪发送任何内容</source>
+        <translation>Cannot restore %1: %2; nothing was sent to the scanner</translation>
+    </message>
+    <message>
+        <source>无法读取扫描仪：%1，未写入任何内容</source>
+        <translation>Cannot read the scanner: %1; nothing was written</translation>
+    </message>
+    <message>
+        <source>未写入任何区域组（第%1区域组与备份不同）</source>
+        <translation>no zone channel written (channels %1 differ from the backup)</translation>
+    </message>
+    <message>
+        <source>未写入的设置：%1</source>
+        <translation>settings not written: %1</translation>
+    </message>
+    <message>
+        <source>未恢复：没有向扫描仪写入任何内容</source>
+        <translation>Not restored: nothing was written to the scanner</translation>
+    </message>
+    <message>
+        <source>本程序中尚未上传的区域修改将被扫描仪恢复后的区域替换。</source>
+        <translation>Zone changes in this program that were not uploaded will be replaced by the scanner&apos;s restored zones.</translation>
+    </message>
+    <message>
+        <source>正在备份扫描仪… %v/%m</source>
+        <translation>Backing up the scanner… %v/%m</translation>
+    </message>
+    <message>
+        <source>正在读取扫描仪… %v/%m</source>
+        <translation>Reading the scanner… %v/%m</translation>
+    </message>
+    <message>
+        <source>正在写入设置… %v/%m</source>
+        <translation>Writing the settings… %v/%m</translation>
+    </message>
+    <message>
+        <source>正在写入区域组… %v/%m</source>
+        <translation>Writing the zone channels… %v/%m</translation>
+    </message>
+    <message>
+        <source>正在读回核对… %v/%m</source>
+        <translation>Reading back… %v/%m</translation>
+    </message>
+    <message>
+        <source>第%1区域组与备份不同</source>
+        <translation>channels %1 differ from the backup</translation>
+    </message>
+    <message>
+        <source>缺少%1</source>
+        <translation>%1 is missing</translation>
+    </message>
+    <message>
+        <source>要把备份%1恢复到这台扫描仪吗？</source>
+        <translation>Restore the backup %1 onto this scanner?</translation>
+    </message>
+    <message>
+        <source>设置和区域已与备份一致，只会保存设置并读回核对。</source>
+        <translation>The settings and zones already equal the backup: the settings are only saved, and everything is read back.</translation>
+    </message>
+    <message>
+        <source>这是区域配置文件，不是备份：没有[Backup]、[Device]或[Filter]节；区域配置文件请用“加载配置”后上传</source>
+        <translation>it is a zone file, not a backup: it has no [Backup], [Device] or [Filter] section; load a zone file with LoadConfig and upload it</translation>
+    </message>
+    <message>
+        <source>连接已关闭</source>
+        <translation>the link was closed</translation>
+    </message>
 </context>
 </TS>

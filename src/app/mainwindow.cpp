@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "applog.h"
+#include "backuprestore.h"
 #include "closeguard.h"
 #include "devicepanel.h"
 #include "factoryreset.h"
@@ -89,8 +90,10 @@ void MainWindow::makeOwners()
     serial = std::make_unique<SerialPanel>(form.get(), session.get(), modes);
     device = std::make_unique<DevicePanel>(form.get());
     firmware = std::make_unique<FirmwarePanel>(form.get(), this, session.get(), modes);
-    filters = std::make_unique<FilterPanel>(form.get(), statusBar(),
-                                            [this]() { return factory && factory->isRunning(); });
+    // A factory reset and a restore save the settings on their own, and report it so.
+    filters = std::make_unique<FilterPanel>(form.get(), statusBar(), [this]() {
+        return (factory && factory->isRunning()) || (backup && backup->isRunning());
+    });
     transfer =
         std::make_unique<ZoneTransfer>(form.get(), this, session.get(), modes, zoneStore.get(),
                                        editor.get(), [this]() { return device->currentChannel(); });
@@ -101,8 +104,13 @@ void MainWindow::makeOwners()
                                               files.get(), status.get());
     comparison = std::make_unique<ZoneComparison>(form.get(), this, modes, zoneStore.get(),
                                                   editor.get(), files.get(), transfer.get());
+    backup = std::make_unique<BackupRestore>(form.get(), this, session.get(), modes,
+                                             zoneStore.get(), editor.get(), transfer.get());
     report = std::make_unique<ReportExport>(form.get(), this, modes, zoneStore.get(), editor.get(),
                                             filters.get());
+    // The report of a scanner restored from a backup names the backup.
+    report->setDataNotes(
+        [jobs = backup.get()](ZoneReportData *data) { jobs->describeRestoredScanner(data); });
     recording = std::make_unique<ScanRecording>(form.get(), this, session.get(), modes);
     scans = std::make_unique<ScanZones>(form.get(), this, editor.get());
 }
@@ -133,6 +141,7 @@ void MainWindow::wireOwners()
     // refusals of the old link forgotten; a failed update or a restarting scanner closes it.
     connect(serial.get(), &SerialPanel::connected, scans.get(), &ScanZones::forgetScans);
     connect(serial.get(), &SerialPanel::closing, recording.get(), &ScanRecording::stop);
+    connect(serial.get(), &SerialPanel::closing, backup.get(), &BackupRestore::stop);
     connect(serial.get(), &SerialPanel::closed, filters.get(), &FilterPanel::forgetRefusals);
     connect(firmware.get(), &FirmwarePanel::linkGone, serial.get(),
             &SerialPanel::dropLinkAfterUpdate);
@@ -143,6 +152,8 @@ void MainWindow::wireOwners()
     // store, a backward delete clears one, or a step taken back changes them.
     StatusPanel *statusPage = status.get();
     connect(transfer.get(), &ZoneTransfer::zonesUpdated, this,
+            [statusPage]() { statusPage->redraw(); });
+    connect(backup.get(), &BackupRestore::zonesUpdated, this,
             [statusPage]() { statusPage->redraw(); });
     connect(editor.get(), &ZoneEditor::areaCleared, this,
             [statusPage](int area) { statusPage->zoneItem(area)->setPath(QPainterPath()); });

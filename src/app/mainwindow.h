@@ -11,6 +11,7 @@
 
 #include <memory>
 
+class BackupRestore;
 class CloseGuard;
 class DevicePanel;
 class FactoryReset;
@@ -72,6 +73,7 @@ public:
     ZoneComparison *zoneComparison() const { return comparison.get(); }
     FactoryReset *factoryReset() const { return factory.get(); }
     ReportExport *reportExport() const { return report.get(); }
+    BackupRestore *backupRestore() const { return backup.get(); }
     ScanRecording *scanRecording() const { return recording.get(); }
     ScanZones *scanZones() const { return scans.get(); }
 
@@ -171,6 +173,7 @@ private:
     std::unique_ptr<ZoneFiles> files;
     std::unique_ptr<CloseGuard> closeGuard;
     std::unique_ptr<ZoneComparison> comparison;
+    std::unique_ptr<BackupRestore> backup;
     std::unique_ptr<ReportExport> report;
     std::unique_ptr<ScanRecording> recording;
     std::unique_ptr<ScanZones> scans;

@@ -87,6 +87,8 @@ void ReportExport::exportReport()
     data.zoneSource =
         store->hasUnsentChanges() ? windowTr("本程序的区域，尚未上传到扫描仪") : windowTr("扫描仪");
     data.zones = store->zones();
+    if (dataNotes)
+        dataNotes(&data);
     const ZoneReport report(data);
 
     // The pages are painted here, between events: the window takes no input meanwhile,

@@ -12,6 +12,7 @@ class QProgressBar;
 class WindowModes;
 class ZoneEditor;
 class ZoneStoreFile;
+struct ZoneReportData;
 
 namespace Ui {
 class MainWindow;
@@ -30,6 +31,9 @@ public:
 
     // Replaces the dialog that asks where the report goes.
     void setFileProvider(std::function<QString()> provider) { fileProvider = std::move(provider); }
+    // Adds what another owner knows of the scanner to the report's data (filled from what
+    // the window shows) before the report is drawn.
+    void setDataNotes(std::function<void(ZoneReportData *)> notes) { dataNotes = std::move(notes); }
     // File, Export report: asks for the file and writes the report.
     void exportReport();
 
@@ -43,6 +47,7 @@ private:
     ZoneEditor *editor;
     const FilterPanel *filters;
     std::function<QString()> fileProvider;
+    std::function<void(ZoneReportData *)> dataNotes;
     QAction *action = nullptr;
     QProgressBar *progressBar = nullptr;
 };

@@ -141,8 +141,11 @@ void SerialPanel::onPortLost()
 {
     // An upload cut off here leaves the scanner with the new zones up to one channel and
     // its old ones from there on.
+    // (A restore's zone write says so in its own outcome.)
     const int uploadCutAt =
-        session->zoneWrite()->isRunning() ? session->zoneWrite()->channel() : -1;
+        session->zoneWrite()->isRunning() && modes->mode() != WindowMode::Restoring
+            ? session->zoneWrite()->channel()
+            : -1;
     form->openBtn->setChecked(false);
     openOrClose();
     QMessageBox::critical(nullptr, windowTr("串口错误"),

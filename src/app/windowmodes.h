@@ -13,7 +13,7 @@ class MainWindow;
 
 // What the window is doing: one state at a time, and the one place that decides which of
 // its controls can be used. Each mode is one row of the table in windowmodes.cpp; a mode
-// added later (a recording played back, a backup running) is one more row.
+// added later (a recording played back) is one more row.
 enum class WindowMode
 {
     Disconnected,     // no link; the zone page waits for a scanner or offline work
@@ -27,6 +27,8 @@ enum class WindowMode
     RestoringFactory, // the factory file's zones go to the scanner
     Comparing,        // the scanner's zones are read for a comparison, the store untouched
     UpdatingFirmware, // a firmware update runs
+    BackingUp,        // the whole scanner is read into a backup file
+    Restoring,        // a backup is checked against, written to and read back from the scanner
 };
 
 class WindowModes : public QObject
@@ -53,6 +55,7 @@ public:
         Recording,      // File, Record scans
         Report,         // File, Export report
         CompareScanner, // the comparison's read of the scanner's zones
+        WholeScanner,   // File, Back up scanner and Restore to scanner
         ControlCount
     };
     // In a mode a control is off, on, or on when its owner's own condition holds (a port

@@ -52,6 +52,11 @@ ZoneTransfer::ZoneTransfer(Ui::MainWindow *f, QWidget *window, ScannerSession *s
     connect(write, &ZoneWrite::failed, this, &ZoneTransfer::onWriteFailed);
 }
 
+bool ZoneTransfer::transfersLent() const
+{
+    return modes->mode() == WindowMode::BackingUp || modes->mode() == WindowMode::Restoring;
+}
+
 void ZoneTransfer::readEditedChannel()
 {
     session->readChannel(editor->editedChannel());
@@ -60,6 +65,8 @@ void ZoneTransfer::readEditedChannel()
 // A channel as the scanner sent it goes into the store before the window hears of it.
 void ZoneTransfer::storeScannerChannel(int channel, const ZoneChannelRecord &areas)
 {
+    if (transfersLent())
+        return;
     // Read for a comparison: the store stays as it is.
     if (comparison) {
         if (channel >= 0 && channel < kZoneChannelCount)
@@ -81,6 +88,8 @@ void ZoneTransfer::zonesReachedScanner()
 
 void ZoneTransfer::showReadProgress(int index)
 {
+    if (transfersLent())
+        return;
     if (!session->zoneRead()->isRunning()) {
         // A single read: the editor takes it only if it is the channel being edited (a late
         // answer for another channel must not land in the editor's records).
@@ -94,6 +103,8 @@ void ZoneTransfer::showReadProgress(int index)
 
 void ZoneTransfer::onReadStarted()
 {
+    if (transfersLent())
+        return;
     if (comparison)
         modes->enter(WindowMode::Comparing);
     else
@@ -116,6 +127,8 @@ bool ZoneTransfer::readForComparison()
 
 void ZoneTransfer::onReadFinished()
 {
+    if (transfersLent())
+        return;
     if (comparison) {
         const std::unique_ptr<ZoneSet> read = std::move(comparison);
         modes->leave(WindowMode::Comparing);
@@ -141,6 +154,8 @@ void ZoneTransfer::onReadFinished()
 
 void ZoneTransfer::onReadFailed(const SessionFailure &failure)
 {
+    if (transfersLent())
+        return;
     const bool linkGone =
         failure.kind == SessionFailure::Closed || failure.kind == SessionFailure::PortLost;
     if (comparison) {
@@ -223,6 +238,8 @@ void ZoneTransfer::startUpload(bool factory)
 
 void ZoneTransfer::showWriteProgress(int index)
 {
+    if (transfersLent())
+        return;
     if (index >= 63)
         return; // the end of the write is onWriteFinished's
     QProgressBar *bar = factoryUpload ? form->resetFactoryProgressBar : form->progressBar;
@@ -231,6 +248,8 @@ void ZoneTransfer::showWriteProgress(int index)
 
 void ZoneTransfer::onWriteFinished()
 {
+    if (transfersLent())
+        return;
     const bool factory = factoryUpload;
     zonesReachedScanner(); // every channel acknowledged: the scanner holds the store
     endUpload();
@@ -250,6 +269,8 @@ void ZoneTransfer::endUpload()
 
 void ZoneTransfer::onWriteFailed(const SessionFailure &failure)
 {
+    if (transfersLent())
+        return;
     endUpload();
     // A lost link says itself where the upload stopped.
     if (failure.kind == SessionFailure::Closed || failure.kind == SessionFailure::PortLost)

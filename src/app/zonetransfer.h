@@ -51,6 +51,9 @@ public:
     void showWriteProgress(int index);
     // The scanner's zones read afresh into a set of their own; false when no read can start.
     bool readForComparison();
+    // The store holds what the scanner holds (all 64 channels read or written by another
+    // owner): marked so, and its fingerprint shown.
+    void zonesReachedScanner();
 
 signals:
     // The store took the scanner's zones or gave them all to it: what draws the stored
@@ -72,7 +75,8 @@ private:
     void onWriteFinished();
     void onWriteFailed(const SessionFailure &failure);
     void endUpload();
-    void zonesReachedScanner();
+    // A backup or restore runs the zone read and write itself: their reports are its own.
+    bool transfersLent() const;
 
     // Zones in the store the scanner has not received (unsentzones.cpp).
     bool uploadUnsentZonesInstead();

@@ -23,6 +23,8 @@ const CommandName kCommands[] = {
     {"report", CliCommand::Report, 1, 1, "OUT.pdf"},
     {"record", CliCommand::Record, 1, 1, "FILE"},
     {"diff", CliCommand::Diff, 1, 2, "FILE [FILE]"},
+    {"backup", CliCommand::Backup, 1, 1, "OUT.ini"},
+    {"restore", CliCommand::Restore, 1, 1, "FILE.ini"},
     {"zone-from-scan", CliCommand::ZoneFromScan, 1, 1, "OUT.ini"},
 };
 
@@ -84,12 +86,12 @@ CliOptions parseCliOptions(const QStringList &arguments)
         const int eq = arg.indexOf(QLatin1Char('='));
         const QString name = eq > 0 ? arg.left(eq) : arg;
         static const QStringList withValue{
-            QStringLiteral("--port"),     QStringLiteral("--baud"),
-            QStringLiteral("--timeout"),  QStringLiteral("--zones"),
-            QStringLiteral("--seconds"),  QStringLiteral("--recording"),
-            QStringLiteral("--channel"),  QStringLiteral("--area"),
-            QStringLiteral("--scans"),    QStringLiteral("--margin"),
-            QStringLiteral("--tolerance")};
+            QStringLiteral("--port"),      QStringLiteral("--baud"),
+            QStringLiteral("--timeout"),   QStringLiteral("--zones"),
+            QStringLiteral("--seconds"),   QStringLiteral("--recording"),
+            QStringLiteral("--channel"),   QStringLiteral("--area"),
+            QStringLiteral("--scans"),     QStringLiteral("--margin"),
+            QStringLiteral("--tolerance"), QStringLiteral("--backup")};
         const bool takesValue = withValue.contains(name);
         QString value;
         if (takesValue) {
@@ -119,6 +121,8 @@ CliOptions parseCliOptions(const QStringList &arguments)
                         .arg(value));
         } else if (name == QLatin1String("--zones")) {
             options.zonesFile = value;
+        } else if (name == QLatin1String("--backup")) {
+            options.backupFile = value;
         } else if (name == QLatin1String("--seconds")) {
             if (!positiveNumber(value, &options.seconds))
                 return fail(
@@ -186,6 +190,8 @@ CliOptions parseCliOptions(const QStringList &arguments)
                 QStringLiteral("%1 was given an empty argument").arg(QLatin1String(command->name)));
     }
 
+    if (options.command != CliCommand::Report && !options.backupFile.isEmpty())
+        return fail(QStringLiteral("--backup belongs to report"));
     if (options.command == CliCommand::ZoneFromScan) {
         if (options.channel < 0 || options.area < 0)
             return fail(QStringLiteral("zone-from-scan needs --channel and --area"));
@@ -205,13 +211,17 @@ CliOptions parseCliOptions(const QStringList &arguments)
     if (!scanOptions.isEmpty())
         return fail(QStringLiteral("%1 belongs to zone-from-scan").arg(scanOptions.first()));
 
-    // A report of a zone file needs no scanner, and asks none.
-    if (!options.zonesFile.isEmpty()) {
+    // A report of a zone file or of a backup needs no scanner, and asks none.
+    if (!options.zonesFile.isEmpty() && !options.backupFile.isEmpty())
+        return fail(QStringLiteral("report takes --zones or --backup, not both"));
+    if (!options.zonesFile.isEmpty() || !options.backupFile.isEmpty()) {
+        const QString option =
+            options.zonesFile.isEmpty() ? QStringLiteral("--backup") : QStringLiteral("--zones");
         if (options.command != CliCommand::Report)
             return fail(QStringLiteral("--zones belongs to report and zone-from-scan"));
         if (options.demo || portGiven)
-            return fail(
-                QStringLiteral("report --zones reads no scanner: leave out --port and --demo"));
+            return fail(QStringLiteral("report %1 reads no scanner: leave out --port and --demo")
+                            .arg(option));
         return options;
     }
     if (options.demo && portGiven)
@@ -249,7 +259,8 @@ QString cliHelpText()
         "                        mask-max-angle (0-269.5 degrees in steps of 0.5)\n"
         "  firmware FILE         update the firmware from FILE, then print the new version\n"
         "  report OUT.pdf        a commissioning report of the scanner's identity, settings\n"
-        "                        and zones; with --zones FILE, of the zones in FILE (no\n"
+        "                        and zones; with --zones FILE, of the zones in FILE, with\n"
+        "                        --backup FILE, of the scanner a backup was made of (no\n"
         "                        scanner, no --port)\n"
         "  record FILE           every frame the scanner sends for --seconds into FILE, a\n"
         "                        pcap file (link type 147) that Wireshark and tcpdump read\n"
@@ -265,6 +276,12 @@ QString cliHelpText()
         "                        the last --scans N scans leave free, a --margin from\n"
         "                        every echo; the scans come from the scanner, or from the\n"
         "                        start of --recording FILE.pcap (no --port then)\n"
+        "  backup OUT.ini        the scanner's identity, its ten settings and all 64 zone\n"
+        "                        channels into OUT.ini (also a zone file)\n"
+        "  restore FILE.ini      a backup onto this scanner: checks the whole file, prints\n"
+        "                        what changes, writes the settings that differ and the\n"
+        "                        zones, then reads everything back; exit status 0 only when\n"
+        "                        the scanner equals the backup\n"
         "\n"
         "Options:\n"
         "  --port PATH           the scanner's serial device (pseudo-terminals included)\n"

@@ -18,6 +18,8 @@ enum class CliCommand
     Report,
     Record,
     Diff,
+    Backup,
+    Restore,
     ZoneFromScan,
 };
 
@@ -42,8 +44,9 @@ struct CliOptions
     int timeoutMs = kDefaultTimeoutMs;
     int seconds = 10; // how long record records
     bool json = false;
-    QString zonesFile; // report --zones FILE: the zones from a file, no scanner; the base
-                       // of zone-from-scan
+    QString zonesFile;  // report --zones FILE: the zones from a file, no scanner; the base
+                        // of zone-from-scan
+    QString backupFile; // report --backup FILE: identity, settings and zones of a backup
     // zone-from-scan: where the scans come from (a recording instead of a scanner), the
     // channel and area the zone goes to, and how it is drawn.
     QString recordingFile;

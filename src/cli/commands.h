@@ -19,6 +19,8 @@ int runVerify(CliRun &run);
 int runFirmware(CliRun &run);
 int runReport(CliRun &run);
 int runRecord(CliRun &run);
+int runBackup(CliRun &run);
+int runRestore(CliRun &run);
 int runZoneFromScan(CliRun &run);
 
 // The application object for the command on the command line: report paints its pages with

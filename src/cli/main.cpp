@@ -67,6 +67,10 @@ int main(int argc, char *argv[])
         return runRecord(run);
     case CliCommand::Diff:
         return runDiff(run);
+    case CliCommand::Backup:
+        return runBackup(run);
+    case CliCommand::Restore:
+        return runRestore(run);
     case CliCommand::None:
         break;
     }

@@ -1,9 +1,11 @@
 // report: the commissioning report as a PDF, of the scanner (identity, settings and the 64
-// zone channels read from it) or of a zone file (no scanner; the identity not known).
+// zone channels read from it), of a zone file (no scanner; the identity not known) or of a
+// backup (no scanner; the identity and settings of the scanner it was made of).
 #include "clirun.h"
 #include "commands.h"
 #include "filtersettings.h"
 #include "reportcatalogue.h"
+#include "scannerbackup.h"
 #include "sessionwait.h"
 #include "zonefilecheck.h"
 #include "zonereport.h"
@@ -97,18 +99,38 @@ int runReport(CliRun &run)
         // describes the one this tool talks to.
         data.zoneSource = windowText("区域文件 %1").arg(options.zonesFile);
     }
+    if (!options.backupFile.isEmpty()) {
+        const BackupFile file = readBackupFile(run.userPath(options.backupFile));
+        if (!file.ok())
+            return run.usageError(describeBackupProblem(file.problem, options.backupFile) +
+                                  QStringLiteral("; no report was written"));
+        const DeviceIdentity &who = file.backup.identity;
+        data.model = who.model;
+        data.manufacturer = who.manufacturer;
+        data.serialNumber = who.serial;
+        data.lot = who.lot;
+        data.firmwareVersion = who.firmware;
+        for (int wire : file.backup.settings)
+            data.settings.append(wire);
+        data.zones = file.backup.zones;
+        data.zoneSource =
+            windowText("备份文件 %1（%2备份）")
+                .arg(options.backupFile,
+                     file.backup.createdAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    }
 
     // Opened before the scanner is asked, so that an unwritable target stops the run first;
     // the report appears whole at the end or not at all.
     QString path;
-    if (const int status = run.outputTarget(shownName, {options.zonesFile}, &path))
+    if (const int status =
+            run.outputTarget(shownName, {options.zonesFile, options.backupFile}, &path))
         return status;
     QSaveFile out(path);
     QString error;
     if (!openReportFile(&out, &error))
         return run.usageError(QStringLiteral("cannot write %1: %2").arg(shownName, error));
 
-    if (options.zonesFile.isEmpty()) {
+    if (options.zonesFile.isEmpty() && options.backupFile.isEmpty()) {
         readProductInformation(run, &data.model, &data.manufacturer);
         if (!run.connect())
             return ExitDeviceFailure;

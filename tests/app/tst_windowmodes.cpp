@@ -28,6 +28,8 @@ const QStringList kControls = {"MainWindow",
                                "actionRecordScans",
                                "actionExportReport",
                                "compareScannerBtn",
+                               "actionBackupScanner",
+                               "actionRestoreScanner",
                                "distanceLineEdit",
                                "scanAngleLineEdit",
                                "scanArealineEdit",
@@ -101,14 +103,17 @@ private slots:
                                  << "readAreaProgressBar";
         QTest::newRow("ready")
             << WindowMode::Ready
-            << linked + QStringList{"MainWindow",       "treeWidget",     "areasMonitoningGroupBox",
-                                    "downLoadBtn",      "uploadBtn",      "actionUndo?",
-                                    "actionRedo?",      "filterGroupBox", "factorySettingsBtn",
-                                    "compareScannerBtn"}
+            << linked +
+                   QStringList{
+                       "MainWindow",        "treeWidget",          "areasMonitoningGroupBox",
+                       "downLoadBtn",       "uploadBtn",           "actionUndo?",
+                       "actionRedo?",       "filterGroupBox",      "factorySettingsBtn",
+                       "compareScannerBtn", "actionBackupScanner", "actionRestoreScanner"}
             << QString();
         QTest::newRow("no zones") << WindowMode::NoZones
-                                  << linked +
-                                         QStringList{"MainWindow", "treeWidget", "filterGroupBox"}
+                                  << linked + QStringList{"MainWindow", "treeWidget",
+                                                          "filterGroupBox", "actionBackupScanner",
+                                                          "actionRestoreScanner"}
                                   << QString();
         QTest::newRow("writing") << WindowMode::Writing << linked + QStringList{"treeWidget"}
                                  << "progressBar";
@@ -122,6 +127,11 @@ private slots:
             << QStringList{"MainWindow", "treeWidget?", "openBtn", "actionRecordScans",
                            "actionExportReport?"}
             << QString();
+        // A backup or a restore locks the window; its progress bar is its own.
+        QTest::newRow("backing up")
+            << WindowMode::BackingUp << linked + QStringList{"treeWidget"} << QString();
+        QTest::newRow("restoring")
+            << WindowMode::Restoring << linked + QStringList{"treeWidget"} << QString();
     }
 
     void controlsPerMode()

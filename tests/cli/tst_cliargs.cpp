@@ -49,6 +49,15 @@ private slots:
         bad("no port", {"info"}, "--port");
         bad("port and demo", {"--demo", "--port", "/dev/x", "info"}, "cannot be used together");
         bad("zero timeout", {"--demo", "--timeout", "0", "info"}, "--timeout");
+        bad("restore without a file", {"--demo", "restore"}, "restore needs FILE.ini");
+        bad("report of a backup and a scanner",
+            {"--port", "/dev/x", "report", "--backup", "old.ini", "out.pdf"},
+            "report --backup reads no scanner");
+        bad("a backup for another command", {"--backup", "old.ini", "restore", "old.ini"},
+            "--backup belongs to report");
+        bad("a backup and a zone file",
+            {"report", "--backup", "a.ini", "--zones", "b.ini", "o.pdf"},
+            "report takes --zones or --backup, not both");
     }
 
     void parsesCommandLines()

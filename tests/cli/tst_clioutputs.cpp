@@ -175,6 +175,10 @@ private slots:
         QTest::newRow("read-zones into a folder that cannot be written")
             << read << "locked/z.ini"
             << "the folder FULL/locked cannot be written";
+        QTest::newRow("backup over factorySettings.ini")
+            << QStringList{"backup"} << "./factorySettings.ini" << own;
+        QTest::newRow("backup into a FIFO") << QStringList{"backup"} << "fifo"
+                                            << "it is a FIFO";
         QTest::newRow("zone-from-scan over its recording") << scan << "rec.pcap"
                                                            << "it is the input rec.pcap itself";
         QTest::newRow("zone-from-scan over its base")

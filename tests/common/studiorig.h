@@ -1,5 +1,6 @@
 #pragma once
 
+#include "backuprestore.h"
 #include "devicepanel.h"
 #include "eventwait.h"
 #include "filterpanel.h"
@@ -21,11 +22,11 @@
 #include "zonecomparison.h"
 #include "zoneeditor.h"
 #include "zonefiles.h"
-#include "zoneread.h"
-#include "zonewrite.h"
 #include "zonefromscan.h"
 #include "zonegeometry.h"
+#include "zoneread.h"
 #include "zonestore.h"
+#include "zonewrite.h"
 
 #include <QDir>
 #include <QSettings>
@@ -97,6 +98,8 @@ public:
     QString reportFile;
     QString recordFile;
     QString firmwareFile;
+    // Back up scanner and Restore to scanner.
+    QString backupFile;
     // Zone from scan's dialog; by default cancelled.
     std::function<bool(ZoneFromScanChoice *)> zoneFromScan = [](ZoneFromScanChoice *) {
         return false;
@@ -144,6 +147,7 @@ public:
         window->reportExport()->setFileProvider([this]() { return reportFile; });
         window->scanRecording()->setFileProvider([this]() { return recordFile; });
         window->firmwarePanel()->setFileProvider([this]() { return firmwareFile; });
+        window->backupRestore()->setFileProvider([this](bool) { return backupFile; });
         window->scanZones()->setChoiceProvider(
             [this](ZoneFromScanChoice *choice) { return zoneFromScan && zoneFromScan(choice); });
         if (sim.options().dropTypes.contains(REQUEST_READ_AREA))
@@ -208,7 +212,8 @@ public:
         return connect() && waitUntil(
                                 [this]() {
                                     return countOf(REQUEST_READ_AREA) > 0 &&
-                                           !window->scannerSession()->zoneRead()->isRunning() && window->isEnabled();
+                                           !window->scannerSession()->zoneRead()->isRunning() &&
+                                           window->isEnabled();
                                 },
                                 timeoutMs);
     }

@@ -8,6 +8,7 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace simtest;
@@ -19,6 +20,7 @@ private slots:
     void optionsFromTheirTexts();
     void lateAnswerHoldsTheOnesBehindIt();
     void simulatorProgramTakesTheOptions();
+    void replacementUnitOfAnotherSerial();
 };
 
 void TestSimLate::optionsFromTheirTexts()
@@ -105,6 +107,45 @@ void TestSimLate::simulatorProgramTakesTheOptions()
         QVERIFY2(sim.readAllStandardError().contains(bad.first().mid(2).toUtf8()),
                  qPrintable(bad.join(' ')));
     }
+}
+
+// A replacement unit answers with the serial it was given, from the library and from the
+// program; a serial the scanner could not hold is refused and changes nothing.
+void TestSimLate::replacementUnitOfAnotherSerial()
+{
+    DeviceState state;
+    const QByteArray original = state.serialNumber;
+    QString error;
+    for (const QString &bad :
+         {QString(), QString("KP12345678"), QString("KP\u00e4\u00e4\u00e4\u00e4"),
+          QString::fromLatin1("KP\0", 3)}) {
+        QVERIFY2(!setSerialNumber(state, bad, &error), qPrintable(bad));
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(state.serialNumber, original);
+    }
+    QVERIFY(setSerialNumber(state, "SN7", &error));
+    QCOMPARE(state.serialNumber, QByteArray("SN7\0\0\0\0\0\0", 9));
+
+    QProcess refused;
+    refused.start(AREASCAN_SIM, {"--serial", "KP12345678"});
+    QVERIFY(refused.waitForFinished(10000));
+    QCOMPARE(refused.exitCode(), 2);
+    QVERIFY(refused.readAllStandardError().contains("--serial"));
+
+    QTemporaryDir dir;
+    const QString link = dir.filePath("scanner");
+    QProcess sim;
+    sim.start(AREASCAN_SIM, {"--serial", "KP9990001", "--unpaced", "--link", link});
+    QVERIFY(sim.waitForStarted(10000));
+    QVERIFY(QTest::qWaitFor([&]() { return QFileInfo::exists(link); }, 10000));
+    Peer pc;
+    QVERIFY(pc.open(link));
+    pc.request(REQUEST_SERIAL_NUMBER);
+    const WireFrame answer = pc.reply(REQUEST_SERIAL_NUMBER, 3000);
+    sim.terminate();
+    QVERIFY(sim.waitForFinished(10000));
+    QVERIFY(answer.crcOk);
+    QCOMPARE(answer.payload(), QByteArray("KP9990001"));
 }
 
 QTEST_GUILESS_MAIN(TestSimLate)
