@@ -4,6 +4,7 @@
 
 #include "appfolders.h"
 #include "filterpanel.h"
+#include "scannersession.h"
 #include "ui_mainwindow.h"
 #include "zoneeditor.h"
 #include "zonestorefile.h"
@@ -57,7 +58,7 @@ void MainWindow::onFactorySettingsBtn()
     QTimer::singleShot(1000, this, [this]() {
         // A link closed in the meantime cannot take the zones; the next upload is then the
         // user's own again.
-        if (!port()->isOpen() || !form->uploadBtn->isEnabled()) {
+        if (!session->isOpen() || !form->uploadBtn->isEnabled()) {
             factoryResetInProgress = false;
             return;
         }

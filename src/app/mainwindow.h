@@ -32,6 +32,7 @@ class QTimer;
 class QTranslator;
 class QTreeWidgetItem;
 class ScanPointLayer;
+class ScannerLink;
 class ScannerSession;
 class StatusPanel;
 class WorkerThread;
@@ -61,10 +62,11 @@ public:
     void openTab(int page);
 
     Ui::MainWindow *ui() const { return form; }
-    // The link: the worker of the current connection (null without one), the port, the
-    // reconnect loop of the firmware update and whether the full zone read runs.
+    // The link: the worker of the current connection (null without one), the link of the
+    // last open (serial port, TCP, recording; null before the first), the reconnect loop of
+    // the firmware update and whether the full zone read runs.
     WorkerThread *worker() const;
-    QSerialPort *port() const;
+    ScannerLink *link() const;
     QTimer *reconnectTimerObject() const;
     bool isReadingAreas() const;
     int currentDeviceChannel() const { return deviceCurrentChannel; }

@@ -64,9 +64,9 @@ WorkerThread *MainWindow::worker() const
     return session->worker();
 }
 
-QSerialPort *MainWindow::port() const
+ScannerLink *MainWindow::link() const
 {
-    return session->port();
+    return session->link();
 }
 
 QTimer *MainWindow::reconnectTimerObject() const
@@ -151,7 +151,7 @@ void MainWindow::openPort()
         form->openBtn->setText(tr("打开"));
         form->openBtn->setChecked(false);
         QMessageBox::critical(nullptr, tr("提示"),
-                              tr("无法打开串口%1：%2").arg(name, session->port()->errorString()),
+                              tr("无法打开串口%1：%2").arg(name, session->errorString()),
                               QMessageBox::Ok);
         return;
     }

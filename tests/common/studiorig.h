@@ -3,6 +3,7 @@
 #include "eventwait.h"
 #include "mainwindow.h"
 #include "modalcatcher.h"
+#include "scannerlink.h"
 #include "simulatorhost.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"

@@ -240,9 +240,9 @@ private slots:
         rig.window->openSelectedPort();
         QTRY_VERIFY(rig.window->worker());
         QTest::mouseClick(rig.ui()->openBtn, Qt::LeftButton); // close
-        QVERIFY(!rig.window->port()->isOpen());
+        QVERIFY(!rig.window->link()->isOpen());
         rig.window->openSelectedPort();
-        QVERIFY(rig.window->port()->isOpen());
+        QVERIFY(rig.window->link()->isOpen());
         QTRY_VERIFY_WITH_TIMEOUT(
             rig.window->isEnabled() && rig.framesOf(REQUEST_READ_AREA).size() >= 65, 10000);
         QTest::qWait(1200);
