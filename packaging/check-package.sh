@@ -41,6 +41,8 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for lib in libqt5core5a libqt5widgets5 libqt5serialport5 libc6; do
     [[ "$depends" == *"$lib"* ]] || fail "Depends lacks $lib: $depends"
 done
+recommends=$(dpkg-deb -f "$deb" Recommends)
+[[ "$recommends" == *fonts-noto-cjk* ]] || fail "Recommends lacks fonts-noto-cjk: $recommends"
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT

@@ -1056,5 +1056,101 @@
         <source>扫描仪的区域</source>
         <translation>The scanner&apos;s zones</translation>
     </message>
+    <message>
+        <source>区域存储与%1有1处不同</source>
+        <translation>The zone store and %1 differ in 1 place</translation>
+    </message>
+    <message>
+        <source>%1，1个顶点</source>
+        <translation>%1, 1 vertex</translation>
+    </message>
+    <message>
+        <source>录制已保存到%1：1帧，%2，%3</source>
+        <translation>Recording saved to %1: 1 frame, %2, %3</translation>
+    </message>
+    <message>
+        <source>它就是正在读取的文件%1</source>
+        <translation>it is %1, the file being read</translation>
+    </message>
+    <message>
+        <source>这是一个设备，不是普通文件</source>
+        <translation>it is a device, not a regular file</translation>
+    </message>
+    <message>
+        <source>这是一个指向不存在文件的链接</source>
+        <translation>it is a link to a file that does not exist</translation>
+    </message>
+    <message>
+        <source>这不是普通文件</source>
+        <translation>it is not a regular file</translation>
+    </message>
+    <message>
+        <source>文件夹%1不存在</source>
+        <translation>the folder %1 does not exist</translation>
+    </message>
+    <message>
+        <source>文件夹%1不能写入（%2）</source>
+        <translation>the folder %1 cannot be written (%2)</translation>
+    </message>
+    <message>
+        <source>文件不允许写入（%1）</source>
+        <translation>the file may not be written (%1)</translation>
+    </message>
+    <message>
+        <source>%1已存在。要替换它吗？</source>
+        <translation>%1 already exists. Do you want to replace it?</translation>
+    </message>
+    <message>
+        <source>%1是本工具自己的文件，录制不能保存在它上面</source>
+        <translation>%1 is one of the tool's own files; a recording cannot be saved over it</translation>
+    </message>
+    <message>
+        <source>上次运行结束时区域存储中有尚未写入扫描仪的区域，已保存在%1</source>
+        <translation>The last run ended with zones in the store that the scanner had not received; they were kept in %1</translation>
+    </message>
+    <message>
+        <source>上次运行结束时区域存储中有尚未写入扫描仪的区域，未能保存它们的副本：%1</source>
+        <translation>The last run ended with zones in the store that the scanner had not received; no copy of them could be kept: %1</translation>
+    </message>
+    <message>
+        <source>区域存储中有尚未写入扫描仪的区域修改。关闭前要把它们保存到区域配置文件吗？不保存的话，它们在程序关闭后就没有了。</source>
+        <translation>The zone store holds zone changes the scanner has not received. Save them to a zone file before closing? Unsaved, they are gone once the program closes.</translation>
+    </message>
+    <message>
+        <source>保存到文件…</source>
+        <translation>Save to file…</translation>
+    </message>
+    <message>
+        <source>不保存，关闭</source>
+        <translation>Close without saving</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>config.ini已被其他程序修改：写入前已读入它的修改（改动的区域：%1）</source>
+        <translation>config.ini was changed by another program: its changes were read in before writing (areas changed: %1)</translation>
+    </message>
+    <message>
+        <source>；被替换的未上传区域已保存在%1</source>
+        <translation>; the unsent zones it replaced were kept in %1</translation>
+    </message>
+    <message>
+        <source>；未能保存被替换的未上传区域：%1</source>
+        <translation>; the unsent zones it replaced could not be kept: %1</translation>
+    </message>
+    <message>
+        <source>%1°，%2毫米</source>
+        <translation>%1° at %2 mm</translation>
+    </message>
+    <message>
+        <source>以下回波离扫描仪比余量还近，区域在它们的方向上留出了通向扫描仪的缺口：%1</source>
+        <translation>These echoes lie nearer to the scanner than the margin; the zone leaves their directions out down to the scanner: %1</translation>
+    </message>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
+    </message>
 </context>
 </TS>

@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "applog.h"
+#include "closeguard.h"
 #include "scannersession.h"
 #include "statuspanel.h"
 #include "ui_mainwindow.h"
@@ -51,6 +52,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), tabPages(3, nullp
 
     loadProductInformation();
     zoneStore = new ZoneStoreFile(zoneStoreFileName(), this);
+    closeGuard = new CloseGuard(this);
+    closeGuard->keepLastRun();
     initConfigFile();
 
     setupSession();

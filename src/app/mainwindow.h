@@ -14,6 +14,7 @@
 #include <QString>
 #include <QVector>
 
+class CloseGuard;
 class FilterPanel;
 class ZoneCompareDialog;
 class ZoneSet;
@@ -188,6 +189,8 @@ private slots:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    // Closing asks first while the store holds zones the scanner has not received.
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     // Construction steps, one per page.
@@ -238,11 +241,12 @@ private:
     bool uploadUnsentZonesInstead();
     QString keepUnsentZonesCopy(QString *error);
     QString askZoneFileName(bool save);
+    // SaveConfig's work: the store written to a zone file the user names; false when
+    // nothing was written (cancelled, refused or failed, each said in a box).
+    bool saveZonesToFile();
     // LoadConfig's work on a file already named: refused (with the box, and *refusal in
     // English) unless the strict reading takes it; otherwise one step of the editor's history.
     bool loadZoneFile(const QString &name, QString *refusal = nullptr);
-    // Whether a path names one of the tool's own files in the working folder.
-    static bool isOwnFile(const QString &path);
     // Why a zone file or the store cannot be used, naming channel, area and key.
     QString zoneFileProblemText(const ZoneFileProblem &problem) const;
 
@@ -282,6 +286,10 @@ private:
     void onFirmwareFinished();
     void onFirmwareFailed(const SessionFailure &failure);
     void endFirmwareUpdate();
+
+    // The user's zones at the ends of a run: the close question, the last run's copy.
+    friend class CloseGuard;
+    CloseGuard *closeGuard = nullptr;
 
     Ui::MainWindow *form = nullptr;
     QVector<QWidget *> tabPages;

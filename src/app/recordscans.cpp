@@ -4,12 +4,12 @@
 #include "mainwindow.h"
 
 #include "framerecorder.h"
+#include "outputfiles.h"
 #include "scannersession.h"
 #include "ui_mainwindow.h"
 
 #include <QAction>
 #include <QDateTime>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
@@ -70,8 +70,7 @@ void MainWindow::onRecordScans(bool checked)
         const QString suggested =
             QStringLiteral("scans-%1.pcap")
                 .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
-        path =
-            QFileDialog::getSaveFileName(this, tr("录制扫描"), suggested, tr("pcap文件 (*.pcap)"));
+        path = askSaveFileName(this, tr("录制扫描"), suggested, tr("pcap文件 (*.pcap)"));
     }
     if (path.isEmpty()) {
         recordAction->setChecked(false);
@@ -79,6 +78,12 @@ void MainWindow::onRecordScans(bool checked)
     }
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".pcap");
+    path = chosenOutputFile(this, path, !recordFileProvider, tr("无法录制到%1：%2"),
+                            tr("%1是本工具自己的文件，录制不能保存在它上面"));
+    if (path.isEmpty()) {
+        recordAction->setChecked(false);
+        return;
+    }
     QString error;
     if (!session->isOpen() || !recorder->start(path, &error)) {
         recordAction->setChecked(false);
@@ -104,11 +109,15 @@ void MainWindow::stopRecording()
     if (!recorder->isRecording())
         return;
     recorder->stop();
+    const QString time = timeText(recorder->elapsedMs());
+    const QString size = sizeText(recorder->fileSize());
     statusBar()->showMessage(
-        tr("录制已保存到%1：%2帧，%3，%4")
-            .arg(recorder->fileName())
-            .arg(recorder->frameCount())
-            .arg(timeText(recorder->elapsedMs()), sizeText(recorder->fileSize())),
+        recorder->frameCount() == 1
+            ? tr("录制已保存到%1：1帧，%2，%3").arg(recorder->fileName(), time, size)
+            : tr("录制已保存到%1：%2帧，%3，%4")
+                  .arg(recorder->fileName())
+                  .arg(recorder->frameCount())
+                  .arg(time, size),
         10000);
 }
 

@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 
 #include "filterpanel.h"
+#include "outputfiles.h"
 #include "ui_mainwindow.h"
 #include "zonefilecheck.h"
 #include "zonefingerprint.h"
@@ -13,7 +14,6 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
@@ -62,8 +62,7 @@ QString MainWindow::askReportFileName()
     const QString proposed =
         QStringLiteral("report-%1.pdf")
             .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
-    return QFileDialog::getSaveFileName(this, tr("导出报告"), proposed,
-                                        QStringLiteral("PDF (*.pdf)"));
+    return askSaveFileName(this, tr("导出报告"), proposed, QStringLiteral("PDF (*.pdf)"));
 }
 
 void MainWindow::onExportReport()
@@ -74,12 +73,10 @@ void MainWindow::onExportReport()
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".pdf");
     const QString shown = QDir::toNativeSeparators(path);
-    if (isOwnFile(path)) {
-        QMessageBox::critical(this, tr("提示"),
-                              tr("%1是本工具自己的文件，报告不能保存在它上面").arg(shown),
-                              QMessageBox::Ok);
+    path = chosenOutputFile(this, path, !reportFileProvider, tr("无法写入报告%1：%2"),
+                            tr("%1是本工具自己的文件，报告不能保存在它上面"));
+    if (path.isEmpty())
         return;
-    }
     // The report records the zones as the scanner would receive them, the editor's latest
     // edits included; a store the scanner could not take as it stands has no such record.
     saveChannelToConfig(editedChannel());

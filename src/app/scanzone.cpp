@@ -48,8 +48,9 @@ void MainWindow::onZoneFromScan()
     settings.margin = choice.margin;
     settings.tolerance = choice.tolerance;
     settings.maxVertices = ZoneGeometry::kHandleCount;
-    const QVector<QPoint> vertices =
-        zoneFromScan(recentScans.mid(recentScans.size() - count), settings);
+    const ZoneFromScanResult zone =
+        makeZoneFromScan(recentScans.mid(recentScans.size() - count), settings);
+    const QVector<QPoint> &vertices = zone.vertices;
     if (vertices.isEmpty()) {
         QMessageBox::information(this, tr("提示"), tr("扫描中没有视场内的测量点，区域未改变"),
                                  QMessageBox::Ok);
@@ -70,4 +71,16 @@ void MainWindow::onZoneFromScan()
                                  .arg(areaName(area))
                                  .arg(vertices.size()),
                              10000);
+    if (zone.nearEchoes.isEmpty())
+        return;
+    // Such an echo (dirt on the window, a bracket at the scanner) would sit at the zone's
+    // edge: the user is told where, so that it can be removed and the zone drawn again.
+    QStringList where;
+    for (const NearEcho &e : zone.nearEchoes)
+        where << tr("%1°，%2毫米").arg(e.degrees, 0, 'f', 1).arg(e.range);
+    QMessageBox::warning(
+        this, tr("提示"),
+        tr("以下回波离扫描仪比余量还近，区域在它们的方向上留出了通向扫描仪的缺口：%1")
+            .arg(where.join(tr("；"))),
+        QMessageBox::Ok);
 }

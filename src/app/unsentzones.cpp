@@ -5,14 +5,13 @@
 
 #include "scannersession.h"
 #include "ui_mainwindow.h"
+#include "unsentmarker.h"
 #include "zonestorefile.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSaveFile>
 
 bool MainWindow::hasUnsentZones() const
 {
@@ -35,16 +34,7 @@ QString MainWindow::keepUnsentZonesCopy(QString *error)
         *error = unreadable;
         return QString();
     }
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString name = QStringLiteral("unsent-zones-%1.ini").arg(stamp);
-    for (int n = 2; QFileInfo::exists(name); ++n)
-        name = QStringLiteral("unsent-zones-%1-%2.ini").arg(stamp).arg(n);
-    QSaveFile copy(name);
-    if (!copy.open(QIODevice::WriteOnly) || copy.write(bytes) != bytes.size() || !copy.commit()) {
-        *error = copy.errorString();
-        return QString();
-    }
-    return QFileInfo(name).absoluteFilePath();
+    return writeUnsentZonesCopy(bytes, QDir::currentPath(), QDateTime::currentDateTime(), error);
 }
 
 // Asked before the full read after connecting. True when the read must not start: the

@@ -147,9 +147,12 @@ QStringList ZoneCompareDialog::rowTexts(const ZoneDifference &d)
 void ZoneCompareDialog::showDifferences(const QVector<ZoneDifference> &differences)
 {
     const QString other = scanner ? text("扫描仪") : otherName;
-    summaryLabel->setText(differences.isEmpty()
-                              ? text("区域存储与%1相同").arg(other)
-                              : text("区域存储与%1有%2处不同").arg(other).arg(differences.size()));
+    if (differences.isEmpty())
+        summaryLabel->setText(text("区域存储与%1相同").arg(other));
+    else if (differences.size() == 1)
+        summaryLabel->setText(text("区域存储与%1有1处不同").arg(other));
+    else
+        summaryLabel->setText(text("区域存储与%1有%2处不同").arg(other).arg(differences.size()));
     if (differences == shown && rows->topLevelItemCount() == shown.size())
         return;
     const int chosen = rows->currentItem() ? rows->indexOfTopLevelItem(rows->currentItem()) : -1;

@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 
 #include "applog.h"
+#include "outputfiles.h"
 #include "ui_mainwindow.h"
 #include "zoneeditor.h"
 #include "zonefilecheck.h"
@@ -12,33 +13,6 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QSaveFile>
-
-namespace {
-
-// The same file by its full path, its links resolved as far as the path exists.
-QString resolvedPath(const QString &path)
-{
-    const QFileInfo info(QDir::cleanPath(QDir::current().absoluteFilePath(path)));
-    if (info.exists())
-        return info.canonicalFilePath();
-    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
-    return folder.isEmpty() ? info.absoluteFilePath() : QDir(folder).filePath(info.fileName());
-}
-
-} // namespace
-
-bool MainWindow::isOwnFile(const QString &path)
-{
-    // The files the tool keeps in its working folder: the product information, the zone
-    // store and the factory defaults. A zone file saved over one of them destroys it.
-    static const char *const own[] = {"settings.ini", "config.ini", "factorySettings.ini"};
-    const QString target = resolvedPath(path);
-    for (const char *name : own) {
-        if (target == resolvedPath(QLatin1String(name)))
-            return true;
-    }
-    return false;
-}
 
 QString MainWindow::zoneFileProblemText(const ZoneFileProblem &p) const
 {
@@ -90,41 +64,49 @@ QString MainWindow::askZoneFileName(bool save)
     if (zoneFileProvider)
         return zoneFileProvider(save);
     const QString filter = QStringLiteral("Settings (*.ini)");
-    return save ? QFileDialog::getSaveFileName(this, QStringLiteral("Save Settings File"),
-                                               QStringLiteral("./"), filter)
+    // The dialog does not ask whether to replace a file: that question comes after the
+    // refusals, and only for a file that may be replaced.
+    return save ? askSaveFileName(this, QStringLiteral("Save Settings File"), QStringLiteral("./"),
+                                  filter)
                 : QFileDialog::getOpenFileName(this, QStringLiteral("Open Settings File"),
                                                QStringLiteral("./"), filter);
 }
 
 void MainWindow::onSaveSettingsBtn()
 {
+    saveZonesToFile();
+}
+
+bool MainWindow::saveZonesToFile()
+{
     const QString name = askZoneFileName(true);
     if (name.isEmpty())
-        return;
-    if (isOwnFile(name)) {
-        QMessageBox::critical(this, tr("提示"),
-                              tr("%1是本工具自己的文件，区域配置文件不能保存在它上面")
-                                  .arg(QDir::toNativeSeparators(name)),
-                              QMessageBox::Ok);
-        return;
-    }
+        return false;
+    const QString target =
+        chosenOutputFile(this, name, !zoneFileProvider, tr("无法保存区域配置文件%1：%2"),
+                         tr("%1是本工具自己的文件，区域配置文件不能保存在它上面"));
+    if (target.isEmpty())
+        return false;
     if (!saveChannelToConfig(editedChannel()))
-        return; // a file without the latest edits is not what the user asked for
+        return false; // a file without the latest edits is not what the user asked for
 
     // The new file is written completely beside the old one and only then takes its
     // place, so a full disk or a read-only folder leaves the user's old file as it was.
     QString error;
     const QByteArray bytes = zoneStore->bytes(&error);
     if (error.isEmpty()) {
-        QSaveFile file(name);
+        QSaveFile file(target);
         if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
             error = file.errorString();
     }
-    if (!error.isEmpty())
+    if (!error.isEmpty()) {
         QMessageBox::critical(
             this, tr("提示"),
             tr("无法保存区域配置文件%1：%2").arg(QDir::toNativeSeparators(name), error),
             QMessageBox::Ok);
+        return false;
+    }
+    return true;
 }
 
 void MainWindow::onLoadSettingsBtn()

@@ -25,6 +25,7 @@ const CommandName kCommands[] = {
     {"report", CliCommand::Report, 1, 1, "OUT.pdf"},
     {"record", CliCommand::Record, 1, 1, "FILE"},
     {"diff", CliCommand::Diff, 1, 2, "FILE [FILE]"},
+    {"zone-from-scan", CliCommand::ZoneFromScan, 1, 1, "OUT.ini"},
 };
 
 const CommandName *findCommand(const QString &name)
@@ -47,12 +48,24 @@ bool positiveNumber(const QString &text, int *value)
     return true;
 }
 
+// A whole number from 0 to max.
+bool numberUpTo(const QString &text, int max, int *value)
+{
+    bool ok = false;
+    const int number = text.toInt(&ok);
+    if (!ok || number < 0 || number > max || text.trimmed() != text)
+        return false;
+    *value = number;
+    return true;
+}
+
 } // namespace
 
 CliOptions parseCliOptions(const QStringList &arguments)
 {
     CliOptions options;
     QStringList positional;
+    QStringList scanOptions; // the options of zone-from-scan that were given
     bool portGiven = false;
     auto fail = [&](const QString &error) {
         options.error = error;
@@ -72,10 +85,14 @@ CliOptions parseCliOptions(const QStringList &arguments)
         // --name=value or --name value for the options that take one.
         const int eq = arg.indexOf(QLatin1Char('='));
         const QString name = eq > 0 ? arg.left(eq) : arg;
-        const bool takesValue =
-            name == QLatin1String("--port") || name == QLatin1String("--baud") ||
-            name == QLatin1String("--timeout") || name == QLatin1String("--zones") ||
-            name == QLatin1String("--seconds");
+        static const QStringList withValue{
+            QStringLiteral("--port"),     QStringLiteral("--baud"),
+            QStringLiteral("--timeout"),  QStringLiteral("--zones"),
+            QStringLiteral("--seconds"),  QStringLiteral("--recording"),
+            QStringLiteral("--channel"),  QStringLiteral("--area"),
+            QStringLiteral("--scans"),    QStringLiteral("--margin"),
+            QStringLiteral("--tolerance")};
+        const bool takesValue = withValue.contains(name);
         QString value;
         if (takesValue) {
             if (eq > 0)
@@ -113,6 +130,31 @@ CliOptions parseCliOptions(const QStringList &arguments)
             if (!positiveNumber(value, &options.seconds))
                 return fail(
                     QStringLiteral("--seconds needs a positive whole number, not '%1'").arg(value));
+        } else if (name == QLatin1String("--recording")) {
+            options.recordingFile = value;
+            scanOptions << name;
+        } else if (name == QLatin1String("--channel")) {
+            if (!numberUpTo(value, 63, &options.channel))
+                return fail(
+                    QStringLiteral("--channel needs a channel from 0 to 63, not '%1'").arg(value));
+            scanOptions << name;
+        } else if (name == QLatin1String("--area")) {
+            if (!numberUpTo(value, 2, &options.area))
+                return fail(QStringLiteral("--area needs 0 (attention), 1 (warning) or 2 "
+                                           "(alarm), not '%1'")
+                                .arg(value));
+            scanOptions << name;
+        } else if (name == QLatin1String("--scans")) {
+            if (!positiveNumber(value, &options.scans))
+                return fail(
+                    QStringLiteral("--scans needs a positive whole number, not '%1'").arg(value));
+            scanOptions << name;
+        } else if (name == QLatin1String("--margin") || name == QLatin1String("--tolerance")) {
+            int *target = name == QLatin1String("--margin") ? &options.margin : &options.tolerance;
+            if (!numberUpTo(value, 10000, target))
+                return fail(QStringLiteral("%1 needs millimetres from 0 to 10000, not '%2'")
+                                .arg(name, value));
+            scanOptions << name;
         } else if (name == QLatin1String("--demo")) {
             options.demo = true;
         } else if (name == QLatin1String("--json")) {
@@ -151,10 +193,29 @@ CliOptions parseCliOptions(const QStringList &arguments)
                 QStringLiteral("%1 was given an empty argument").arg(QLatin1String(command->name)));
     }
 
+    if (options.command == CliCommand::ZoneFromScan) {
+        if (options.channel < 0 || options.area < 0)
+            return fail(QStringLiteral("zone-from-scan needs --channel and --area"));
+        if (!options.recordingFile.isEmpty()) {
+            if (options.demo || portGiven)
+                return fail(QStringLiteral("zone-from-scan --recording reads no scanner: leave "
+                                           "out --port and --demo"));
+            return options;
+        }
+        if (!options.demo && !portGiven)
+            return fail(QStringLiteral("zone-from-scan needs --recording FILE, or the scanner's "
+                                       "port with --port PATH (or --demo)"));
+        if (options.demo && portGiven)
+            return fail(QStringLiteral("--demo and --port cannot be used together"));
+        return options;
+    }
+    if (!scanOptions.isEmpty())
+        return fail(QStringLiteral("%1 belongs to zone-from-scan").arg(scanOptions.first()));
+
     // A report of a zone file needs no scanner, and asks none.
     if (!options.zonesFile.isEmpty()) {
         if (options.command != CliCommand::Report)
-            return fail(QStringLiteral("--zones belongs to report"));
+            return fail(QStringLiteral("--zones belongs to report and zone-from-scan"));
         if (options.demo || portGiven)
             return fail(
                 QStringLiteral("report --zones reads no scanner: leave out --port and --demo"));
@@ -200,9 +261,17 @@ QString cliHelpText()
         "  record FILE           every frame the scanner sends for --seconds into FILE, a\n"
         "                        pcap file (link type 147) that Wireshark and tcpdump read\n"
         "  diff FILE [FILE]      what differs between two zone files, or between FILE and\n"
-        "                        the scanner's zones (no --port for two files), one line\n"
-        "                        per difference; exit status 0 equal, 1 different, 2 an\n"
-        "                        unusable file or a scanner that cannot be read\n"
+        "                        the scanner's zones (no --port for two files): a line\n"
+        "                        naming each side (--- FILE, +++ FILE or scanner SERIAL),\n"
+        "                        then one line per difference, both values in that order;\n"
+        "                        exit status 0 equal, 1 different, 2 an unusable file or a\n"
+        "                        scanner that cannot be read\n"
+        "  zone-from-scan OUT.ini  a zone file: the zones of --zones BASE.ini (empty\n"
+        "                        channels without it) with --channel C, --area A (0\n"
+        "                        attention, 1 warning, 2 alarm) replaced by the polygon\n"
+        "                        the last --scans N scans leave free, a --margin from\n"
+        "                        every echo; the scans come from the scanner, or from the\n"
+        "                        start of --recording FILE.pcap (no --port then)\n"
         "\n"
         "Options:\n"
         "  --port PATH           the scanner's serial device (pseudo-terminals included),\n"
@@ -214,13 +283,27 @@ QString cliHelpText()
         "                        5000); its restarts during a firmware update may take\n"
         "                        ten times as long\n"
         "  --seconds N           how long record records (default 10)\n"
+        "  --zones FILE          report: the zones of FILE, no scanner; zone-from-scan:\n"
+        "                        the zone file the new zone goes into\n"
+        "  --recording FILE      zone-from-scan: the scans of a recording (record's pcap)\n"
+        "  --channel C, --area A zone-from-scan: where the zone goes (0-63, 0-2)\n"
+        "  --scans N             zone-from-scan: how many scans (default 25, one second)\n"
+        "  --margin MM           zone-from-scan: distance kept from every echo (default 100)\n"
+        "  --tolerance MM        zone-from-scan: how far inside its outline the simplified\n"
+        "                        zone may lie (default 20)\n"
         "  --json                print info, verify's fingerprints and the firmware\n"
         "                        version as one JSON object\n"
         "  -h, --help            show this help\n"
         "  --version             show the version\n"
         "\n"
+        "Files the tool writes are never its own settings.ini, config.ini or\n"
+        "factorySettings.ini of the working folder, never the command's input, never\n"
+        "anything but a regular file; an existing file is replaced once the new one is\n"
+        "complete.\n"
+        "\n"
         "Exit status: 0 success, 1 the scanner failed, refused, did not answer in time or\n"
-        "did not verify, 2 bad arguments or an unusable input file (nothing was sent).\n");
+        "did not verify, 2 bad arguments, an unusable input file (nothing was sent) or a\n"
+        "refused output file (nothing was written).\n");
 }
 
 QString resolvePortPath(const QString &port, const QString &startDirectory)

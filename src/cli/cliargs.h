@@ -18,6 +18,7 @@ enum class CliCommand
     Report,
     Record,
     Diff,
+    ZoneFromScan,
 };
 
 // Exit statuses a script can rely on.
@@ -41,7 +42,16 @@ struct CliOptions
     int timeoutMs = kDefaultTimeoutMs;
     int seconds = 10; // how long record records
     bool json = false;
-    QString zonesFile; // report --zones FILE: the zones from a file, no scanner
+    QString zonesFile; // report --zones FILE: the zones from a file, no scanner; the base
+                       // of zone-from-scan
+    // zone-from-scan: where the scans come from (a recording instead of a scanner), the
+    // channel and area the zone goes to, and how it is drawn.
+    QString recordingFile;
+    int channel = -1;
+    int area = -1;
+    int scans = 25;
+    int margin = 100;
+    int tolerance = 20;
     bool help = false;
     bool version = false;
     QString error; // set when the arguments cannot be used

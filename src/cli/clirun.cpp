@@ -1,5 +1,6 @@
 #include "clirun.h"
 
+#include "outputtarget.h"
 #include "scannersession.h"
 #include "sessionwait.h"
 #include "simulatorhost.h"
@@ -43,6 +44,22 @@ CliRun::~CliRun()
 QString CliRun::userPath(const QString &path) const
 {
     return QDir::cleanPath(QDir(m_startDir).absoluteFilePath(path));
+}
+
+int CliRun::outputTarget(const QString &shownName, const QStringList &inputs, QString *path)
+{
+    QStringList absolute;
+    for (const QString &input : inputs)
+        if (!input.isEmpty())
+            absolute << userPath(input);
+    OutputTarget target = checkOutputTarget(shownName, m_startDir, absolute);
+    if (target.refusal == OutputTarget::OwnInput)
+        target.detail = inputs.value(absolute.indexOf(target.detail), target.detail);
+    if (!target)
+        return usageError(QStringLiteral("cannot write %1: %2; nothing was written")
+                              .arg(shownName, describeOutputRefusal(target)));
+    *path = target.path;
+    return ExitSuccess;
 }
 
 bool CliRun::connect()
@@ -103,4 +120,9 @@ void printOut(const QString &text)
 {
     std::fputs(text.toUtf8().constData(), stdout);
     std::fflush(stdout);
+}
+
+QString countText(qint64 count, const char *one, const char *many)
+{
+    return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? one : many));
 }

@@ -40,6 +40,11 @@ public:
     const CliOptions &options() const { return m_options; }
     // A path the user named, made absolute against the start directory.
     QString userPath(const QString &path) const;
+    // The file to write for the output the user named: 0 with its path in *path, or the
+    // usage status after saying why the target is refused (outputtarget.h; inputs: the
+    // files the command reads, as the user named them). Checked before anything is read
+    // from the scanner, so a refused target costs nothing and writes nothing.
+    int outputTarget(const QString &shownName, const QStringList &inputs, QString *path);
 
     // Starts the simulated scanner for --demo, opens the port and waits for the probe's
     // answer. False after reporting why.
@@ -51,6 +56,8 @@ public:
     // One line on standard error; each returns the exit status to end with.
     int usageError(const QString &message);
     int deviceFailure(const QString &message); // names the port first
+    // A line on standard error that changes nothing of the outcome.
+    void warning(const QString &message) { report(QStringLiteral("warning: ") + message); }
 
 private:
     void report(const QString &line);
@@ -66,3 +73,5 @@ private:
 
 // Prints text on standard output as it is (UTF-8).
 void printOut(const QString &text);
+// A count with its noun in English: "1 reply", "3 replies".
+QString countText(qint64 count, const char *one, const char *many);

@@ -19,6 +19,7 @@ int runVerify(CliRun &run);
 int runFirmware(CliRun &run);
 int runReport(CliRun &run);
 int runRecord(CliRun &run);
+int runZoneFromScan(CliRun &run);
 
 // The application object for the command on the command line: report paints its pages with
 // fonts, which need a QGuiApplication (on the offscreen platform: nothing is shown).

@@ -61,6 +61,8 @@ int main(int argc, char *argv[])
         return runFirmware(run);
     case CliCommand::Report:
         return runReport(run);
+    case CliCommand::ZoneFromScan:
+        return runZoneFromScan(run);
     case CliCommand::Record:
         return runRecord(run);
     case CliCommand::Diff:

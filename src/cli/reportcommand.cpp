@@ -100,7 +100,10 @@ int runReport(CliRun &run)
 
     // Opened before the scanner is asked, so that an unwritable target stops the run first;
     // the report appears whole at the end or not at all.
-    QSaveFile out(run.userPath(shownName));
+    QString path;
+    if (const int status = run.outputTarget(shownName, {options.zonesFile}, &path))
+        return status;
+    QSaveFile out(path);
     QString error;
     if (!openReportFile(&out, &error))
         return run.usageError(QStringLiteral("cannot write %1: %2").arg(shownName, error));

@@ -185,14 +185,15 @@ bool readAllChannels(CliRun &run, ZoneSet *zones, QString *error)
 int runReadZones(CliRun &run)
 {
     const QString shownName = run.options().operands.value(0);
-    // Opened first, so that an unwritable target stops the run before anything is sent;
-    // the file appears whole at the end or not at all.
-    QSaveFile out(run.userPath(shownName));
-    if (QFileInfo(out.fileName()).isDir() || !out.open(QIODevice::WriteOnly))
-        return run.usageError(QStringLiteral("cannot write %1: %2")
-                                  .arg(shownName, QFileInfo(out.fileName()).isDir()
-                                                      ? QStringLiteral("it is a directory")
-                                                      : out.errorString()));
+    // Checked and opened first, so that a refused or unwritable target stops the run
+    // before anything is sent; the file appears whole at the end or not at all.
+    QString path;
+    if (const int status = run.outputTarget(shownName, {}, &path))
+        return status;
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly))
+        return run.usageError(
+            QStringLiteral("cannot write %1: %2").arg(shownName, out.errorString()));
     if (!run.connect())
         return ExitDeviceFailure;
     QString error;

@@ -159,7 +159,9 @@ void ZoneReport::paintDrawing(QPainter &p, int channel) const
         drawLine(p, QRectF(kLegendLeft + 8, y, w - 8, 5.5), areaName(k));
         p.setFont(textFont(7.5));
         drawLine(p, QRectF(kLegendLeft + 8, y + 5, w - 8, 4.5),
-                 tr("%1，%2个顶点").arg(shapeText(area)).arg(area.points.size()));
+                 area.points.size() == 1
+                     ? tr("%1，1个顶点").arg(shapeText(area))
+                     : tr("%1，%2个顶点").arg(shapeText(area)).arg(area.points.size()));
         y += 12;
     }
     y += 2;

@@ -84,7 +84,10 @@ QString describeZoneDifference(const ZoneDifference &d)
         return where +
                QStringLiteral("regionType %1 vs %2").arg(shapeName(d.first), shapeName(d.second));
     case ZoneDifference::VertexCount:
-        return where + QStringLiteral("%1 vertices vs %2").arg(d.first).arg(d.second);
+        return where + QStringLiteral("%1 %2 vs %3")
+                           .arg(d.first)
+                           .arg(d.first == 1 ? QLatin1String("vertex") : QLatin1String("vertices"))
+                           .arg(d.second);
     case ZoneDifference::Vertex:
         return where + QStringLiteral("vertex %1 at %2 vs %3")
                            .arg(d.vertex + 1)

@@ -1,10 +1,15 @@
 #include "zonestorefile.h"
 
+#include "unsentmarker.h"
+
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QSettings>
 #include <QTimer>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -55,6 +60,9 @@ ZoneStoreFile::ZoneStoreFile(const QString &fileName, QObject *parent)
 ZoneStoreFile::~ZoneStoreFile()
 {
     flush();
+    // A run that ends here ends on purpose; only one cut short leaves the mark.
+    if (!m_markKnown || m_marked)
+        setUnsentMarker(m_fileName, false);
 }
 
 bool ZoneStoreFile::reset()
@@ -72,6 +80,7 @@ bool ZoneStoreFile::reset()
     }
     m_onScanner = m_zones;
     tookWholeSet(written);
+    syncUnsentMarker();
     emit zonesReplaced();
     return written;
 }
@@ -79,12 +88,18 @@ bool ZoneStoreFile::reset()
 ZoneStoreFile::Copy ZoneStoreFile::replace(const ZoneFile &file)
 {
     Copy copy;
+    // The mark first: the file holds zones the scanner has not seen once it is replaced.
+    const bool wasMarked = m_marked;
+    if (!m_markKnown || !m_marked)
+        m_markKnown = m_marked = setUnsentMarker(m_fileName, true);
     QSaveFile out(m_fileName);
     copy.opened = out.open(QIODevice::WriteOnly);
     copy.written = copy.opened ? out.write(file.bytes) : 0;
     copy.stored = copy.opened && copy.written == file.bytes.size() && out.commit();
     if (!copy.stored) {
         copy.error = out.errorString();
+        if (!wasMarked)
+            syncUnsentMarker();
         return copy;
     }
     dropWaitingWrites();
@@ -96,6 +111,8 @@ ZoneStoreFile::Copy ZoneStoreFile::replace(const ZoneFile &file)
     // The settings library rewrites the file in its own layout with the first change; the
     // text it will then write is known only when the file keeps to plain forms.
     m_text.take(file.bytes, ZoneStoreText::FromOutside);
+    rememberDisk(file.bytes);
+    syncUnsentMarker();
     emit zonesReplaced();
     return copy;
 }
@@ -122,6 +139,7 @@ bool ZoneStoreFile::takeFactoryZones(QSettings &factory)
         checkAreas(store);
     }
     tookWholeSet(written);
+    syncUnsentMarker();
     emit zonesReplaced();
     return written;
 }
@@ -152,6 +170,7 @@ bool ZoneStoreFile::setChannel(int channel, const ZoneChannelRecord &areas, cons
     if (writes.isEmpty())
         return true;
     m_zones.setChannel(channel, next);
+    syncUnsentMarker();
     const bool written = write(writes);
     emit channelChanged(channel);
     return written;
@@ -169,6 +188,7 @@ void ZoneStoreFile::setScannerChannel(int channel, const ZoneChannelRecord &area
         m_waiting.append({channel, k, AllKeys});
     }
     m_writeTimer->start();
+    syncUnsentMarker();
     emit channelChanged(channel);
 }
 
@@ -194,6 +214,7 @@ bool ZoneStoreFile::setZones(const ZoneSet &zones)
     for (int c = 0; c < kZoneChannelCount; ++c)
         for (int k = 0; k < kAreasPerChannel; ++k)
             writes.append({c, k, AllKeys});
+    syncUnsentMarker();
     const bool written = write(writes);
     emit zonesReplaced();
     return written;
@@ -231,6 +252,7 @@ bool ZoneStoreFile::restore(const Snapshot &s)
     dropWaitingWrites();
     m_zones = s.zones;
     m_problems = s.problems;
+    syncUnsentMarker();
     bool written = false;
     if (s.bytesKnown) {
         QSaveFile out(m_fileName);
@@ -242,6 +264,7 @@ bool ZoneStoreFile::restore(const Snapshot &s)
         m_fileBytes = s.bytes;
         m_fileBytesKnown = true;
         m_text.take(s.bytes, ZoneStoreText::FromOutside);
+        rememberDisk(s.bytes);
     } else {
         // The settings library writes every area of the set, now or with the next write.
         tookWholeSet(false);
@@ -269,15 +292,23 @@ bool ZoneStoreFile::write(QVector<AreaWrite> writes)
         m_waiting.clear();
         m_writeTimer->stop();
     }
+    takeOutsideChange(writes);
     if (m_text.isKnown()) {
-        for (const AreaWrite &w : writes) {
+        // What an earlier write could not bring to disk goes with this one.
+        m_unwritten += writes;
+        for (const AreaWrite &w : qAsConst(m_unwritten)) {
             const ZoneAreaRecord &record = m_zones.area(w.channel, w.area);
             if (w.keys == AllKeys)
                 m_text.setArea(w.channel, w.area, record);
             else
                 m_text.setParameters(w.channel, w.area, record);
         }
-        return writeText(m_text.text());
+        const QByteArray text = m_text.text();
+        if (!writeText(text))
+            return false;
+        m_unwritten.clear();
+        rememberDisk(text);
+        return true;
     }
     // The file holds what this class does not write itself: the settings library writes
     // it, together with what an earlier write could not bring to disk.
@@ -347,6 +378,10 @@ void ZoneStoreFile::takeWrittenFile()
     m_fileBytesKnown = m_fileBytesKnown && file.error() == QFileDevice::NoError;
     if (!m_fileBytesKnown || !m_text.take(m_fileBytes, ZoneStoreText::WrittenByLibrary))
         m_text.forget();
+    if (m_fileBytesKnown)
+        rememberDisk(m_fileBytes);
+    else
+        m_stampKnown = false;
 }
 
 void ZoneStoreFile::checkAreas(QSettings &store)
@@ -360,4 +395,134 @@ void ZoneStoreFile::checkAreas(QSettings &store)
                 m_problems.insert(areaIndex(c, k), problem);
         }
     }
+}
+
+void ZoneStoreFile::markOnScanner()
+{
+    m_onScanner = m_zones;
+    syncUnsentMarker();
+}
+
+// Another window in the same folder may have taken the mark away: while this store holds
+// unsent zones the mark is looked for, not taken as known.
+void ZoneStoreFile::syncUnsentMarker()
+{
+    const bool unsent = hasUnsentChanges();
+    if (unsent ? hasUnsentMarker(m_fileName) : (m_markKnown && !m_marked)) {
+        m_marked = unsent;
+        m_markKnown = true;
+        return;
+    }
+    if (setUnsentMarker(m_fileName, unsent)) {
+        m_marked = unsent;
+        m_markKnown = true;
+    }
+}
+
+bool ZoneStoreFile::DiskStamp::operator==(const DiskStamp &o) const
+{
+    return exists == o.exists && size == o.size && modified == o.modified && changed == o.changed &&
+           inode == o.inode && device == o.device;
+}
+
+ZoneStoreFile::DiskStamp ZoneStoreFile::stampOf(const QString &fileName)
+{
+    DiskStamp stamp;
+    struct stat st;
+    if (::stat(QFile::encodeName(fileName).constData(), &st) != 0)
+        return stamp;
+    stamp.exists = true;
+    stamp.size = st.st_size;
+    stamp.modified = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    stamp.changed = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    stamp.inode = st.st_ino;
+    stamp.device = st.st_dev;
+    return stamp;
+}
+
+void ZoneStoreFile::rememberDisk(const QByteArray &bytes)
+{
+    m_stamp = stampOf(m_fileName);
+    m_stampKnown = true;
+    m_diskBytes = bytes;
+}
+
+// Another writer's change is taken as the settings library took it when every write
+// re-read the file: the file's areas, with this write's own areas over them. A change
+// that leaves the file's size, times and identity as they were (a rewrite in place within
+// the same clock tick) goes unseen.
+bool ZoneStoreFile::takeOutsideChange(const QVector<AreaWrite> &writes)
+{
+    if (!m_stampKnown)
+        return false;
+    const DiskStamp now = stampOf(m_fileName);
+    if (now == m_stamp)
+        return false;
+    QByteArray onDisk;
+    bool readable = !now.exists;
+    if (now.exists) {
+        QFile file(m_fileName);
+        readable = file.open(QIODevice::ReadOnly);
+        onDisk = file.readAll();
+        readable = readable && file.error() == QFileDevice::NoError;
+    }
+    if (!readable || (now.exists && onDisk == m_diskBytes)) {
+        // Touched but not changed (its permissions, say), or not readable: the write goes
+        // on as before.
+        m_stamp = now;
+        return false;
+    }
+
+    const ZoneSet before = m_zones;
+    ZoneSet outside;
+    {
+        QSettings store(m_fileName, QSettings::IniFormat);
+        outside.load(store);
+        checkAreas(store);
+    }
+    // This write's areas, and those an earlier write left waiting, over the file's.
+    for (const QVector<AreaWrite> *list : {&qAsConst(m_unwritten), &writes}) {
+        for (const AreaWrite &w : *list) {
+            const ZoneAreaRecord &mine = before.area(w.channel, w.area);
+            ZoneAreaRecord merged = mine;
+            if (w.keys == NumberKeys)
+                merged.points = outside.area(w.channel, w.area).points;
+            outside.setArea(w.channel, w.area, merged);
+            const auto problem = m_problems.find(areaIndex(w.channel, w.area));
+            if (problem != m_problems.end() &&
+                (w.keys == AllKeys || problem->key != QLatin1String("Points")))
+                m_problems.erase(problem);
+        }
+    }
+    int changed = 0;
+    bool unsentLost = false;
+    for (int c = 0; c < kZoneChannelCount; ++c) {
+        for (int k = 0; k < kAreasPerChannel; ++k) {
+            if (outside.area(c, k) == before.area(c, k))
+                continue;
+            ++changed;
+            unsentLost = unsentLost || before.area(c, k) != m_onScanner.area(c, k);
+        }
+    }
+    // Zones only this run held, and which the outside change replaced, are kept in a
+    // zone file of their own before they go.
+    QString copy;
+    QString copyError;
+    if (unsentLost)
+        copy = writeUnsentZonesCopy(zoneFileText(before), QFileInfo(m_fileName).absolutePath(),
+                                    QDateTime::currentDateTime(), &copyError);
+    m_zones = outside;
+    m_fileBytes = onDisk;
+    m_fileBytesKnown = now.exists;
+    if (!now.exists || !m_text.take(onDisk, ZoneStoreText::FromOutside))
+        m_text.forget();
+    m_stamp = now;
+    m_diskBytes = onDisk;
+    syncUnsentMarker();
+    // Told once the write is done, so that a receiver finds the file as it now is.
+    QTimer::singleShot(0, this, [this, changed, copy, copyError]() {
+        emit changedOnDisk(changed, copy, copyError);
+        emit zonesReplaced();
+    });
+    return true;
 }

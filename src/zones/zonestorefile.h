@@ -101,7 +101,11 @@ public:
     // upload, and each channel it sent. Until a scanner has been read that is the start-up
     // set, so zones drawn or loaded before any connection count as not on the scanner, and
     // an untouched start-up store does not.
-    void markOnScanner() { m_onScanner = m_zones; }
+    //
+    // While the store holds unsent zones a mark lies beside it (unsentmarker.h), so that
+    // the next start keeps a copy of them should this run end without closing; the end of
+    // this object (the window closed, the question answered) takes the mark away.
+    void markOnScanner();
     bool hasUnsentChanges() const { return m_zones != m_onScanner; }
 
     // The first area, by channel and area, that cannot reach the scanner exactly as the
@@ -113,6 +117,12 @@ public:
 signals:
     void channelChanged(int channel);
     void zonesReplaced();
+    // The file had been changed behind this object (another program, another window in
+    // the same folder): a write took its areas first and wrote its own change over them.
+    // changedAreas: how many areas the outside change brought; keptCopy: the zone file
+    // that keeps the unsent zones the outside change replaced (empty when none were), or
+    // copyError why it could not be written.
+    void changedOnDisk(int changedAreas, const QString &keptCopy, const QString &copyError);
 
 private:
     struct AreaWrite
@@ -128,6 +138,22 @@ private:
     void tookWholeSet(bool written);
     void takeWrittenFile();
     void checkAreas(QSettings &store);
+    void syncUnsentMarker();
+    // What the file was when this object last wrote or read it; a write first takes what
+    // another writer changed since (see changedOnDisk).
+    struct DiskStamp
+    {
+        bool exists = false;
+        qint64 size = 0;
+        qint64 modified = 0; // ns
+        qint64 changed = 0;  // ns, the inode's change
+        quint64 inode = 0;
+        quint64 device = 0;
+        bool operator==(const DiskStamp &o) const;
+    };
+    static DiskStamp stampOf(const QString &fileName);
+    void rememberDisk(const QByteArray &bytes);
+    bool takeOutsideChange(const QVector<AreaWrite> &writes);
 
     QString m_fileName;
     ZoneSet m_zones;
@@ -143,4 +169,9 @@ private:
     QTimer *m_writeTimer = nullptr;
     // What the strict reading found in the areas as read from a file, by channel * 3 + area.
     QMap<int, ZoneFileProblem> m_problems;
+    DiskStamp m_stamp;
+    bool m_stampKnown = false;
+    QByteArray m_diskBytes; // what the file held then
+    bool m_marked = false;
+    bool m_markKnown = false;
 };

@@ -70,6 +70,75 @@ private slots:
         QTEST(options.json, "json");
     }
 
+    // zone-from-scan: its scans from a recording or a scanner (one of them), the channel
+    // and area it writes, and numbers within their ranges; its options belong to it alone.
+    void readsZoneFromScan_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("error");
+        const QStringList rec{"zone-from-scan", "--recording", "r.pcap", "--channel", "63",
+                              "--area",         "2",           "out.ini"};
+        QTest::newRow("from a recording, defaults") << rec << "";
+        QTest::newRow("from a scanner, every option")
+            << QStringList{"--port",      "/dev/ttyUSB0", "zone-from-scan",
+                           "--channel=0", "--area=0",     "--scans",
+                           "250",         "--margin",     "0",
+                           "--tolerance", "300",          "--zones",
+                           "base.ini",    "out.ini"}
+            << "";
+        QTest::newRow("no channel")
+            << QStringList{"--demo", "zone-from-scan", "--area", "1", "o.ini"}
+            << "needs --channel and --area";
+        QTest::newRow("channel 64") << QStringList(rec).replaceInStrings("63", "64")
+                                    << "--channel needs a channel from 0 to 63";
+        QTest::newRow("area 3") << QStringList{"--demo", "zone-from-scan", "--channel",
+                                               "1",      "--area",         "3",
+                                               "o.ini"}
+                                << "--area needs 0 (attention), 1 (warning) or 2 (alarm)";
+        QTest::newRow("no scans") << rec + QStringList{"--scans", "0"}
+                                  << "--scans needs a positive";
+        QTest::newRow("negative margin")
+            << rec + QStringList{"--margin", "-5"} << "--margin needs millimetres from 0 to 10000";
+        QTest::newRow("recording and port")
+            << rec + QStringList{"--port", "/dev/x"} << "reads no scanner";
+        QTest::newRow("no source")
+            << QStringList{"zone-from-scan", "--channel", "1", "--area", "1", "o.ini"}
+            << "needs --recording FILE, or the scanner's port";
+        QTest::newRow("no file") << QStringList(rec.mid(0, 7)) << "zone-from-scan needs OUT.ini";
+        QTest::newRow("its options elsewhere")
+            << QStringList{"--demo", "read-zones", "--margin", "50", "z.ini"}
+            << "--margin belongs to zone-from-scan";
+    }
+    void readsZoneFromScan()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, error);
+        const CliOptions o = parseCliOptions(QStringList{"areascan-cli"} + args);
+        if (!error.isEmpty()) {
+            QVERIFY2(o.error.contains(error), qPrintable(o.error));
+            return;
+        }
+        QCOMPARE(o.error, QString());
+        QCOMPARE(int(o.command), int(CliCommand::ZoneFromScan));
+        QCOMPARE(o.operands, QStringList{"out.ini"});
+        if (o.recordingFile.isEmpty()) {
+            QCOMPARE(o.port, QString("/dev/ttyUSB0"));
+            QCOMPARE(o.channel, 0);
+            QCOMPARE(o.area, 0);
+            QCOMPARE(o.scans, 250);
+            QCOMPARE(o.margin, 0);
+            QCOMPARE(o.tolerance, 300);
+            QCOMPARE(o.zonesFile, QString("base.ini"));
+        } else {
+            QCOMPARE(o.recordingFile, QString("r.pcap"));
+            QCOMPARE(o.channel, 63);
+            QCOMPARE(o.area, 2);
+            QCOMPARE(o.scans, 25);
+            QCOMPARE(o.margin, 100);
+            QCOMPARE(o.tolerance, 20);
+        }
+    }
+
     void helpAndVersionNeedNoCommand()
     {
         QVERIFY(parseCliOptions({"areascan-cli", "-h"}).help);

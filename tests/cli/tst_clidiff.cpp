@@ -93,7 +93,8 @@ class TestCliDiff : public QObject
 
 private slots:
     // Each kind of difference gives its own line, naming channel, area and both values in
-    // the order the files were named; equal files print nothing and end with 0.
+    // the order the files were named, after two lines that name the sides; equal files
+    // print nothing and end with 0.
     void differencesBetweenTwoFiles_data()
     {
         QTest::addColumn<Change>("change");
@@ -146,6 +147,8 @@ private slots:
         writeZoneFile("b.ini", change);
         const CliResult result = runCli({"diff", "a.ini", "b.ini"});
         QCOMPARE(result.err, QString());
+        if (!expected.isEmpty())
+            expected = QStringList{"--- a.ini", "+++ b.ini"} + expected;
         QCOMPARE(lines(result.out), expected);
         QCOMPARE(result.code, expected.isEmpty() ? 0 : 1);
     }
@@ -229,12 +232,13 @@ private slots:
         QVERIFY(sim.start(options));
 
         const CliResult files = runCli({"diff", "a.ini", "b.ini"});
-        QCOMPARE(lines(files.out),
-                 (QStringList{"channel 9, warning area: vertex 1 at -2991,501 vs 1,2",
-                              "channel 9, warning area: offDelay 5 vs 44"}));
+        const QStringList differences{"channel 9, warning area: vertex 1 at -2991,501 vs 1,2",
+                                      "channel 9, warning area: offDelay 5 vs 44"};
+        QCOMPARE(lines(files.out), QStringList({"--- a.ini", "+++ b.ini"}) + differences);
         const CliResult scanner = runCli({"--port", sim.devicePath(), "diff", "a.ini"});
         QCOMPARE(scanner.err, QString());
-        QCOMPARE(scanner.out, files.out);
+        QCOMPARE(lines(scanner.out),
+                 QStringList({"--- a.ini", "+++ scanner KP2100417"}) + differences);
         QCOMPARE(scanner.code, 1);
         const CliResult same = runCli({"--port", sim.devicePath(), "diff", "b.ini"});
         QCOMPARE(same.out, QString());

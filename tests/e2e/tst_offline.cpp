@@ -166,6 +166,8 @@ private slots:
         ZoneCompareDialog *dialog = rig.window->comparisonDialog();
         QVERIFY(dialog && dialog->isVisible());
         QCOMPARE(dialog->list()->topLevelItemCount(), 1);
+        QCOMPARE(dialog->summary()->text(),
+                 QStringLiteral("The zone store and other.ini differ in 1 place"));
         const QTreeWidgetItem *row = dialog->list()->topLevelItem(0);
         QCOMPARE(row->text(0), QStringLiteral("7"));
         QCOMPARE(row->text(1), QStringLiteral("WarningArea"));

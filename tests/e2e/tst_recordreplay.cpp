@@ -50,6 +50,7 @@ private slots:
     void recordingRunsFromTheFileMenuUntilThePortCloses();
     void aPulledCableClosesTheRecording();
     void zoneFromAReplayedRing();
+    void zoneFromScanNamesAnEchoAtTheScanner();
 };
 
 void TestRecordReplay::recordingRunsFromTheFileMenuUntilThePortCloses()
@@ -180,6 +181,41 @@ void TestRecordReplay::zoneFromAReplayedRing()
     rig.zoneFromScan = nullptr;
     zoneFromScan->trigger();
     QCOMPARE(editor->areaRecord(area).points, drawn);
+}
+
+// An echo nearer to the scanner than the margin (dirt on the window) cannot be kept at
+// it: the zone leaves its direction out, and the window says where it is.
+void TestRecordReplay::zoneFromScanNamesAnEchoAtTheScanner()
+{
+    StudioRig rig;
+    QVERIFY(rig.openWindow() && rig.window->workOffline());
+    MainWindow &window = *rig.window;
+    const ModalCatcher &boxes = rig.boxes;
+    rig.zoneFromScan = [](ZoneFromScanChoice *choice) {
+        choice->scans = 5;
+        return true;
+    };
+    for (int s = 0; s < 5; ++s) {
+        QVector<float> angles;
+        QVector<ushort> ranges;
+        for (int i = 0; i < 540; ++i) {
+            angles.append(float(-45 + i * 0.5));
+            ranges.append(s == 2 && i == 270 ? 60 : 3000);
+        }
+        window.onRecvAndShowPoint(angles, ranges, QVector<ushort>(540, 900));
+    }
+    action(&window, "actionZoneFromScan")->trigger();
+    QCOMPARE(boxes.count(), 1);
+    QCOMPARE(boxes.boxes().first().icon, QMessageBox::Warning);
+    QCOMPARE(boxes.boxes().first().text,
+             QStringLiteral("These echoes lie nearer to the scanner than the margin; the zone "
+                            "leaves their directions out down to the scanner: 90.0° at 60 mm"));
+    // The zone is drawn all the same, with a vertex by the scanner in that direction.
+    const AreaSettings &zone = window.zoneEditor()->areaRecord(window.zoneEditor()->editedArea());
+    QCOMPARE(int(zone.regionType), int(PolygonRegion));
+    QVERIFY(std::any_of(zone.points.cbegin(), zone.points.cend(), [](const QPointF &p) {
+        return std::hypot(p.x(), p.y()) * 10 < 20 && p.y() < 0;
+    }));
 }
 
 QTEST_MAIN(TestRecordReplay)

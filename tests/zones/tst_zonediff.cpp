@@ -98,10 +98,14 @@ private slots:
         ZoneAreaRecord arc = polygonArea(2);
         arc.regionType = 2;
         b.setArea(2, 0, arc);
+        // One vertex is one, in English.
+        a.setArea(3, 2, polygonArea(1));
+        b.setArea(3, 2, polygonArea(2));
         QCOMPARE(lines(compareZoneSets(a, b)),
                  (QStringList{"channel 0, attention area: 3 vertices vs 540",
                               "channel 1, warning area: vertex 1 at 0,2000 vs 30,1997",
-                              "channel 2, attention area: regionType 1 (polygon) vs 2 (arc)"}));
+                              "channel 2, attention area: regionType 1 (polygon) vs 2 (arc)",
+                              "channel 3, alarm area: 1 vertex vs 2"}));
     }
 
     // Every area of two full sets of 540-vertex polygons differing everywhere: one count
