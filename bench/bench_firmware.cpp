@@ -66,7 +66,7 @@ int main(int argc, char *argv[])
     const QTextDocument *log = ui->firmwarePlainTextEdit->document();
     // The update reports its end once the reply's handler has returned: the line may come
     // a turn of the event loop after the update stopped running.
-    waitUntil([&]() { return !window.isFirmwareUpdateRunning(); }, 120000);
+    waitUntil([&]() { return !window.scannerSession()->firmware()->isRunning(); }, 120000);
     if (!waitUntil([&]() { return log->lastBlock().text() == done; }, 1000)) {
         std::fprintf(stderr, "bench_firmware: the update did not finish:\n%s\n",
                      qPrintable(ui->firmwarePlainTextEdit->toPlainText()));

@@ -1,37 +1,40 @@
 #include "closeguard.h"
 
-#include "mainwindow.h"
+#include "statuspanel.h"
 #include "ui_mainwindow.h"
 #include "unsentmarker.h"
+#include "windowtexts.h"
 #include "zoneeditor.h"
+#include "zonefiles.h"
 #include "zonestorefile.h"
 
-#include <QCloseEvent>
 #include <QDateTime>
 #include <QDir>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QTimer>
 
-CloseGuard::CloseGuard(MainWindow *window) : QObject(window), window(window)
+CloseGuard::CloseGuard(Ui::MainWindow *form, QMainWindow *window, ZoneStoreFile *store,
+                       ZoneEditor *editor, ZoneFiles *files, StatusPanel *status, QObject *parent)
+    : QObject(parent), form(form), window(window), store(store), editor(editor), files(files),
+      status(status)
 {
-    connect(window->zoneStore, &ZoneStoreFile::changedOnDisk, this,
-            &CloseGuard::onStoreChangedOnDisk);
+    connect(store, &ZoneStoreFile::changedOnDisk, this, &CloseGuard::onStoreChangedOnDisk);
 }
 
-void CloseGuard::keepLastRun()
+void CloseGuard::keepLastRun(const ZoneStoreFile *store, QStatusBar *statusBar)
 {
     QString error;
-    const QString copy = keepUnsentZonesOfLastRun(window->zoneStore->fileName(),
-                                                  QDateTime::currentDateTime(), &error);
+    const QString copy =
+        keepUnsentZonesOfLastRun(store->fileName(), QDateTime::currentDateTime(), &error);
     if (!copy.isEmpty())
-        window->statusBar()->showMessage(
-            MainWindow::tr("上次运行结束时区域存储中有尚未写入扫描仪的区域，已保存在%1")
+        statusBar->showMessage(
+            windowTr("上次运行结束时区域存储中有尚未写入扫描仪的区域，已保存在%1")
                 .arg(QDir::toNativeSeparators(copy)));
     else if (!error.isEmpty())
-        window->statusBar()->showMessage(
-            MainWindow::tr("上次运行结束时区域存储中有尚未写入扫描仪的区域，未能保存它们的副本：%1")
+        statusBar->showMessage(
+            windowTr("上次运行结束时区域存储中有尚未写入扫描仪的区域，未能保存它们的副本：%1")
                 .arg(error));
 }
 
@@ -39,7 +42,7 @@ void CloseGuard::keepLastRun()
 // current cell changes, as it does when the user leaves the cell.
 void CloseGuard::commitOpenCell()
 {
-    QTableView *table = window->form->tableView;
+    QTableView *table = form->tableView;
     const QModelIndex current = table->currentIndex();
     if (!current.isValid())
         return;
@@ -52,50 +55,40 @@ bool CloseGuard::mayClose()
     commitOpenCell();
     // Edits only the editor holds go into the store first; when that fails they are
     // still unsent.
-    window->saveChannelToConfig(window->editedChannel());
-    if (!window->zoneStore->hasUnsentChanges() && !window->editor->hasEdits())
+    editor->saveChannel();
+    if (!store->hasUnsentChanges() && !editor->hasEdits())
         return true;
 
-    QMessageBox box(QMessageBox::Question, MainWindow::tr("提示"),
-                    MainWindow::tr("区域存储中有尚未写入扫描仪的区域修改。关闭前要把它们保存到区域"
-                                   "配置文件吗？不保存的话，它们在程序关闭后就没有了。"),
+    QMessageBox box(QMessageBox::Question, windowTr("提示"),
+                    windowTr("区域存储中有尚未写入扫描仪的区域修改。关闭前要把它们保存到区域"
+                             "配置文件吗？不保存的话，它们在程序关闭后就没有了。"),
                     QMessageBox::NoButton, window);
-    QPushButton *save = box.addButton(MainWindow::tr("保存到文件…"), QMessageBox::AcceptRole);
-    QPushButton *discard =
-        box.addButton(MainWindow::tr("不保存，关闭"), QMessageBox::DestructiveRole);
-    QPushButton *stay = box.addButton(MainWindow::tr("取消"), QMessageBox::RejectRole);
+    QPushButton *save = box.addButton(windowTr("保存到文件…"), QMessageBox::AcceptRole);
+    QPushButton *discard = box.addButton(windowTr("不保存，关闭"), QMessageBox::DestructiveRole);
+    QPushButton *stay = box.addButton(windowTr("取消"), QMessageBox::RejectRole);
     box.setDefaultButton(save);
     box.setEscapeButton(stay);
     box.exec();
     if (box.clickedButton() == discard)
         return true;
     if (box.clickedButton() == save)
-        return window->saveZonesToFile();
+        return files->saveToChosenFile();
     return false;
 }
 
 void CloseGuard::onStoreChangedOnDisk(int changedAreas, const QString &keptCopy,
                                       const QString &error)
 {
-    QString message =
-        MainWindow::tr("config.ini已被其他程序修改：写入前已读入它的修改（改动的区域：%1）")
-            .arg(changedAreas);
+    QString message = windowTr("config.ini已被其他程序修改：写入前已读入它的修改（改动的区域：%1）")
+                          .arg(changedAreas);
     if (!keptCopy.isEmpty())
-        message += MainWindow::tr("；被替换的未上传区域已保存在%1")
-                       .arg(QDir::toNativeSeparators(keptCopy));
+        message +=
+            windowTr("；被替换的未上传区域已保存在%1").arg(QDir::toNativeSeparators(keptCopy));
     else if (!error.isEmpty())
-        message += MainWindow::tr("；未能保存被替换的未上传区域：%1").arg(error);
+        message += windowTr("；未能保存被替换的未上传区域：%1").arg(error);
     window->statusBar()->showMessage(message);
     // The editor shows what the store now holds, unless it holds edits of its own.
-    if (!window->editor->hasEdits())
-        window->reloadChannel(window->editedChannel());
-    window->redrawStateAreas();
-}
-
-void MainWindow::closeEvent(QCloseEvent *event)
-{
-    if (closeGuard->mayClose())
-        QMainWindow::closeEvent(event);
-    else
-        event->ignore();
+    if (!editor->hasEdits())
+        editor->takeChannel(editor->editedChannel());
+    status->redraw();
 }

@@ -3,7 +3,16 @@
 #include <QObject>
 #include <QString>
 
+class QMainWindow;
+class QStatusBar;
+class StatusPanel;
+class ZoneEditor;
+class ZoneFiles;
+class ZoneStoreFile;
+
+namespace Ui {
 class MainWindow;
+}
 
 // The user's zones at the two ends of a run. Closing the window while the store (or the
 // editor) holds zones the scanner has not received asks whether to save them to a zone
@@ -17,10 +26,12 @@ class CloseGuard : public QObject
     Q_OBJECT
 
 public:
-    explicit CloseGuard(MainWindow *window);
-
     // Before the start-up reset of the store.
-    void keepLastRun();
+    static void keepLastRun(const ZoneStoreFile *store, QStatusBar *statusBar);
+
+    CloseGuard(Ui::MainWindow *form, QMainWindow *window, ZoneStoreFile *store, ZoneEditor *editor,
+               ZoneFiles *files, StatusPanel *status, QObject *parent = nullptr);
+
     // The window is about to close: true when it may.
     bool mayClose();
 
@@ -28,5 +39,10 @@ private:
     void commitOpenCell();
     void onStoreChangedOnDisk(int changedAreas, const QString &keptCopy, const QString &error);
 
-    MainWindow *window;
+    Ui::MainWindow *form;
+    QMainWindow *window;
+    ZoneStoreFile *store;
+    ZoneEditor *editor;
+    ZoneFiles *files;
+    StatusPanel *status;
 };

@@ -2,8 +2,8 @@
 
 #include "filtersettings.h"
 #include "ui_mainwindow.h"
+#include "windowtexts.h"
 
-#include <QCoreApplication>
 #include <QMessageBox>
 #include <QScopedValueRollback>
 #include <QSettings>
@@ -13,14 +13,6 @@
 
 #include <algorithm>
 #include <utility>
-
-namespace {
-// The page's texts belong to the window's catalogue.
-QString windowTr(const char *source)
-{
-    return QCoreApplication::translate("MainWindow", source);
-}
-} // namespace
 
 FilterPanel::FilterPanel(Ui::MainWindow *f, QStatusBar *statusBar,
                          std::function<bool()> factoryResetRunning, QObject *parent)
@@ -62,6 +54,14 @@ FilterPanel::FilterPanel(Ui::MainWindow *f, QStatusBar *statusBar,
             row.slider->setRange(0, setting->maximum);
         bindings.append(
             {setting, row.box, row.slider, row.label, row.caption, row.restoreMs, QString()});
+        // Every change of the control, whoever makes it, sends the setting.
+        const RequestType set = row.set;
+        if (row.box)
+            connect(row.box, &QCheckBox::stateChanged, this,
+                    [this, set](int state) { onControlChanged(set, state); });
+        else
+            connect(row.slider, &QSlider::valueChanged, this,
+                    [this, set](int value) { onControlChanged(set, value); });
     }
 
     connect(f->filterOkBtn, &QPushButton::clicked, this,

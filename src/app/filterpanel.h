@@ -35,7 +35,7 @@ public:
     // factoryResetRunning tells whether a save answer belongs to a factory reset, which
     // reports nothing and commits nothing of its own.
     FilterPanel(Ui::MainWindow *form, QStatusBar *statusBar,
-                std::function<bool()> factoryResetRunning, QObject *parent);
+                std::function<bool()> factoryResetRunning, QObject *parent = nullptr);
 
     // A control of the setting whose set request is given took a new state or value: its
     // label shows it and the setting is sent, unless it would put the shadow filter's

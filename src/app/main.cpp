@@ -1,6 +1,7 @@
 #include "appfolders.h"
 #include "commandline.h"
 #include "mainwindow.h"
+#include "serialpanel.h"
 #include "simulatorhost.h"
 
 #include <QApplication>
@@ -84,7 +85,7 @@ int main(int argc, char *argv[])
     {
         MainWindow window;
         for (const QString &port : qAsConst(ports))
-            window.addExtraPort(port);
+            window.serialPanel()->addExtraPort(port);
         if (options.offline) {
             QString refusal;
             if (!window.workOffline(options.offlineFile, &refusal)) {
@@ -96,7 +97,7 @@ int main(int argc, char *argv[])
             window.openTab(options.tab);
         window.show();
         if (options.connect)
-            window.openSelectedPort();
+            window.serialPanel()->openSelectedPort();
         code = app.exec();
     }
     return code;

@@ -2,13 +2,28 @@
 
 #include "applog.h"
 #include "closeguard.h"
+#include "devicepanel.h"
+#include "factoryreset.h"
+#include "filterpanel.h"
+#include "firmwarepanel.h"
+#include "laserscanview.h"
+#include "reportexport.h"
 #include "scannersession.h"
+#include "scanrecording.h"
+#include "scanzones.h"
+#include "serialpanel.h"
 #include "statuspanel.h"
 #include "ui_mainwindow.h"
+#include "windowmodes.h"
+#include "zonecomparison.h"
+#include "zoneeditor.h"
+#include "zonefiles.h"
 #include "zonestorefile.h"
+#include "zonetransfer.h"
 
 #include <QApplication>
 #include <QBrush>
+#include <QCloseEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QGraphicsPathItem>
@@ -40,7 +55,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), tabPages(3, nullp
     initStudioResources();
     qRegisterMetaType<RequestType>("RequestType");
 
-    form = new Ui::MainWindow;
+    form = std::make_unique<Ui::MainWindow>();
     form->setupUi(this);
 
     translator = new QTranslator(this);
@@ -49,93 +64,138 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), tabPages(3, nullp
     form->retranslateUi(this);
 
     loadStyleSheet();
-
     loadProductInformation();
-    zoneStore = new ZoneStoreFile(zoneStoreFileName(), this);
-    closeGuard = new CloseGuard(this);
-    closeGuard->keepLastRun();
+    makeOwners();
+    wireOwners();
+    setupTabs();
+    loadChannelFromConfig(0);
+    buildNavigationTree();
+    serial->refresh();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::makeOwners()
+{
+    windowModes = std::make_unique<WindowModes>(form.get(), this);
+    zoneStore = std::make_unique<ZoneStoreFile>(zoneStoreFileName());
+    CloseGuard::keepLastRun(zoneStore.get(), statusBar());
     initConfigFile();
+    session = std::make_unique<ScannerSession>();
+    status = std::make_unique<StatusPanel>(form.get(), StatusPanel::fromStore(zoneStore.get()));
+    editor = std::make_unique<ZoneEditor>(form.get(), this, statusBar(), zoneStore.get());
 
-    setupSession();
+    WindowModes *modes = windowModes.get();
+    serial = std::make_unique<SerialPanel>(form.get(), session.get(), modes);
+    device = std::make_unique<DevicePanel>(form.get());
+    firmware = std::make_unique<FirmwarePanel>(form.get(), this, session.get(), modes);
+    filters = std::make_unique<FilterPanel>(form.get(), statusBar(),
+                                            [this]() { return factory && factory->isRunning(); });
+    transfer =
+        std::make_unique<ZoneTransfer>(form.get(), this, session.get(), modes, zoneStore.get(),
+                                       editor.get(), [this]() { return device->currentChannel(); });
+    factory = std::make_unique<FactoryReset>(form.get(), this, session.get(), modes, filters.get(),
+                                             zoneStore.get(), editor.get(), transfer.get());
+    files = std::make_unique<ZoneFiles>(form.get(), this, zoneStore.get(), editor.get());
+    closeGuard = std::make_unique<CloseGuard>(form.get(), this, zoneStore.get(), editor.get(),
+                                              files.get(), status.get());
+    comparison = std::make_unique<ZoneComparison>(form.get(), this, modes, zoneStore.get(),
+                                                  editor.get(), files.get(), transfer.get());
+    report = std::make_unique<ReportExport>(form.get(), this, modes, zoneStore.get(), editor.get(),
+                                            filters.get());
+    recording = std::make_unique<ScanRecording>(form.get(), this, session.get(), modes);
+    scans = std::make_unique<ScanZones>(form.get(), this, editor.get());
+}
 
-    form->areasMonitoningGroupBox->setEnabled(false);
-    form->filterGroupBox->setEnabled(false);
-    form->distanceLineEdit->setEnabled(false);
-    form->scanAngleLineEdit->setEnabled(false);
-    form->scanArealineEdit->setEnabled(false);
-    form->deviceFrequencyLineEdit->setEnabled(false);
-    form->angleResolutionComboBox->setEnabled(false);
-    form->factorySettingsBtn->setEnabled(false);
-    form->updateFirmwareBtn->setEnabled(false);
-    form->saveBtn->hide();
-    form->firmwarePlainTextEdit->setReadOnly(true);
+void MainWindow::wireOwners()
+{
+    // The window asks the scanner through its three signals; the pages' requests join them.
+    ScannerSession *link = session.get();
+    connect(this, &MainWindow::sendRequestType, link, &ScannerSession::send);
+    connect(this, &MainWindow::readLidarArea, link, &ScannerSession::readChannel);
+    connect(filters.get(), &FilterPanel::sendRequestType, this, &MainWindow::sendRequestType);
+    connect(device.get(), &DevicePanel::sendRequestType, this, &MainWindow::sendRequestType);
+    connect(factory.get(), &FactoryReset::sendRequestType, this, &MainWindow::sendRequestType);
 
-    connect(form->selectFirmwareBtn, &QPushButton::clicked, this, &MainWindow::onSelectFirmwareBtn);
-    connect(form->updateFirmwareBtn, &QPushButton::clicked, this, &MainWindow::onUpdateFirmwareBtn);
+    // The session's reports, whatever worker is current. Results and refusals may open
+    // boxes: they are taken once the receive handler has returned.
+    connect(link, &ScannerSession::errorOccurred, this, &MainWindow::onErrorOccurred);
+    connect(link, &ScannerSession::sendPointVec, form->stateGraphicsView,
+            &LaserScanView::onRecvAndShowPoint);
+    connect(link, &ScannerSession::sendPointVec, this, &MainWindow::onRecvAndShowPoint);
+    connect(link, &ScannerSession::sendState, this, &MainWindow::onRecvState);
+    connect(link, &ScannerSession::sendMainRequestResult, this, &MainWindow::onRecvRequestResult,
+            Qt::QueuedConnection);
+    connect(link, &ScannerSession::sendSettingRefused, filters.get(),
+            &FilterPanel::onSettingRefused, Qt::QueuedConnection);
+
+    // The link's ends: a new scanner's scans, the recording closed before the port, the
+    // refusals of the old link forgotten; a failed update or a restarting scanner closes it.
+    connect(serial.get(), &SerialPanel::connected, scans.get(), &ScanZones::forgetScans);
+    connect(serial.get(), &SerialPanel::closing, recording.get(), &ScanRecording::stop);
+    connect(serial.get(), &SerialPanel::closed, filters.get(), &FilterPanel::forgetRefusals);
+    connect(firmware.get(), &FirmwarePanel::linkGone, serial.get(),
+            &SerialPanel::dropLinkAfterUpdate);
+    connect(device.get(), &DevicePanel::scannerRestarting, serial.get(),
+            &SerialPanel::hangUpForRestart);
+
+    // The running-status page draws the stored zones again when the scanner's reach the
+    // store, a backward delete clears one, or a step taken back changes them.
+    StatusPanel *statusPage = status.get();
+    connect(transfer.get(), &ZoneTransfer::zonesUpdated, this,
+            [statusPage]() { statusPage->redraw(); });
+    connect(editor.get(), &ZoneEditor::areaCleared, this,
+            [statusPage](int area) { statusPage->zoneItem(area)->setPath(QPainterPath()); });
+    connect(editor.get(), &ZoneEditor::stepApplied, this, [statusPage]() { statusPage->redraw(); });
+    connect(editor.get(), &ZoneEditor::historyChanged, windowModes.get(),
+            [modes = windowModes.get()](bool canUndo, bool canRedo) {
+                modes->setOwnCondition(WindowModes::Undo, canUndo);
+                modes->setOwnCondition(WindowModes::Redo, canRedo);
+            });
+
+    // The pages and the menu's own entries.
+    connect(comparison.get(), &ZoneComparison::zonePageWanted, this, [this]() { openTab(1); });
+    connect(scans.get(), &ScanZones::zonePageWanted, this, [this]() { openTab(1); });
+    connect(form->actionWorkOffline, &QAction::triggered, this, [this]() { workOffline(); });
     connect(form->tabWidget, &QTabWidget::tabCloseRequested, this,
             &MainWindow::onTabCloseRequested);
-    form->tableView->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(form->tableView, &QWidget::customContextMenuRequested, this,
-            &MainWindow::onContextMenu);
-    connect(form->refreshBtn, &QPushButton::clicked, this, &MainWindow::onRefreshBtn);
-    connect(form->openBtn, &QPushButton::clicked, this, &MainWindow::onOpenBtn);
-    form->openBtn->setCheckable(true);
-    connect(form->channels, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &MainWindow::onChannelCurrentIndexChanged);
-    connect(form->areas, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &MainWindow::onAreasCurrentIndexChanged);
     connect(form->tabWidget, &QTabWidget::tabCloseRequested, form->tabWidget,
             [this](int index) { removeTab(index); });
     connect(form->treeWidget, &QTreeWidget::itemClicked, this, &MainWindow::onTreeWidgetClicked);
-
-    setupScanPointGroup();
-    statusPanel =
-        std::make_unique<StatusPanel>(form, [this](int channel) { return storedChannel(channel); });
-    setupZoneEditor();
-    setupMenus();
-
-    setupTabs();
-    form->treeWidget->setEnabled(false);
-    reloadChannel(0);
-
-    setupFilterPage();
-    setupReportExport();
-    setupRecording();
-    setupZoneFromScan();
-
-    form->progressLabel->hide();
-    form->progressBar->hide();
-    form->readAreaLlabel->hide();
-    form->readAreaProgressBar->hide();
-    form->resetFactoryLabel->hide();
-    form->resetFactoryProgressBar->hide();
-
-    connect(form->downLoadBtn, &QPushButton::clicked, this, &MainWindow::onDownloadBtn);
-    connect(form->uploadBtn, &QPushButton::clicked, this, &MainWindow::onUploadBtn);
-    connect(form->areaMonitorGraphicsView, &LGraphicsView::mouseMovePoint, this,
-            &MainWindow::onMouseMovePoint);
-    for (QComboBox *box : {form->offDelayComboBox, form->onDelayComboBox,
-                           form->detectableSizeComboBox, form->hysteresisComboBox})
-        connect(box, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-                &MainWindow::onParametorChange);
-    connect(form->factorySettingsBtn, &QPushButton::clicked, this,
-            &MainWindow::onFactorySettingsBtn);
-    connect(form->saveSettingsBtn, &QPushButton::clicked, this, &MainWindow::onSaveSettingsBtn);
-    connect(form->loadSettingsBtn, &QPushButton::clicked, this, &MainWindow::onLoadSettingsBtn);
-    form->npnorpnp->setEnabled(false);
-
-    buildNavigationTree();
-    onRefreshBtn();
+    form->tableView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(form->tableView, &QWidget::customContextMenuRequested, this,
+            &MainWindow::onContextMenu);
 }
 
-MainWindow::~MainWindow()
+bool MainWindow::workOffline(const QString &zoneFile, QString *refusal)
 {
-    disconnectZoneEditor();
-    // The session closes its port and deletes its worker, before the form goes that its
-    // reports would reach.
-    delete session;
-    session = nullptr;
-    delete form;
+    if (!zoneFile.isEmpty() && !files->load(zoneFile, refusal))
+        return false;
+    // With a link the zone page is what the link makes it.
+    if (windowModes->mode() == WindowMode::Disconnected)
+        windowModes->setMode(WindowMode::Offline);
+    openTab(1);
+    return true;
+}
+
+void MainWindow::initConfigFile()
+{
+    zoneStore->reset();
+}
+
+void MainWindow::loadChannelFromConfig(int channel)
+{
+    editor->takeChannel(channel);
+}
+
+bool MainWindow::saveChannelToConfig(int channel)
+{
+    return channel != editor->editedChannel() || editor->saveChannel();
+}
+
+void MainWindow::showStateAreas(int channel)
+{
+    status->showChannel(channel);
 }
 
 void MainWindow::loadStyleSheet()
@@ -245,4 +305,12 @@ void MainWindow::resizeEvent(QResizeEvent *event)
         return;
     }
     qCDebug(lcApp) << "not found logo images";
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (closeGuard->mayClose())
+        QMainWindow::closeEvent(event);
+    else
+        event->ignore();
 }

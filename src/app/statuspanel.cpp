@@ -4,6 +4,7 @@
 #include "laserscanview.h"
 #include "ui_mainwindow.h"
 #include "zonegeometry.h"
+#include "zonestorefile.h"
 
 #include <QGraphicsPathItem>
 #include <QGraphicsScene>
@@ -26,6 +27,21 @@ void showIndicator(QLabel *label, bool active)
         label->setStyleSheet(sheet);
 }
 } // namespace
+
+StatusPanel::StoredZones StatusPanel::fromStore(const ZoneStoreFile *store)
+{
+    return [store](int channel) {
+        // The scanner's inputs can select a channel beyond the store's: it holds no zones.
+        if (channel < 0 || channel >= kZoneChannelCount)
+            return ZoneChannelRecord();
+        ZoneChannelRecord areas = store->channel(channel);
+        // As the block carries them: coordinates keep their low 16 bits.
+        for (ZoneAreaRecord &a : areas)
+            for (QPoint &p : a.points)
+                p = QPoint(qint16(p.x()), qint16(p.y()));
+        return areas;
+    };
+}
 
 StatusPanel::StatusPanel(Ui::MainWindow *f, StoredZones storedZones)
     : storedZones(std::move(storedZones)), channelLabel(f->curAreaIndexLabel)

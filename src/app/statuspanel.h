@@ -9,6 +9,7 @@
 class QGraphicsPathItem;
 class QLabel;
 class QPainterPath;
+class ZoneStoreFile;
 
 namespace Ui {
 class MainWindow;
@@ -22,6 +23,8 @@ class StatusPanel
 public:
     // The stored areas of a channel, as the window holds them.
     using StoredZones = std::function<ZoneChannelRecord(int channel)>;
+    // The channels of a store, as the scanner would receive them.
+    static StoredZones fromStore(const ZoneStoreFile *store);
 
     // Adds the three outlines (attention, warning, alarm) to the scan view's scene.
     StatusPanel(Ui::MainWindow *form, StoredZones storedZones);

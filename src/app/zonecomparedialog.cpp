@@ -1,6 +1,7 @@
 #include "zonecomparedialog.h"
 
-#include <QCoreApplication>
+#include "windowtexts.h"
+
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -10,25 +11,19 @@
 #include <QVBoxLayout>
 
 namespace {
-// The dialog's texts belong to the window's catalogue.
-QString text(const char *source)
-{
-    return QCoreApplication::translate("MainWindow", source);
-}
-
 QString shapeText(qint64 type)
 {
     switch (type) {
     case 0:
-        return text("无");
+        return windowTr("无");
     case 1:
-        return text("多边形");
+        return windowTr("多边形");
     case 2:
-        return text("圆弧");
+        return windowTr("圆弧");
     case 3:
-        return text("矩形");
+        return windowTr("矩形");
     default:
-        return text("类型%1").arg(type);
+        return windowTr("类型%1").arg(type);
     }
 }
 
@@ -45,14 +40,14 @@ QString parameterText(const QString &key, qint64 value)
 QString parameterName(const QString &key)
 {
     if (key == QLatin1String("onDelay"))
-        return text("检测输出延时(ms)");
+        return windowTr("检测输出延时(ms)");
     if (key == QLatin1String("offDelay"))
-        return text("检测保持延时(ms)");
+        return windowTr("检测保持延时(ms)");
     if (key == QLatin1String("hysteresis"))
-        return text("滞后比例(%)");
+        return windowTr("滞后比例(%)");
     if (key == QLatin1String("detectableSize"))
-        return text("最小检测尺寸(°)");
-    return text("单值参数(%1)").arg(key);
+        return windowTr("最小检测尺寸(°)");
+    return windowTr("单值参数(%1)").arg(key);
 }
 
 QString pointText(const QPoint &p)
@@ -63,7 +58,7 @@ QString pointText(const QPoint &p)
 QString areaText(int area)
 {
     static const char *const names[] = {"注意区", "预警区", "报警区"};
-    return text(names[qBound(0, area, 2)]);
+    return windowTr(names[qBound(0, area, 2)]);
 }
 
 enum Column
@@ -79,7 +74,7 @@ enum Column
 ZoneCompareDialog::ZoneCompareDialog(QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("zoneCompareDialog"));
-    setWindowTitle(text("比较区域"));
+    setWindowTitle(windowTr("比较区域"));
     summaryLabel = new QLabel(this);
     summaryLabel->setObjectName(QStringLiteral("compareSummaryLabel"));
     summaryLabel->setWordWrap(true);
@@ -93,16 +88,16 @@ ZoneCompareDialog::ZoneCompareDialog(QWidget *parent) : QDialog(parent)
     rows->header()->setStretchLastSection(true);
     connect(rows, &QTreeWidget::currentItemChanged, this, &ZoneCompareDialog::onCurrentRowChanged);
 
-    compareFileButton = new QPushButton(text("与文件比较..."), this);
+    compareFileButton = new QPushButton(windowTr("与文件比较..."), this);
     compareFileButton->setObjectName(QStringLiteral("compareFileBtn"));
-    compareScannerButton = new QPushButton(text("与扫描仪比较"), this);
+    compareScannerButton = new QPushButton(windowTr("与扫描仪比较"), this);
     compareScannerButton->setObjectName(QStringLiteral("compareScannerBtn"));
     compareScannerButton->setEnabled(false);
     auto *buttons = new QDialogButtonBox(this);
     buttons->addButton(compareFileButton, QDialogButtonBox::ActionRole);
     buttons->addButton(compareScannerButton, QDialogButtonBox::ActionRole);
     QPushButton *close = buttons->addButton(QDialogButtonBox::Close);
-    close->setText(text("关闭"));
+    close->setText(windowTr("关闭"));
     connect(close, &QPushButton::clicked, this, &QDialog::close);
     connect(compareFileButton, &QPushButton::clicked, this,
             &ZoneCompareDialog::compareWithFileRequested);
@@ -123,19 +118,19 @@ void ZoneCompareDialog::setOther(const ZoneSet &zones, const QString &name, bool
     scanner = fromScanner;
     shown.clear();
     rows->clear();
-    rows->setHeaderLabels({text("区域组"), text("区域"), text("项目"), text("区域存储"),
-                           scanner ? text("扫描仪的区域") : name});
+    rows->setHeaderLabels({windowTr("区域组"), windowTr("区域"), windowTr("项目"),
+                           windowTr("区域存储"), scanner ? windowTr("扫描仪的区域") : name});
 }
 
 QStringList ZoneCompareDialog::rowTexts(const ZoneDifference &d)
 {
     switch (d.kind) {
     case ZoneDifference::Shape:
-        return {text("形状"), shapeText(d.first), shapeText(d.second)};
+        return {windowTr("形状"), shapeText(d.first), shapeText(d.second)};
     case ZoneDifference::VertexCount:
-        return {text("顶点数"), QString::number(d.first), QString::number(d.second)};
+        return {windowTr("顶点数"), QString::number(d.first), QString::number(d.second)};
     case ZoneDifference::Vertex:
-        return {text("第%1个顶点").arg(d.vertex + 1), pointText(d.firstPoint),
+        return {windowTr("第%1个顶点").arg(d.vertex + 1), pointText(d.firstPoint),
                 pointText(d.secondPoint)};
     case ZoneDifference::Parameter:
         return {parameterName(d.key), parameterText(d.key, d.first),
@@ -146,13 +141,14 @@ QStringList ZoneCompareDialog::rowTexts(const ZoneDifference &d)
 
 void ZoneCompareDialog::showDifferences(const QVector<ZoneDifference> &differences)
 {
-    const QString other = scanner ? text("扫描仪") : otherName;
+    const QString other = scanner ? windowTr("扫描仪") : otherName;
     if (differences.isEmpty())
-        summaryLabel->setText(text("区域存储与%1相同").arg(other));
+        summaryLabel->setText(windowTr("区域存储与%1相同").arg(other));
     else if (differences.size() == 1)
-        summaryLabel->setText(text("区域存储与%1有1处不同").arg(other));
+        summaryLabel->setText(windowTr("区域存储与%1有1处不同").arg(other));
     else
-        summaryLabel->setText(text("区域存储与%1有%2处不同").arg(other).arg(differences.size()));
+        summaryLabel->setText(
+            windowTr("区域存储与%1有%2处不同").arg(other).arg(differences.size()));
     if (differences == shown && rows->topLevelItemCount() == shown.size())
         return;
     const int chosen = rows->currentItem() ? rows->indexOfTopLevelItem(rows->currentItem()) : -1;
@@ -178,11 +174,6 @@ void ZoneCompareDialog::showDifferences(const QVector<ZoneDifference> &differenc
         rows->setCurrentItem(current);
     for (int c = ChannelColumn; c < OtherColumn; ++c)
         rows->resizeColumnToContents(c);
-}
-
-void ZoneCompareDialog::setScannerAvailable(bool available)
-{
-    compareScannerButton->setEnabled(available);
 }
 
 void ZoneCompareDialog::onCurrentRowChanged()

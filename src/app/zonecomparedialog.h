@@ -31,11 +31,9 @@ public:
     // user chose stays chosen when it is still in the list.
     void showDifferences(const QVector<ZoneDifference> &differences);
     const QVector<ZoneDifference> &differences() const { return shown; }
-    void setScannerAvailable(bool available);
 
     QTreeWidget *list() const { return rows; }
     QLabel *summary() const { return summaryLabel; }
-    QPushButton *fileButton() const { return compareFileButton; }
     QPushButton *scannerButton() const { return compareScannerButton; }
 
     // The texts of a difference's row: the item, the store's value, the other's value.

@@ -5,7 +5,9 @@
 #include "pathitem.h"
 #include "pointstext.h"
 #include "rectangleitem.h"
+#include "scanpointlayer.h"
 #include "ui_mainwindow.h"
+#include "windowtexts.h"
 #include "zonegeometry.h"
 #include "zonestorefile.h"
 
@@ -33,26 +35,31 @@ QPoint sceneToStored(const QPointF &p)
 }
 } // namespace
 
-QString ZoneEditor::text(const char *source)
-{
-    return QCoreApplication::translate("MainWindow", source);
-}
-
 ZoneEditor::ZoneEditor(Ui::MainWindow *form, QWidget *window, QStatusBar *statusBar,
                        ZoneStoreFile *store, QObject *parent)
     : QObject(parent), form(form), window(window), statusBar(statusBar), store(store)
 {
-    model = new QStandardItemModel(0, 2, this);
+    // The table's model lives as long as its view: a cell editor may commit into it while the
+    // window's widgets are torn down, after the editor has gone.
+    model = new QStandardItemModel(0, 2, form->tableView);
     form->tableView->setModel(model);
     form->tableView->setSelectionBehavior(QAbstractItemView::SelectRows);
     history = new QUndoStack(this);
     history->setUndoLimit(kHistoryLimit);
     setupScene();
+    connectPage();
 }
 
 void ZoneEditor::setupScene()
 {
     QGraphicsScene *scene = form->areaMonitorGraphicsView->zoneScene();
+    // The scan's squares move on every scan; a spatial index would be rebuilt for each
+    // of them, while the few hundred items of the zone page are cheap to walk.
+    scene->setItemIndexMethod(QGraphicsScene::NoIndex);
+    // First in the scene: among the items of Z value 0 the points then lie below the
+    // vertex handles added later, and above the zone outlines, grid and sectors.
+    scanPoints = new ScanPointLayer;
+    scene->addItem(scanPoints);
 
     gridItem = new QGraphicsPathItem(gridPath(gridLabelFont()));
     gridItem->setPos(-1000, -1000);
@@ -278,7 +285,7 @@ void ZoneEditor::replaceAreaRecord(int area, const AreaSettings &record, const Q
         currentArea = selectedArea;
         checkShapeButton(areaSettings[currentArea].regionType);
     }
-    pushStep(stepName.isEmpty() ? text("替换%1").arg(areaTitle(area)) : stepName, before,
+    pushStep(stepName.isEmpty() ? windowTr("替换%1").arg(areaTitle(area)) : stepName, before,
              1 << area);
 }
 
@@ -335,11 +342,6 @@ void ZoneEditor::rebuildOutline(int movedVertex)
     default:
         break;
     }
-}
-
-QVector<QPointF> ZoneEditor::rectangleCornerList(int area) const
-{
-    return buildRectangleZone(areaSettings[area].points).corners;
 }
 
 void ZoneEditor::startNewShape()

@@ -23,6 +23,7 @@ class QStatusBar;
 class QUndoStack;
 class QWidget;
 class RectangleItem;
+class ScanPointLayer;
 class ZoneEditStep;
 
 namespace Ui {
@@ -34,9 +35,10 @@ class MainWindow;
 // since the channel was taken from the zone set. Only what the user changed is written
 // back into the set, so a channel that is only looked at keeps what was read.
 //
-// The window's slots hand the form's signals on to the entry points below; the editor
-// works on the zone page's widgets of the form it is given and on the zone set of the
-// store file.
+// The editor connects the zone page's widgets of the form it is given (selectors, shape
+// buttons, the point table, the view with its handles and outlines) and the Edit menu's
+// undo and redo to the entry points below, and works on the zone set of the store file.
+// The window's described slots forward to the same entry points.
 class ZoneEditor : public QObject
 {
     Q_OBJECT
@@ -57,8 +59,6 @@ public:
     int editedChannel() const { return currentChannel; }
     int editedArea() const { return currentArea; }
     const AreaSettings &areaRecord(int area) const { return areaSettings[area]; }
-    // The corners the store receives for the area when it is a rectangle.
-    QVector<QPointF> rectangleCornerList(int area) const;
     bool hasEdits() const;
 
     // The channel change: the edited channel is saved first, then the new one is taken.
@@ -98,22 +98,28 @@ public:
     void beginDrag();
     void endDrag();
 
+    // The live scan over the zones, one square per measurement.
+    void showScan(const QVector<float> &angles, const QVector<ushort> &ranges,
+                  const QVector<ushort> &intensities);
+
     // Another set's outlines of a channel, drawn dashed over the editor's own while the
     // editor shows that channel (a comparison with a file or the scanner).
     void showOtherOutlines(int channel, const QVector<QPainterPath> &paths);
     void hideOtherOutlines();
     const QVector<QGraphicsPathItem *> &otherOutlines() const { return comparedItems; }
 
-    // What the user does on the zone page.
+    // What the user does on the zone page: the selectors, shape buttons, outline clicks and
+    // the backward delete (zoneworkflow.cpp), the handles and the point table
+    // (zonetable.cpp), the cursor over the view (zoneeditor.cpp).
     void selectArea(int area);
     void setParameter(const QObject *selector, int index);
     void chooseShape(const QObject *button);
+    void selectOutline(int area);
+    void backwardDelete();
     void moveHandle(RectangleItem *handle, const QPointF &pos);
     void takeCell(QStandardItem *item);
     void touchTable() { tableTouched = true; }
     void focusChanged(QGraphicsItem *newFocusItem);
-    void selectOutline(int area);
-    void backwardDelete();
     // The cursor read-out under the view: metres, distance and angle.
     void showCursor(const QPoint &viewPoint);
 
@@ -122,6 +128,8 @@ signals:
     void areaCleared(int area);
     // A step was taken back or done again; the store may hold other zones now.
     void stepApplied();
+    // Whether the history has a step to take back and one to do again.
+    void historyChanged(bool canUndo, bool canRedo);
 
 private:
     friend class ZoneEditStep;
@@ -152,9 +160,10 @@ private:
     };
     static constexpr int kNoMovedVertex = -1;
 
-    // A text of the zone page, translated as the window's own.
-    static QString text(const char *source);
     void setupScene();
+    // The page's widgets and the Edit menu's steps (zoneeditorwiring.cpp).
+    void connectPage();
+    void updateEditMenu();
     void loadChannel(int channel);
     QVector<QPoint> storedPointsOf(int area) const;
     void markAreaEdited(int area, int what);
@@ -188,6 +197,7 @@ private:
     ZoneStoreFile *store;
 
     QStandardItemModel *model = nullptr;
+    ScanPointLayer *scanPoints = nullptr;
     QVector<RectangleItem *> vertexHandles;
     QVector<PathItem *> zoneItems;
     QGraphicsPathItem *gridItem = nullptr;

@@ -1,6 +1,7 @@
 #include "zonefromscandialog.h"
 
-#include <QCoreApplication>
+#include "windowtexts.h"
+
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -9,11 +10,6 @@
 #include <algorithm>
 
 namespace {
-
-QString text(const char *source)
-{
-    return QCoreApplication::translate("MainWindow", source);
-}
 
 QSpinBox *spinBox(const char *name, int lowest, int highest, int value, const QString &suffix)
 {
@@ -31,19 +27,19 @@ ZoneFromScanDialog::ZoneFromScanDialog(const ZoneFromScanChoice &initial, int ma
                                        QWidget *parent)
     : QDialog(parent)
 {
-    setWindowTitle(text("由扫描生成区域"));
+    setWindowTitle(windowTr("由扫描生成区域"));
     const QString mm = QStringLiteral(" mm");
     scans = spinBox("scanCountSpinBox", 1, std::max(1, maxScans), initial.scans, QString());
     margin = spinBox("marginSpinBox", 0, 2000, initial.margin, mm);
     tolerance = spinBox("toleranceSpinBox", 0, 500, initial.tolerance, mm);
 
     auto *form = new QFormLayout;
-    form->addRow(text("扫描次数"), scans);
-    form->addRow(text("余量"), margin);
-    form->addRow(text("容差"), tolerance);
+    form->addRow(windowTr("扫描次数"), scans);
+    form->addRow(windowTr("余量"), margin);
+    form->addRow(windowTr("容差"), tolerance);
     auto *hint =
-        new QLabel(text("每个方向取这些扫描中最近的回波，区域与每个回波至少保持余量的距离；"
-                        "25次扫描约为一秒"));
+        new QLabel(windowTr("每个方向取这些扫描中最近的回波，区域与每个回波至少保持余量的距离；"
+                            "25次扫描约为一秒"));
     hint->setWordWrap(true);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

@@ -5,6 +5,7 @@
 #include "pointstext.h"
 #include "rectangleitem.h"
 #include "ui_mainwindow.h"
+#include "windowtexts.h"
 #include "zonegeometry.h"
 
 #include <QStandardItemModel>
@@ -155,7 +156,7 @@ void ZoneEditor::moveHandle(RectangleItem *handle, const QPointF &pos)
     rebuildOutline(k);
     // The moves of one drag are one step; a move without a press (a test, a script) is one
     // on its own.
-    pushStep(text("移动顶点%1").arg(k + 1), before, 1 << currentArea,
+    pushStep(windowTr("移动顶点%1").arg(k + 1), before, 1 << currentArea,
              dragging ? dragSerial : ++dragSerial);
 }
 
@@ -167,11 +168,11 @@ bool ZoneEditor::readCellMm(int row, int column, int *mm, QString *refusal) cons
     bool ok = false;
     const double number = typed.toDouble(&ok);
     if (!ok || !std::isfinite(number)) {
-        *refusal = text("“%1”不是毫米数，顶点未改变").arg(typed);
+        *refusal = windowTr("“%1”不是毫米数，顶点未改变").arg(typed);
         return false;
     }
     if (!fitsWire(number)) {
-        *refusal = text("%1毫米超出扫描仪可保存的-32768至32767毫米，顶点未改变").arg(typed);
+        *refusal = windowTr("%1毫米超出扫描仪可保存的-32768至32767毫米，顶点未改变").arg(typed);
         return false;
     }
     *mm = int(std::trunc(number));
@@ -228,7 +229,7 @@ void ZoneEditor::takeCell(QStandardItem *item)
         const QVector<QPointF> synced = syncArcRadius(area.points, e, v);
         for (const QPointF &p : synced) {
             if (!fitsWire(p.x() * 10) || !fitsWire(-p.y() * 10)) {
-                refuseCellEdit(e, text("圆弧的另一个顶点将超出-32768至32767毫米，顶点未改变"));
+                refuseCellEdit(e, windowTr("圆弧的另一个顶点将超出-32768至32767毫米，顶点未改变"));
                 return;
             }
         }
@@ -277,7 +278,7 @@ void ZoneEditor::takeCell(QStandardItem *item)
     if (e < area.points.size())
         setRowCells(e, area.points[e]);
     rebuildOutline(e);
-    pushStep(text("输入顶点%1").arg(e + 1), before, 1 << currentArea);
+    pushStep(windowTr("输入顶点%1").arg(e + 1), before, 1 << currentArea);
 }
 
 void ZoneEditor::focusChanged(QGraphicsItem *newFocusItem)

@@ -5,6 +5,7 @@
 
 #include "pathitem.h"
 #include "ui_mainwindow.h"
+#include "windowtexts.h"
 
 #include <QMessageBox>
 #include <QScopedValueRollback>
@@ -108,10 +109,10 @@ void ZoneEditor::endDrag()
 
 void ZoneEditor::storeWriteFailed()
 {
-    QMessageBox::critical(
-        window, text("提示"),
-        text("无法写入区域存储config.ini，第%1区域组的修改只保留在编辑器中").arg(currentChannel),
-        QMessageBox::Ok);
+    QMessageBox::critical(window, windowTr("提示"),
+                          windowTr("无法写入区域存储config.ini，第%1区域组的修改只保留在编辑器中")
+                              .arg(currentChannel),
+                          QMessageBox::Ok);
 }
 
 // Brings the editor to the step's channel and area and puts back what the step changed.

@@ -5,6 +5,7 @@
 #include "pathitem.h"
 #include "rectangleitem.h"
 #include "ui_mainwindow.h"
+#include "windowtexts.h"
 
 #include <QGraphicsPathItem>
 
@@ -80,7 +81,7 @@ void ZoneEditor::setParameter(const QObject *selector, int index)
         return;
     *field = quint8(index);
     markAreaEdited(currentArea, ParametersEdited);
-    pushStep(text("修改%1").arg(text(label)), before, 1 << currentArea);
+    pushStep(windowTr("修改%1").arg(windowTr(label)), before, 1 << currentArea);
 }
 
 void ZoneEditor::chooseShape(const QObject *button)
@@ -107,7 +108,7 @@ void ZoneEditor::chooseShape(const QObject *button)
     markAreaEdited(currentArea, ShapeEdited);
     startNewShape();
     fillTable();
-    pushStep(text(step), before, 1 << currentArea);
+    pushStep(windowTr(step), before, 1 << currentArea);
 }
 
 void ZoneEditor::selectOutline(int id)
@@ -140,5 +141,5 @@ void ZoneEditor::backwardDelete()
         fillTable();
     }
     --backwardDeleteIndex;
-    pushStep(text("清除%1").arg(areaTitle(a)), before, 1 << a);
+    pushStep(windowTr("清除%1").arg(areaTitle(a)), before, 1 << a);
 }

@@ -25,7 +25,6 @@ public:
     explicit LaserScanView(QWidget *parent = nullptr);
     ~LaserScanView() override;
 
-    QGraphicsScene *scanScene() const { return m_scene; }
     Ui::LaserScanView *panel() const { return form; }
     ScanPointLayer *pointGroup() const { return m_points; }
     QGraphicsPathItem *gridItem() const { return m_gridItem; }

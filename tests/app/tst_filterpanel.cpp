@@ -1,11 +1,7 @@
 // The filter panel inside a window without a link: the scanner's answers are handed to it
 // as the window's result dispatcher does, and what it sends is read off the window.
 
-#include "filterpanel.h"
-#include "mainwindow.h"
-#include "modalcatcher.h"
-#include "testsupport.h"
-#include "ui_mainwindow.h"
+#include "studiorig.h"
 
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -30,18 +26,18 @@ QString request(RequestType type, const char *value = "")
 
 struct Window
 {
-    TempWorkingDir dir;
-    ModalCatcher boxes;
-    MainWindow window;
+    StudioRig rig;
+    MainWindow &window = rig.windowAlone();
+    ModalCatcher &boxes = rig.boxes;
     Ui::MainWindow *ui = window.ui();
-    FilterPanel *panel = window.findChild<FilterPanel *>();
+    FilterPanel *panel = window.filterPanel();
     QSignalSpy requests{&window, &MainWindow::sendRequestType};
 
     // The read-out after connecting: strength 35 over 100..20000 mm, flags off, mask 0;
     // the group is enabled once the zones are read.
     void readOut()
     {
-        ui->filterGroupBox->setEnabled(true);
+        window.modes()->setMode(WindowMode::Ready);
         const QList<QPair<RequestType, const char *>> replies = {
             {REQUEST_GET_FILTER_ENABLE, "0"},      {REQUEST_GET_FILTER_STRENGTH, "35"},
             {REQUEST_GET_FILTER_MIN_RANGE, "100"}, {REQUEST_GET_FILTER_MAX_RANGE, "20000"},
@@ -101,11 +97,11 @@ private slots:
         QCOMPARE(w.boxes.count(), 1);
         QVERIFY(w.boxes.boxes().first().text.startsWith("The scanner refused these settings: "));
         // Nothing is committed while the control still shows the refused value.
-        QCOMPARE(w.window.filterSnapshot().at(4), QStringLiteral("0"));
+        QCOMPARE(w.window.filterPanel()->committedValues().at(4), QStringLiteral("0"));
 
         QVERIFY(w.panel->takeResult(read, kept));
         QVERIFY(w.requests.isEmpty()); // the scanner's value is shown, not sent back
-        const QStringList snapshot = w.window.filterSnapshot();
+        const QStringList snapshot = w.window.filterPanel()->committedValues();
         QCOMPARE(snapshot.at(snapshotIndex), kept);
         QCOMPARE(snapshot.at(4), QStringLiteral("1"));
         QCOMPARE(w.ui->filterStrenthLabel->text(),
@@ -126,9 +122,9 @@ private slots:
         // The read asked for the refusal is now an ordinary answer.
         QVERIFY(w.panel->takeResult(REQUEST_SAVE_PARAMETERS, "0"));
         QVERIFY(w.boxes.sawText("parameters are saved successfully"));
-        QCOMPARE(w.window.filterSnapshot().first(), QStringLiteral("60"));
+        QCOMPARE(w.window.filterPanel()->committedValues().first(), QStringLiteral("60"));
         QVERIFY(w.panel->takeResult(REQUEST_GET_FILTER_STRENGTH, "35"));
-        QCOMPARE(w.window.filterSnapshot().first(), QStringLiteral("35"));
+        QCOMPARE(w.window.filterPanel()->committedValues().first(), QStringLiteral("35"));
     }
 
     // Only the user's own moves are held to minimum <= maximum; the scanner's values and

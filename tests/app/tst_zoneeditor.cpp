@@ -1,10 +1,8 @@
 #include "lgraphicsview.h"
-#include "mainwindow.h"
-#include "modalcatcher.h"
 #include "pathitem.h"
 #include "pointstext.h"
 #include "rectangleitem.h"
-#include "testsupport.h"
+#include "studiorig.h"
 #include "ui_mainwindow.h"
 #include "zoneeditor.h"
 #include "zonegeometry.h"
@@ -24,9 +22,8 @@ const QPointF kOnScanner(-5, -5); // handle position of a vertex on the scanner
 // The real window on its zone page, driven through the mouse and the table.
 struct Editor
 {
-    TempWorkingDir dir;
-    ModalCatcher boxes;
-    MainWindow window;
+    StudioRig rig;
+    MainWindow &window = rig.offlineWindow();
     Ui::MainWindow *ui = window.ui();
     LGraphicsView *view = ui->areaMonitorGraphicsView;
     QStandardItemModel *model = qobject_cast<QStandardItemModel *>(ui->tableView->model());
@@ -35,11 +32,7 @@ struct Editor
 
     Editor()
     {
-        ui->tabWidget->addTab(ui->areaTab, QString());
-        ui->tabWidget->setCurrentWidget(ui->areaTab);
-        ui->areasMonitoningGroupBox->setEnabled(true);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(rig.show(1));
         view->resetView(); // only the first view of a process resets itself
         const QList<QGraphicsItem *> items = view->scene()->items();
         for (QGraphicsItem *item : items) {

@@ -21,8 +21,8 @@ QByteArray fileBytes(const QString &name)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// The editor on a bare form and a store of its own, without the window around it: the
-// table's commits reach it as the window hands them on.
+// The editor on a bare form and a store of its own, without the window around it: it
+// connects the form's zone page itself.
 struct Page
 {
     TempWorkingDir dir;
@@ -39,8 +39,6 @@ struct Page
         store.reset();
         editor = std::make_unique<ZoneEditor>(&form, &window, window.statusBar(), &store);
         model = editor->pointModel();
-        QObject::connect(model, &QStandardItemModel::itemChanged, editor.get(),
-                         &ZoneEditor::takeCell);
         editor->takeChannel(0);
     }
     void setCell(int row, int column, int mm)

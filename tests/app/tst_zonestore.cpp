@@ -3,6 +3,7 @@
 #include "modalcatcher.h"
 #include "pathitem.h"
 #include "pointstext.h"
+#include "studiorig.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
 #include "zoneeditor.h"
@@ -73,7 +74,7 @@ private slots:
         }
         QVERIFY(!store.contains("Channel0/Area0/hysteresis"));
         QCOMPARE(store.value("Channel9/Area2/hysteresis").toInt(), 33);
-        QCOMPARE(window.editedChannel(), 0);
+        QCOMPARE(window.zoneEditor()->editedChannel(), 0);
         for (int k = 0; k < 3; ++k) {
             QCOMPARE(int(window.zoneEditor()->areaRecord(k).regionType), int(PolygonRegion));
             QVERIFY(window.zoneEditor()->areaRecord(k).points.isEmpty());
@@ -85,9 +86,9 @@ private slots:
     // the user did not edit leaves its keys as they were, what the editor cannot draw included.
     void loadingWritesNothingAndLeavingKeepsWhatTheEditorCannotDraw()
     {
-        TempWorkingDir dir;
-        ModalCatcher boxes;
-        MainWindow window;
+        StudioRig rig;
+        ModalCatcher &boxes = rig.boxes;
+        MainWindow &window = rig.offlineWindow();
         QVERIFY(QFile::copy(zoneStoreFileName(), "zones.ini"));
         {
             QSettings file("zones.ini", QSettings::IniFormat);
@@ -100,8 +101,7 @@ private slots:
             file.setValue("Channel3/Area2/regionType", 0);
             file.setValue("Channel3/Area2/onDelay", 5);
         }
-        window.ui()->areasMonitoningGroupBox->setEnabled(true);
-        window.setZoneFileProvider([](bool) { return QStringLiteral("zones.ini"); });
+        rig.zoneFile = QStringLiteral("zones.ini");
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression(";wrtie: true"));
         window.ui()->loadSettingsBtn->click();
         const QByteArray loaded = storeBytes();
@@ -132,19 +132,21 @@ private slots:
     // user is told, and nothing reports them as saved.
     void editsStayWhenTheStoreCannotBeWritten()
     {
-        TempWorkingDir dir;
-        ModalCatcher boxes;
-        MainWindow window;
-        window.ui()->areasMonitoningGroupBox->setEnabled(true);
+        StudioRig rig;
+        ModalCatcher &boxes = rig.boxes;
+        MainWindow &window = rig.windowAlone();
+        // The zone page as after a full read; without a scanner an upload would stop at its
+        // first channel.
+        window.modes()->setMode(WindowMode::Ready);
         window.ui()->channels->setCurrentIndex(2);
         QTest::mouseClick(window.ui()->arcBtn, Qt::LeftButton);
         QCOMPARE(window.zoneEditor()->areaRecord(0).points.size(), 2);
         {
-            LockedPath store(dir.filePath(zoneStoreFileName()));
+            LockedPath store(rig.dir.filePath(zoneStoreFileName()));
             if (!store.locked())
                 QSKIP("no way to make a file unwritable here");
             window.ui()->channels->setCurrentIndex(5);
-            QCOMPARE(window.editedChannel(), 2);
+            QCOMPARE(window.zoneEditor()->editedChannel(), 2);
             QCOMPARE(window.ui()->channels->currentIndex(), 2);
             QCOMPARE(int(window.zoneEditor()->areaRecord(0).regionType), int(ArcRegion));
             QTest::mouseClick(window.ui()->uploadBtn, Qt::LeftButton);
@@ -182,7 +184,7 @@ private slots:
         };
         // Whole scene units: the clip to the field of view trims a hair off the scanner's corner.
         auto drawn = [&](int area) {
-            return window.stateZoneItem(area)->path().boundingRect().toAlignedRect();
+            return window.statusPanel()->zoneItem(area)->path().boundingRect().toAlignedRect();
         };
         setStored(0, 0, PolygonRegion, "-1000,1000,1000,1000,");
         setStored(0, 1, ArcRegion, "2000,0,-2000,0,");
@@ -206,7 +208,7 @@ private slots:
         // Another channel: a single-value type keeps the outline it had, no zone empties it.
         send(5);
         QCOMPARE(drawn(0), QRect(-100, -100, 200, 100));
-        QVERIFY(window.stateZoneItem(1)->path().isEmpty());
+        QVERIFY(window.statusPanel()->zoneItem(1)->path().isEmpty());
         QCOMPARE(drawn(2), QRect(-300, -300, 600, 300));
         send(0);
         QCOMPARE(drawn(0), QRect(-200, -200, 400, 200));

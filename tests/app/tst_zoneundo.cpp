@@ -1,13 +1,9 @@
 // The zone page's history: every kind of step taken back and done again through the Edit
 // menu, with what the editor shows and what the store holds compared before and after.
 #include "lgraphicsview.h"
-#include "mainwindow.h"
-#include "modalcatcher.h"
 #include "pathitem.h"
 #include "rectangleitem.h"
-#include "testsupport.h"
-#include "ui_mainwindow.h"
-#include "zoneeditor.h"
+#include "studiorig.h"
 #include "zonestore.h"
 #include "zonestorefile.h"
 
@@ -93,9 +89,9 @@ char *toString(const PageState &s)
 // The real window on its zone page, driven through the mouse, the table and the menus.
 struct Page
 {
-    TempWorkingDir dir;
-    ModalCatcher boxes;
-    MainWindow window;
+    StudioRig rig;
+    MainWindow &window = rig.offlineWindow();
+    ModalCatcher &boxes = rig.boxes;
     Ui::MainWindow *ui = window.ui();
     ZoneEditor *editor = window.zoneEditor();
     LGraphicsView *view = ui->areaMonitorGraphicsView;
@@ -103,12 +99,8 @@ struct Page
 
     Page()
     {
-        window.setZoneFileProvider([](bool) { return QStringLiteral("zones.ini"); });
-        ui->tabWidget->addTab(ui->areaTab, QString());
-        ui->tabWidget->setCurrentWidget(ui->areaTab);
-        ui->areasMonitoningGroupBox->setEnabled(true);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        rig.zoneFile = QStringLiteral("zones.ini");
+        QVERIFY(rig.show(1));
         view->resetView();
     }
 
@@ -411,11 +403,11 @@ private slots:
         QCOMPARE(p.editor->areaRecord(0), drawn);
 
         // While the zone page is locked (a transfer runs) nothing is taken back.
-        p.ui->areasMonitoningGroupBox->setEnabled(false);
+        p.window.modes()->enter(WindowMode::Writing);
         QVERIFY(!p.ui->actionUndo->isEnabled());
         p.undo();
         QCOMPARE(p.editor->areaRecord(0), drawn);
-        p.ui->areasMonitoningGroupBox->setEnabled(true);
+        p.window.modes()->leave(WindowMode::Writing);
         QVERIFY(p.ui->actionUndo->isEnabled());
 
         // A new edit after a step taken back drops the steps that were ahead of it.

@@ -1,13 +1,29 @@
 #pragma once
 
+#include "devicepanel.h"
 #include "eventwait.h"
+#include "filterpanel.h"
+#include "firmwarepanel.h"
+#include "firmwareupdate.h"
 #include "mainwindow.h"
 #include "modalcatcher.h"
+#include "reportexport.h"
 #include "scannerlink.h"
+#include "scannersession.h"
+#include "scanrecording.h"
+#include "scanzones.h"
+#include "serialpanel.h"
 #include "simulatorhost.h"
+#include "statuspanel.h"
 #include "testsupport.h"
 #include "ui_mainwindow.h"
+#include "windowmodes.h"
 #include "workerthread.h"
+#include "zonecomparison.h"
+#include "zoneeditor.h"
+#include "zonefiles.h"
+#include "zoneread.h"
+#include "zonewrite.h"
 #include "zonefromscan.h"
 #include "zonegeometry.h"
 #include "zonestore.h"
@@ -125,18 +141,18 @@ public:
     bool openWindow(const QString &portPath = QString())
     {
         window = std::make_unique<MainWindow>();
-        window->setZoneFileProvider([this](bool) { return zoneFile; });
-        window->setReportFileProvider([this]() { return reportFile; });
-        window->setRecordFileProvider([this]() { return recordFile; });
-        window->setFirmwareFileProvider([this]() { return firmwareFile; });
-        window->setZoneFromScanProvider(
+        window->zoneFiles()->setFileProvider([this](bool) { return zoneFile; });
+        window->reportExport()->setFileProvider([this]() { return reportFile; });
+        window->scanRecording()->setFileProvider([this]() { return recordFile; });
+        window->firmwarePanel()->setFileProvider([this]() { return firmwareFile; });
+        window->scanZones()->setChoiceProvider(
             [this](ZoneFromScanChoice *choice) { return zoneFromScan && zoneFromScan(choice); });
         if (sim.options().dropTypes.contains(REQUEST_READ_AREA))
-            window->setZoneReadTimeout(100);
+            window->scannerSession()->zoneRead()->setTimeout(100);
         const QString port = portPath.isEmpty() ? sim.devicePath() : portPath;
         if (port.isEmpty())
             return true;
-        window->addExtraPort(port);
+        window->serialPanel()->addExtraPort(port);
         return ui()->portName->currentText() == port;
     }
 
@@ -167,12 +183,24 @@ public:
             return false;
         return window->workOffline() && show(1);
     }
+    // The window without a scanner, not shown yet; or working offline on its zone page.
+    MainWindow &windowAlone()
+    {
+        if (!window)
+            openWindow();
+        return *window;
+    }
+    MainWindow &offlineWindow()
+    {
+        windowAlone().workOffline();
+        return *window;
+    }
 
     // Opens the selected port; true once the probe was answered and the worker runs.
     bool connect()
     {
-        window->openSelectedPort();
-        return window->worker() != nullptr;
+        window->serialPanel()->openSelectedPort();
+        return window->scannerSession()->worker() != nullptr;
     }
     // For a scanner that does not answer zone reads: connected, and the full read after
     // connecting given up, the window usable again.
@@ -181,7 +209,7 @@ public:
         return connect() && waitUntil(
                                 [this]() {
                                     return countOf(REQUEST_READ_AREA) > 0 &&
-                                           !window->isReadingAreas() && window->isEnabled();
+                                           !window->scannerSession()->zoneRead()->isRunning() && window->isEnabled();
                                 },
                                 timeoutMs);
     }
@@ -189,13 +217,13 @@ public:
     // reached the store and the editor.
     bool connectAndRead(int timeoutMs = 10000)
     {
-        window->openSelectedPort();
-        if (!window->worker())
+        window->serialPanel()->openSelectedPort();
+        if (!window->scannerSession()->worker())
             return false;
-        QSignalSpy channelsRead(window->worker(), &WorkerThread::sendReadCurArea);
+        QSignalSpy channelsRead(window->scannerSession()->worker(), &WorkerThread::sendReadCurArea);
         return waitUntil(
             [&]() {
-                return window->isEnabled() && !window->isReadingAreas() &&
+                return window->isEnabled() && !window->scannerSession()->zoneRead()->isRunning() &&
                        channelsRead.count() == kZoneChannelCount + 1 &&
                        ui()->areasMonitoningGroupBox->isEnabled();
             },

@@ -201,7 +201,7 @@ private slots:
         QFETCH(bool, interrupted);
         StudioRig rig;
         QVERIFY(rig.start());
-        rig.window->setZoneWriteTimeout(100);
+        rig.window->scannerSession()->zoneWrite()->setTimeout(100);
         QVERIFY(rig.connectAndRead());
         rig.window->openTab(1);
         drawTriangle(rig);
@@ -321,7 +321,7 @@ private slots:
         QCOMPARE(stored(zoneStoreFileName(), 3, 0, "Points"),
                  QStringLiteral("2000,1000,0,3000,-2000,1000,"));
         QCOMPARE(stored(zoneStoreFileName(), 3, 2, "onDelay"), QStringLiteral("7"));
-        QCOMPARE(window.editedChannel(), 40);
+        QCOMPARE(window.zoneEditor()->editedChannel(), 40);
         QCOMPARE(window.zoneEditor()->areaRecord(0).points.size(), 3);
         QVERIFY(copies().isEmpty());
     }

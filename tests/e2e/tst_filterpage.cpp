@@ -192,7 +192,7 @@ private slots:
         QCOMPARE(rig.countOf(REQUEST_SET_FILTER_STRENGTH), 1);
         // Cancel restores what the scanner accepted and saved: the refused strength never
         // was, the accepted average filter only when the save went through.
-        const QStringList snapshot = rig.window->filterSnapshot();
+        const QStringList snapshot = rig.window->filterPanel()->committedValues();
         QCOMPARE(snapshot.at(0), QStringLiteral("35"));
         QCOMPARE(snapshot.at(4), QString(settingRefused ? "1" : "0"));
         rig.sim.clearLog();
@@ -240,15 +240,15 @@ private slots:
         StudioRig rig;
         rig.sim.updateState([](DeviceState &s) { s.frequency = 30; });
         QVERIFY(rig.start(StudioRig::withoutZoneReads()));
-        rig.window->setZoneReadTimeout(60000);
+        rig.window->scannerSession()->zoneRead()->setTimeout(60000);
         Ui::MainWindow *ui = rig.ui();
-        rig.window->openSelectedPort();
-        QTRY_VERIFY_WITH_TIMEOUT(rig.window->isReadingAreas(), 3000);
+        rig.window->serialPanel()->openSelectedPort();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.window->scannerSession()->zoneRead()->isRunning(), 3000);
         QCOMPARE(ui->deviceFrequencyLineEdit->text(), QStringLiteral("30"));
         QVERIFY(!ui->filterGroupBox->isEnabled() && !ui->factorySettingsBtn->isEnabled());
         // The scanner reports channel after channel (its zone reads go unanswered here).
         for (int channel = 0; channel < 64; ++channel)
-            emit rig.window->worker()->sendZoneChannel(channel, ZoneChannelRecord());
+            emit rig.window->scannerSession()->worker()->sendZoneChannel(channel, ZoneChannelRecord());
         QTRY_VERIFY(ui->filterGroupBox->isEnabled() && ui->factorySettingsBtn->isEnabled());
         QVERIFY(!ui->deviceFrequencyLineEdit->isEnabled() && ui->saveBtn->isHidden());
 

@@ -44,8 +44,8 @@ bool waitForLine(const StudioRig &rig, const QString &line, int ms = 10000)
 bool pageUsable(const StudioRig &rig)
 {
     return rig.ui()->selectFirmwareBtn->isEnabled() && rig.ui()->updateFirmwareBtn->isEnabled() &&
-           !rig.window->isFirmwareUpdateRunning() &&
-           !rig.window->reconnectTimerObject()->isActive();
+           !rig.window->scannerSession()->firmware()->isRunning() &&
+           !rig.window->scannerSession()->firmware()->reconnectTimer()->isActive();
 }
 
 // Chooses file, presses Update and answers the confirmation with button.
@@ -106,10 +106,10 @@ class TestFirmware : public QObject
             rig.sim.updateState([](DeviceState &s) { s.deviceMode = 1; });
         if (!rig.start(options))
             return false;
-        rig.window->setReconnectInterval(100);
-        rig.window->setFirmwareStepTimeout(300);
+        rig.window->scannerSession()->firmware()->setReconnectInterval(100);
+        rig.window->scannerSession()->firmware()->setStepTimeout(300);
         if (quickFlash)
-            rig.window->setFirmwareFlashTimeout(600);
+            rig.window->scannerSession()->firmware()->setFlashTimeout(600);
         return rig.connectAndSettle();
     }
 
@@ -174,13 +174,13 @@ private slots:
         SimOptions options = StudioRig::withoutZoneReads();
         options.paced = true;
         QVERIFY(startRig(rig, true, options));
-        rig.window->setFirmwareStepTimeout(2000);
+        rig.window->scannerSession()->firmware()->setStepTimeout(2000);
         QByteArray bytes = image(100 * 1024, 2);
         bytes.replace(40000, 15, QByteArray("VERSION=V3.0.0\0", 15));
         bool reconnecting = false;
         QTimer watch;
         connect(&watch, &QTimer::timeout, this,
-                [&]() { reconnecting |= rig.window->reconnectTimerObject()->isActive(); });
+                [&]() { reconnecting |= rig.window->scannerSession()->firmware()->reconnectTimer()->isActive(); });
         watch.start(1);
         startUpdate(rig, writeFile(rig, "big.bin", bytes));
         QVERIFY(waitForLine(rig, "The update is submitted successfully", 20000));
@@ -262,7 +262,7 @@ private slots:
         const bool inBootloader = fault != NoBootloader && arg != REQUEST_DEVICE_MODE;
         StudioRig rig;
         QVERIFY(startRig(rig, inBootloader, options));
-        rig.window->setBootloaderTimeout(700);
+        rig.window->scannerSession()->firmware()->setBootloaderTimeout(700);
         startUpdate(rig, writeFile(rig, "app.bin", image(1100)));
         QVERIFY(waitForLine(rig, lastLine, 5000));
         QCOMPARE(logLines(rig).last(), lastLine);
@@ -395,7 +395,7 @@ private slots:
         QVERIFY(waitForLine(rig, waiting, 5000));
         // Far beyond the 300 ms of an ordinary step, the update still waits.
         QTest::qWait(1000);
-        QVERIFY(rig.window->isFirmwareUpdateRunning());
+        QVERIFY(rig.window->scannerSession()->firmware()->isRunning());
         QVERIFY(logLines(rig).filter("Firmware update failed").isEmpty());
         rig.sim.injectBytes(simframes::replyFrame(quint16(step), 0));
         QVERIFY(waitForLine(rig, "The update is submitted successfully"));
@@ -414,19 +414,19 @@ private slots:
         options.unplugType = REQUEST_ENTER_BOOTLOADER;
         options.unplugAfter = 1;
         QVERIFY(rig.start(options, options.linkPath));
-        rig.window->setReconnectInterval(100);
-        rig.window->setBootloaderTimeout(700);
+        rig.window->scannerSession()->firmware()->setReconnectInterval(100);
+        rig.window->scannerSession()->firmware()->setBootloaderTimeout(700);
         QVERIFY(rig.connectAndSettle());
         startUpdate(rig, writeFile(rig, "app.bin", image(1100)));
         QVERIFY(waitForLine(rig, "Firmware update failed: the bootloader did not appear in time"));
         QTRY_VERIFY(rig.boxes.sawText("The serial port is closed after the failed firmware update. "
                                       "Check the connection and open the port again"));
-        QVERIFY(!rig.window->link()->isOpen());
-        QVERIFY(!rig.window->worker());
+        QVERIFY(!rig.window->scannerSession()->link()->isOpen());
+        QVERIFY(!rig.window->scannerSession()->worker());
         QVERIFY(!rig.ui()->openBtn->isChecked());
         QCOMPARE(rig.ui()->openBtn->text(), QStringLiteral("Open"));
         QVERIFY(rig.ui()->portName->isEnabled());
-        QVERIFY(!rig.window->reconnectTimerObject()->isActive());
+        QVERIFY(!rig.window->scannerSession()->firmware()->reconnectTimer()->isActive());
     }
 
     void scannerDroppingOffTheLineIsReopened()
@@ -440,16 +440,16 @@ private slots:
         options.hangUpOnRestart = true;
         options.restartMs = 300;
         QVERIFY(rig.start(options, options.linkPath));
-        rig.window->setReconnectInterval(100);
+        rig.window->scannerSession()->firmware()->setReconnectInterval(100);
         QVERIFY(rig.connectAndSettle());
         const QString firstTerminal = rig.sim.devicePath();
-        QPointer<WorkerThread> worker = rig.window->worker();
+        QPointer<WorkerThread> worker = rig.window->scannerSession()->worker();
         const QByteArray bytes = image(3000, 5);
         startUpdate(rig, writeFile(rig, "app.bin", bytes));
         QVERIFY(waitForLine(rig, "The update is submitted successfully"));
         QVERIFY(rig.sim.devicePath() != firstTerminal);
         QCOMPARE(rig.sim.state().committedFirmwareMd5, md5(bytes));
-        QCOMPARE(rig.window->worker(), worker.data());
+        QCOMPARE(rig.window->scannerSession()->worker(), worker.data());
         // Only the zone read's time-out after connecting and the question.
         QCOMPARE(rig.boxes.count(), 2);
     }

@@ -45,9 +45,9 @@ private slots:
         QFETCH(QString, message);
         StudioRig rig;
         QVERIFY(rig.start());
-        rig.window->setZoneWriteTimeout(100);
+        rig.window->scannerSession()->zoneWrite()->setTimeout(100);
         QVERIFY(rig.connectAndRead());
-        QVERIFY(rig.window->editedChannel() != 63);
+        QVERIFY(rig.window->zoneEditor()->editedChannel() != 63);
         editChannel63(rig);
         // Block 5's acknowledgement comes after the block went again; block 63 is refused
         // or never answered.
@@ -74,7 +74,7 @@ private slots:
                     button->click();
             return true;
         });
-        rig.window->openSelectedPort();
+        rig.window->serialPanel()->openSelectedPort();
         QTRY_COMPARE_WITH_TIMEOUT(questions, 1, 5000);
         // Uploaded this time, the zones are on the scanner.
         QTRY_VERIFY_WITH_TIMEOUT(!rig.window->zoneStoreFile()->hasUnsentChanges(), 10000);
@@ -86,17 +86,17 @@ private slots:
     {
         StudioRig rig;
         QVERIFY(rig.start());
-        rig.window->setZoneReadTimeout(100);
+        rig.window->scannerSession()->zoneRead()->setTimeout(100);
         QVERIFY(rig.connectAndRead());
-        QVERIFY(rig.window->editedChannel() != 63);
+        QVERIFY(rig.window->zoneEditor()->editedChannel() != 63);
         const ZoneChannelRecord edited = editChannel63(rig);
         // The comparison's first answer for channel 63 comes after it was asked again; the
         // second comes once the comparison has ended.
         rig.sim.updateOptions([](SimOptions &o) {
             o.answerDelays = {{REQUEST_READ_AREA, kZoneChannelCount, 150}};
         });
-        QVERIFY(rig.window->compareWithScanner());
-        QTRY_VERIFY_WITH_TIMEOUT(!rig.window->isReadingAreas() && rig.window->isEnabled(), 10000);
+        QVERIFY(rig.window->zoneComparison()->compareWithScanner());
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.window->scannerSession()->zoneRead()->isRunning() && rig.window->isEnabled(), 10000);
         QTRY_COMPARE(rig.countOf(REQUEST_READ_AREA), 2 * kZoneChannelCount + 2);
         QTest::qWait(400);
         QCOMPARE(rig.window->zoneStoreFile()->zones().channel(63), edited);
@@ -109,7 +109,7 @@ private slots:
         StudioRig rig;
         rig.sim.updateState([](DeviceState &s) { s.deviceMode = 1; });
         QVERIFY(rig.start(StudioRig::withoutZoneReads()));
-        rig.window->setFirmwareStepTimeout(150);
+        rig.window->scannerSession()->firmware()->setStepTimeout(150);
         QVERIFY(rig.connectAndSettle());
         QByteArray image(3000, '\0');
         for (int i = 0; i < image.size(); ++i)
@@ -137,7 +137,7 @@ private slots:
             "update was stopped before the image check and nothing was committed";
         QTRY_VERIFY_WITH_TIMEOUT(
             rig.ui()->firmwarePlainTextEdit->toPlainText().split('\n').contains(reason), 10000);
-        QVERIFY(!rig.window->isFirmwareUpdateRunning());
+        QVERIFY(!rig.window->scannerSession()->firmware()->isRunning());
         QTest::qWait(300);
         QCOMPARE(rig.countOf(REQUEST_FIRMWARE_VERIFY), 0);
         QCOMPARE(rig.countOf(REQUEST_FIRMWARE_COMMIT), 0);

@@ -85,7 +85,7 @@ private slots:
 
         rig.boxes.answerQuestion(uploadThem ? "Upload the changes" : "Read the scanner's zones");
         auto questions = [&rig]() { return rig.boxes.textsOf(QMessageBox::Question); };
-        rig.window->openSelectedPort();
+        rig.window->serialPanel()->openSelectedPort();
         QVERIFY(!rig.ui()->actionWorkOffline->isEnabled());
         QTRY_COMPARE_WITH_TIMEOUT(questions().size(), 1, 5000);
         const QString question = questions().first();
@@ -112,7 +112,7 @@ private slots:
             QVERIFY(waitUntil(
                 [&]() {
                     // The full read: 64 channels and the follow-up read of the shown one.
-                    return rig.window->isEnabled() && !rig.window->isReadingAreas() &&
+                    return rig.window->isEnabled() && !rig.window->scannerSession()->zoneRead()->isRunning() &&
                            rig.framesOf(REQUEST_READ_AREA).size() == 65 &&
                            rig.ui()->uploadBtn->isEnabled();
                 },
@@ -160,10 +160,10 @@ private slots:
         writeZoneFile(QStringLiteral("other.ini"), 5);
         QVERIFY(rig.window->workOffline(QStringLiteral("desk.ini")));
 
-        QVERIFY(!rig.window->compareWithZoneFile(QStringLiteral("missing.ini")));
+        QVERIFY(!rig.window->zoneComparison()->compareWithZoneFile(QStringLiteral("missing.ini")));
         QVERIFY(!rig.boxes.boxes().isEmpty());
-        QVERIFY(rig.window->compareWithZoneFile(QStringLiteral("other.ini")));
-        ZoneCompareDialog *dialog = rig.window->comparisonDialog();
+        QVERIFY(rig.window->zoneComparison()->compareWithZoneFile(QStringLiteral("other.ini")));
+        ZoneCompareDialog *dialog = rig.window->zoneComparison()->dialog();
         QVERIFY(dialog && dialog->isVisible());
         QCOMPARE(dialog->list()->topLevelItemCount(), 1);
         QCOMPARE(dialog->summary()->text(),
@@ -177,7 +177,7 @@ private slots:
 
         // The row's channel in the editor, the file's outline over the store's.
         dialog->list()->setCurrentItem(dialog->list()->topLevelItem(0));
-        QCOMPARE(rig.window->editedChannel(), 7);
+        QCOMPARE(rig.window->zoneEditor()->editedChannel(), 7);
         QCOMPARE(rig.ui()->areas->currentIndex(), 1);
         const QGraphicsPathItem *dashed = rig.window->zoneEditor()->otherOutlines()[1];
         QVERIFY(dashed->isVisible());
@@ -197,7 +197,7 @@ private slots:
 
         // Connected: the scanner has no zones; the store stays as it is while it is read.
         rig.boxes.answerQuestion("Upload the changes");
-        rig.window->openSelectedPort();
+        rig.window->serialPanel()->openSelectedPort();
         QVERIFY(waitUntil(
             [&]() {
                 return rig.window->isEnabled() && rig.ui()->progressBar->isHidden() &&

@@ -71,13 +71,13 @@ void TestRecordReplay::recordingRunsFromTheFileMenuUntilThePortCloses()
     rig.recordFile.clear();
     record->trigger();
     QVERIFY(!record->isChecked());
-    QVERIFY(!rig.window->frameRecorder()->isRecording());
+    QVERIFY(!rig.window->scanRecording()->recorder()->isRecording());
 
     const QString path = rig.dir.filePath("desk");
     rig.recordFile = path;
     record->trigger();
     QVERIFY(record->isChecked());
-    FrameRecorder *recorder = rig.window->frameRecorder();
+    FrameRecorder *recorder = rig.window->scanRecording()->recorder();
     QVERIFY(recorder->isRecording());
     QCOMPARE(recorder->fileName(), path + ".pcap");
     auto *label = rig.window->findChild<QLabel *>("recordingLabel");
@@ -114,16 +114,16 @@ void TestRecordReplay::aPulledCableClosesTheRecording()
     rig.recordFile = path;
     QAction *record = action(rig.window.get(), "actionRecordScans");
     record->trigger();
-    QVERIFY(rig.window->frameRecorder()->isRecording());
+    QVERIFY(rig.window->scanRecording()->recorder()->isRecording());
     QTest::qWait(500);
     rig.sim.unplug();
-    QVERIFY(waitUntil([&]() { return !rig.window->frameRecorder()->isRecording(); }, 5000));
+    QVERIFY(waitUntil([&]() { return !rig.window->scanRecording()->recorder()->isRecording(); }, 5000));
     QVERIFY(!record->isChecked());
     QVERIFY(!record->isEnabled());
     SimRecording rec;
     QString error;
     QVERIFY2(loadSimRecording(path, &rec, &error), qPrintable(error));
-    QCOMPARE(qint64(rec.packets), rig.window->frameRecorder()->frameCount());
+    QCOMPARE(qint64(rec.packets), rig.window->scanRecording()->recorder()->frameCount());
 }
 
 void TestRecordReplay::zoneFromAReplayedRing()
@@ -150,7 +150,7 @@ void TestRecordReplay::zoneFromAReplayedRing()
     QCOMPARE(rig.boxes.count(), 1);
 
     QVERIFY(rig.connectAndSettle());
-    QVERIFY(waitUntil([&]() { return rig.window->keptScans().size() >= 30; }, 5000));
+    QVERIFY(waitUntil([&]() { return rig.window->scanZones()->keptScans().size() >= 30; }, 5000));
     ZoneEditor *editor = rig.window->zoneEditor();
     const int area = editor->editedArea();
     const AreaSettings before = editor->areaRecord(area);

@@ -59,7 +59,7 @@ private slots:
     {
         StudioRig rig;
         QVERIFY(rig.start(scannerWithTwoZones()));
-        rig.window->setZoneWriteTimeout(500);
+        rig.window->scannerSession()->zoneWrite()->setTimeout(500);
         QVERIFY(fingerprintLabel(rig));
         QVERIFY(fingerprintLabel(rig)->isHidden()); // nothing is known of a scanner yet
         QVERIFY(rig.connectAndRead());
@@ -87,7 +87,7 @@ private slots:
     {
         StudioRig rig;
         QVERIFY(rig.start(scannerWithTwoZones()));
-        rig.window->setZoneWriteTimeout(500);
+        rig.window->scannerSession()->zoneWrite()->setTimeout(500);
         QAction *action = rig.window->findChild<QAction *>(QStringLiteral("actionExportReport"));
         QVERIFY(action);
         QVERIFY(rig.ui()->menuFile->actions().contains(action));
@@ -135,7 +135,7 @@ private slots:
     {
         StudioRig rig;
         QVERIFY(rig.start(scannerWithTwoZones()));
-        rig.window->setZoneWriteTimeout(500);
+        rig.window->scannerSession()->zoneWrite()->setTimeout(500);
         const QByteArray store = fileContents(rig.dir.filePath("config.ini"));
         QVERIFY(!store.isEmpty());
         exportReport(rig, rig.dir.filePath("config.ini"));

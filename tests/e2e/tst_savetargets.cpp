@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QSettings>
 
 #include <QRegularExpression>
@@ -50,7 +51,11 @@ private:
         QWidget *modal = QApplication::activeModalWidget();
         if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
             ++dialogs;
-            dialog->selectFile(m_name);
+            // selectFile() leaves the name field alone once it has the focus, which it
+            // may already have here; type the name instead, as a user would.
+            auto *nameEdit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            QVERIFY(nameEdit);
+            nameEdit->setText(m_name);
             QMetaObject::invokeMethod(dialog, "accept");
         } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
             texts << box->text();
@@ -193,9 +198,9 @@ private slots:
             QSKIP("no device node can be made here (not root)");
         QVERIFY(QFile::link("null", "dev.pcap"));
         const QByteArray settings = fileBytes("settings.ini");
-        rig.window->setZoneFileProvider([target](bool) { return target; });
-        rig.window->setReportFileProvider([target]() { return target; });
-        rig.window->setRecordFileProvider([target]() { return target; });
+        rig.window->zoneFiles()->setFileProvider([target](bool) { return target; });
+        rig.window->reportExport()->setFileProvider([target]() { return target; });
+        rig.window->scanRecording()->setFileProvider([target]() { return target; });
         rig.boxes.clear();
         if (what == "zones")
             QMetaObject::invokeMethod(rig.window.get(), "onSaveSettingsBtn");
@@ -208,7 +213,7 @@ private slots:
                  qPrintable(rig.boxes.boxes().first().text));
         QCOMPARE(rig.boxes.boxes().first().icon, QMessageBox::Critical);
         QCOMPARE(fileBytes("settings.ini"), settings);
-        QVERIFY(!rig.window->frameRecorder()->isRecording());
+        QVERIFY(!rig.window->scanRecording()->recorder()->isRecording());
         QVERIFY(!QFile::exists("none"));
         struct stat st;
         if (QFile::exists("null"))

@@ -66,10 +66,10 @@ private slots:
         SimOptions options;
         options.scanStream = false;
         QVERIFY(rig.start(options));
-        rig.window->setZoneReadTimeout(3000);
-        rig.window->openSelectedPort();
+        rig.window->scannerSession()->zoneRead()->setTimeout(3000);
+        rig.window->serialPanel()->openSelectedPort();
         Ui::MainWindow *ui = rig.ui();
-        QVERIFY(rig.window->worker());
+        QVERIFY(rig.window->scannerSession()->worker());
         QCOMPARE(ui->openBtn->text(), QStringLiteral("Close"));
         QVERIFY(!ui->portName->isEnabled());
         QVERIFY(!ui->baudRate->isEnabled());
@@ -95,13 +95,13 @@ private slots:
         QCOMPARE(ui->maskMinAngleLabel->text(), QStringLiteral("90.5"));
         QCOMPARE(ui->maskMaxAngleLabel->text(), QStringLiteral("269.5"));
         QCOMPARE(ui->curAreaIndexLabel->text(), QStringLiteral("2"));
-        QCOMPARE(rig.window->currentDeviceChannel(), 7);
-        QCOMPARE(rig.window->filterSnapshot().mid(0, 3), (QStringList{"42", "100", "12345"}));
+        QCOMPARE(rig.window->devicePanel()->currentChannel(), 7);
+        QCOMPARE(rig.window->filterPanel()->committedValues().mid(0, 3), (QStringList{"42", "100", "12345"}));
 
         // The full zone read starts at 1050 ms with the window disabled: 64 blocks on the
         // paced wire keep it running for seconds.
         QTRY_VERIFY_WITH_TIMEOUT(rig.countOf(REQUEST_READ_AREA) > 0, 3000);
-        QTRY_VERIFY(rig.window->isReadingAreas());
+        QTRY_VERIFY(rig.window->scannerSession()->zoneRead()->isRunning());
         QVERIFY(!rig.window->isEnabled());
 
         // The filter controls echo each value they are given back to the scanner as a
@@ -136,20 +136,20 @@ private slots:
         SimOptions options;
         options.dropTypes = {REQUEST_READ_AREA};
         QVERIFY(rig.start(options));
-        rig.window->setZoneReadTimeout(500);
-        rig.window->openSelectedPort();
-        QTRY_VERIFY_WITH_TIMEOUT(rig.window->isReadingAreas(), 3000);
+        rig.window->scannerSession()->zoneRead()->setTimeout(500);
+        rig.window->serialPanel()->openSelectedPort();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.window->scannerSession()->zoneRead()->isRunning(), 3000);
         QVERIFY(!rig.window->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(rig.boxes.sawText(kZoneTimeoutText), 3000);
         QVERIFY(rig.window->isEnabled());
-        QVERIFY(!rig.window->isReadingAreas());
+        QVERIFY(!rig.window->scannerSession()->zoneRead()->isRunning());
         QVERIFY(rig.ui()->readAreaProgressBar->isHidden());
         // Zones that were never read must not be edited and uploaded over the scanner's.
         QVERIFY(!rig.ui()->areasMonitoningGroupBox->isEnabled());
         QVERIFY(rig.ui()->treeWidget->isEnabled());
         // The link itself stays up.
-        QVERIFY(rig.window->link()->isOpen());
-        QVERIFY(rig.window->worker());
+        QVERIFY(rig.window->scannerSession()->link()->isOpen());
+        QVERIFY(rig.window->scannerSession()->worker());
     }
 
     void silentDeviceIsReportedAndGetsNoWorker()
@@ -158,12 +158,12 @@ private slots:
         SimOptions options;
         options.silent = true;
         QVERIFY(rig.start(options));
-        rig.window->openSelectedPort();
+        rig.window->serialPanel()->openSelectedPort();
         QCOMPARE(rig.boxes.count(), 1);
         QCOMPARE(rig.boxes.boxes().first().title, QStringLiteral("提示"));
         QCOMPARE(rig.boxes.boxes().first().text, QStringLiteral("串口不匹配，请选择其他串口!"));
-        QVERIFY(!rig.window->worker());
-        QVERIFY(rig.window->link()->isOpen());
+        QVERIFY(!rig.window->scannerSession()->worker());
+        QVERIFY(rig.window->scannerSession()->link()->isOpen());
         QVERIFY(rig.ui()->openBtn->isChecked());
         QCOMPARE(rig.ui()->openBtn->text(), QStringLiteral("Open"));
         QTest::qWait(300);
@@ -173,7 +173,7 @@ private slots:
 
         // The next click closes the port again.
         rig.ui()->openBtn->click();
-        QVERIFY(!rig.window->link()->isOpen());
+        QVERIFY(!rig.window->scannerSession()->link()->isOpen());
         QVERIFY(!rig.ui()->openBtn->isChecked());
         QVERIFY(rig.ui()->portName->isEnabled());
         QCOMPARE(rig.ui()->portName->currentText(), rig.sim.devicePath());
@@ -185,16 +185,16 @@ private slots:
         StudioRig rig;
         QVERIFY(rig.start(SimOptions()));
         const QString missing = rig.dir.filePath("no-such-port");
-        rig.window->addExtraPort(missing);
+        rig.window->serialPanel()->addExtraPort(missing);
         QCOMPARE(rig.ui()->portName->currentText(), missing);
-        rig.window->openSelectedPort();
+        rig.window->serialPanel()->openSelectedPort();
         QCOMPARE(rig.boxes.count(), 1);
         const QString text = rig.boxes.boxes().first().text;
         QVERIFY2(text.startsWith("Cannot open the serial port " + missing + ": ") &&
                      text.size() > missing.size() + 30,
                  qPrintable(text));
-        QVERIFY(!rig.window->link()->isOpen());
-        QVERIFY(!rig.window->worker());
+        QVERIFY(!rig.window->scannerSession()->link()->isOpen());
+        QVERIFY(!rig.window->scannerSession()->worker());
         QVERIFY(!rig.ui()->openBtn->isChecked());
         QCOMPARE(rig.ui()->openBtn->text(), QStringLiteral("Open"));
         QVERIFY(rig.ui()->portName->isEnabled());
@@ -204,20 +204,20 @@ private slots:
     {
         StudioRig rig;
         QVERIFY(rig.start(SimOptions()));
-        rig.window->openSelectedPort();
-        QPointer<WorkerThread> first = rig.window->worker();
+        rig.window->serialPanel()->openSelectedPort();
+        QPointer<WorkerThread> first = rig.window->scannerSession()->worker();
         QVERIFY(first);
         QVERIFY(rig.waitForReadOut());
 
         rig.ui()->openBtn->click();
-        QVERIFY(!rig.window->link()->isOpen());
-        QVERIFY(!rig.window->worker());
+        QVERIFY(!rig.window->scannerSession()->link()->isOpen());
+        QVERIFY(!rig.window->scannerSession()->worker());
         QCOMPARE(rig.ui()->openBtn->text(), QStringLiteral("Open"));
         QTRY_VERIFY(first.isNull());
 
         rig.ui()->versionLabel->clear();
-        rig.window->openSelectedPort();
-        WorkerThread *second = rig.window->worker();
+        rig.window->serialPanel()->openSelectedPort();
+        WorkerThread *second = rig.window->scannerSession()->worker();
         QVERIFY(second);
         QCOMPARE(second->pendingBytes(), 0);
         QCOMPARE(second->pendingScanFrames(), 0);
@@ -231,14 +231,14 @@ private slots:
     {
         StudioRig rig;
         QVERIFY(rig.start(SimOptions()));
-        rig.window->openSelectedPort();
+        rig.window->serialPanel()->openSelectedPort();
         QVERIFY(rig.waitForReadOut());
-        QPointer<WorkerThread> worker = rig.window->worker();
+        QPointer<WorkerThread> worker = rig.window->scannerSession()->worker();
         rig.sim.unplug();
         QTRY_VERIFY_WITH_TIMEOUT(rig.boxes.sawText(kDisconnectText), 3000);
         QCOMPARE(rig.boxes.boxes().last().title, QStringLiteral("SerialPort Error"));
-        QVERIFY(!rig.window->link()->isOpen());
-        QVERIFY(!rig.window->worker());
+        QVERIFY(!rig.window->scannerSession()->link()->isOpen());
+        QVERIFY(!rig.window->scannerSession()->worker());
         QVERIFY(!rig.ui()->openBtn->isChecked());
         QCOMPARE(rig.ui()->openBtn->text(), QStringLiteral("Open"));
         QVERIFY(rig.ui()->portName->isEnabled());
@@ -259,9 +259,9 @@ private slots:
         // arrives in the box's event loop and the window releases the worker there.
         StudioRig rig;
         QVERIFY(rig.start(SimOptions()));
-        rig.window->openSelectedPort();
+        rig.window->serialPanel()->openSelectedPort();
         QVERIFY(rig.waitForReadOut());
-        QPointer<WorkerThread> worker = rig.window->worker();
+        QPointer<WorkerThread> worker = rig.window->scannerSession()->worker();
         const QString saved = QStringLiteral("parameters are saved successfully");
         bool unplugged = false;
         rig.boxes.setHold([&](QMessageBox *box) {
@@ -276,8 +276,8 @@ private slots:
         emit rig.window->sendRequestType(REQUEST_SAVE_PARAMETERS, QString());
         QTRY_VERIFY_WITH_TIMEOUT(rig.boxes.sawText(saved), 5000);
         QVERIFY(rig.boxes.sawText(kDisconnectText));
-        QVERIFY(!rig.window->worker());
-        QVERIFY(!rig.window->link()->isOpen());
+        QVERIFY(!rig.window->scannerSession()->worker());
+        QVERIFY(!rig.window->scannerSession()->link()->isOpen());
         QTRY_VERIFY(worker.isNull());
         QCOMPARE(rig.ui()->openBtn->text(), QStringLiteral("Open"));
         QVERIFY(rig.window->isEnabled());
@@ -289,7 +289,7 @@ private slots:
         SimOptions options;
         options.corruptTypes = {REQUEST_SERIAL_NUMBER};
         QVERIFY(rig.start(options));
-        rig.window->openSelectedPort();
+        rig.window->serialPanel()->openSelectedPort();
         QVERIFY(rig.waitForReadOut());
         QCOMPARE(rig.ui()->deviceLotLabel->text(), QStringLiteral("L24A0815"));
         QVERIFY(rig.ui()->deviceSerialLabel->text().isEmpty());
@@ -300,15 +300,15 @@ private slots:
     {
         StudioRig rig;
         QVERIFY(rig.start(SimOptions()));
-        rig.window->openSelectedPort();
+        rig.window->serialPanel()->openSelectedPort();
         QVERIFY(rig.waitForReadOut());
-        QCOMPARE(rig.window->filterSnapshot().first(), QStringLiteral("35"));
+        QCOMPARE(rig.window->filterPanel()->committedValues().first(), QStringLiteral("35"));
         rig.ui()->filterStrenthSlider->setValue(60);
         rig.ui()->averageFilterCheckBox->setChecked(true);
         rig.ui()->maskMaxAngleSlider->setValue(500);
         emit rig.window->sendRequestType(REQUEST_SAVE_PARAMETERS, QString());
         QTRY_VERIFY_WITH_TIMEOUT(rig.boxes.sawText("parameters are saved successfully"), 3000);
-        const QStringList snapshot = rig.window->filterSnapshot();
+        const QStringList snapshot = rig.window->filterPanel()->committedValues();
         QCOMPARE(snapshot.at(0), QStringLiteral("60"));
         QCOMPARE(snapshot.at(4), QStringLiteral("1"));
         QCOMPARE(snapshot.at(9), QStringLiteral("500"));
@@ -328,11 +328,11 @@ private slots:
         options.restartMs = 150;
         options.statusOverrides = {{REQUEST_ENTER_BOOTLOADER, 1}};
         QVERIFY(rig.start(options));
-        rig.window->openSelectedPort();
+        rig.window->serialPanel()->openSelectedPort();
         QVERIFY(rig.waitForReadOut());
         QTRY_VERIFY_WITH_TIMEOUT(rig.window->isEnabled() && rig.countOf(REQUEST_READ_AREAS_DONE),
                                  10000);
-        QTimer *reconnect = rig.window->reconnectTimerObject();
+        QTimer *reconnect = rig.window->scannerSession()->firmware()->reconnectTimer();
         auto count = [&rig](quint16 type) { return rig.countOf(type); };
         const QString log = QStringLiteral("Entering bootloader mode");
         auto logged = [&rig, &log]() {
@@ -354,7 +354,7 @@ private slots:
         QFile image(rig.dir.filePath("app.bin"));
         QVERIFY(image.open(QIODevice::WriteOnly) && image.write(QByteArray(700, 'x')) == 700);
         image.close();
-        rig.window->setReconnectInterval(150);
+        rig.window->scannerSession()->firmware()->setReconnectInterval(150);
         rig.firmwareFile = image.fileName();
         rig.boxes.answer("Are you sure you want to update the firmware", QMessageBox::Yes);
         rig.ui()->selectFirmwareBtn->click();

@@ -26,7 +26,7 @@ class TestTransferFaults : public QObject
             options.linkPath = rig.dir.filePath(QStringLiteral("scanner"));
         if (!rig.start(state, options, options.linkPath))
             return false;
-        rig.window->setZoneWriteTimeout(500);
+        rig.window->scannerSession()->zoneWrite()->setTimeout(500);
         return rig.show(1);
     }
 
@@ -53,7 +53,7 @@ private slots:
             rig.sim.setSilent(true);
         } else {
             // A refusal is reported when it comes, not when a step times out.
-            rig.window->setZoneWriteTimeout(60000);
+            rig.window->scannerSession()->zoneWrite()->setTimeout(60000);
             // Set in the scanner's own thread as the block before arrives: it is answered,
             // and every block from refuseFrom on is refused.
             refusal = connect(
@@ -181,7 +181,7 @@ private slots:
         auto questions = [&rig]() { return rig.boxes.textsOf(QMessageBox::Question); };
         const int blocks = rig.framesOf(REQUEST_WRITE_AREA).size();
         const int reads = rig.framesOf(REQUEST_READ_AREA).size();
-        rig.window->openSelectedPort();
+        rig.window->serialPanel()->openSelectedPort();
         QTRY_COMPARE_WITH_TIMEOUT(questions().size(), 1, 5000);
         const QString question = questions().first();
 
@@ -213,7 +213,7 @@ private slots:
         } else {
             QVERIFY(waitUntil(
                 [&]() {
-                    return rig.window->isEnabled() && !rig.window->isReadingAreas() &&
+                    return rig.window->isEnabled() && !rig.window->scannerSession()->zoneRead()->isRunning() &&
                            rig.framesOf(REQUEST_READ_AREA).size() == reads + 65;
                 },
                 10000));
@@ -223,7 +223,7 @@ private slots:
         // The store and the scanner agree again: the next connection reads without asking.
         QTest::mouseClick(rig.ui()->openBtn, Qt::LeftButton);
         const int readsBefore = rig.framesOf(REQUEST_READ_AREA).size();
-        rig.window->openSelectedPort();
+        rig.window->serialPanel()->openSelectedPort();
         QVERIFY(waitUntil(
             [&]() {
                 return rig.window->isEnabled() &&
@@ -237,12 +237,12 @@ private slots:
     {
         StudioRig rig;
         QVERIFY(startRig(rig));
-        rig.window->openSelectedPort();
-        QTRY_VERIFY(rig.window->worker());
+        rig.window->serialPanel()->openSelectedPort();
+        QTRY_VERIFY(rig.window->scannerSession()->worker());
         QTest::mouseClick(rig.ui()->openBtn, Qt::LeftButton); // close
-        QVERIFY(!rig.window->link()->isOpen());
-        rig.window->openSelectedPort();
-        QVERIFY(rig.window->link()->isOpen());
+        QVERIFY(!rig.window->scannerSession()->link()->isOpen());
+        rig.window->serialPanel()->openSelectedPort();
+        QVERIFY(rig.window->scannerSession()->link()->isOpen());
         QTRY_VERIFY_WITH_TIMEOUT(
             rig.window->isEnabled() && rig.framesOf(REQUEST_READ_AREA).size() >= 65, 10000);
         QTest::qWait(1200);

@@ -148,7 +148,7 @@ private slots:
         e.drawTriangle(0);
         e.save("set.ini");
         e.drawTriangle(7); // channel 0 is saved on the way; these edits are never saved
-        QCOMPARE(e.window->editedChannel(), 7);
+        QCOMPARE(e.window->zoneEditor()->editedChannel(), 7);
         {
             QSettings set("set.ini", QSettings::IniFormat);
             set.setValue("Channel7/Area1/regionType", 3);
@@ -159,7 +159,7 @@ private slots:
         QTest::ignoreMessage(QtDebugMsg, qPrintable(line));
         e.load("set.ini");
         QCOMPARE(fileContents(zoneStoreFileName()), file);
-        QCOMPARE(e.window->editedChannel(), 0);
+        QCOMPARE(e.window->zoneEditor()->editedChannel(), 0);
         QCOMPARE(e.ui()->channels->currentIndex(), 0);
         QCOMPARE(e.window->zoneEditor()->areaRecord(0).points.size(), 3);
         // Channel 7 holds what the file says, not the edits made before the load.
@@ -232,7 +232,7 @@ private slots:
         QCOMPARE(e.boxes.count(), 1);
         QCOMPARE(e.boxes.boxes().first().text, message);
         QCOMPARE(fileContents(zoneStoreFileName()), store);
-        QCOMPARE(e.window->editedChannel(), 4);
+        QCOMPARE(e.window->zoneEditor()->editedChannel(), 4);
         QCOMPARE(e.window->zoneEditor()->areaRecord(0).points.size(), 3);
         QCOMPARE(e.ui()->channels->currentIndex(), 4);
     }
@@ -297,7 +297,7 @@ private slots:
         QTest::ignoreMessage(QtDebugMsg, QRegularExpression(";wrtie: false"));
         e.load(name);
         QCOMPARE(fileContents(zoneStoreFileName()), store);
-        QCOMPARE(e.window->editedChannel(), 4);
+        QCOMPARE(e.window->zoneEditor()->editedChannel(), 4);
         QCOMPARE(e.window->zoneEditor()->areaRecord(0).points.size(), 3);
         QCOMPARE(e.boxes.count(), 1);
         QVERIFY(e.boxes.boxes().first().text.startsWith("Cannot read the zone file"));

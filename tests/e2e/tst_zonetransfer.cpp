@@ -116,7 +116,7 @@ private slots:
         QCOMPARE(store.childGroups().size(), 64);
 
         // The editor shows the scanner's current channel, the follow-up read included.
-        QCOMPARE(rig.window->editedChannel(), 7);
+        QCOMPARE(rig.window->zoneEditor()->editedChannel(), 7);
         QCOMPARE(rig.ui()->channels->currentIndex(), 7);
         QCOMPARE(rig.framesOf(REQUEST_READ_AREA).last().payload, QByteArray(1, '\7'));
         for (int k = 0; k < 3; ++k)
@@ -124,7 +124,7 @@ private slots:
                      sceneOf(scanner.zone(7, k).points));
         // The running-status view shows the zones of channel 0.
         for (int k = 0; k < 3; ++k)
-            QVERIFY(!rig.window->stateZoneItem(k)->path().isEmpty());
+            QVERIFY(!rig.window->statusPanel()->zoneItem(k)->path().isEmpty());
         QCOMPARE(rig.framesOf(REQUEST_READ_AREAS_DONE).size(), 1);
     }
 
@@ -180,7 +180,7 @@ private slots:
         const DeviceState scanner = zonesTheEditorWouldRewrite();
         QVERIFY(rig.start(scanner) && rig.show(1));
         QVERIFY(rig.connectAndRead());
-        QCOMPARE(rig.window->editedChannel(), 7);
+        QCOMPARE(rig.window->zoneEditor()->editedChannel(), 7);
         const QByteArray asRead = fileContents(zoneStoreFileName());
 
         for (int area : {1, 2, 0})

@@ -1,12 +1,10 @@
-#include "mainwindow.h"
+#include "devicepanel.h"
 
 #include "applog.h"
-#include "filterpanel.h"
-#include "scannersession.h"
 #include "ui_mainwindow.h"
+#include "windowtexts.h"
 
 #include <QMessageBox>
-#include <QTimer>
 
 namespace {
 void information(const QString &title, const QString &text)
@@ -15,10 +13,18 @@ void information(const QString &title, const QString &text)
 }
 } // namespace
 
-void MainWindow::onRecvRequestResult(RequestType type, QString value)
+DevicePanel::DevicePanel(Ui::MainWindow *f, QObject *parent) : QObject(parent), form(f)
 {
-    if (filterPanel->takeResult(type, value))
-        return;
+    form->saveBtn->hide();
+}
+
+void DevicePanel::saveFrequency()
+{
+    emit sendRequestType(REQUEST_SET_FREQUENCY, form->deviceFrequencyLineEdit->text());
+}
+
+void DevicePanel::takeResult(RequestType type, const QString &value)
+{
     switch (type) {
     case REQUEST_CURRENT_AREA: {
         const QStringList parts = value.split(QLatin1Char(' '), Qt::KeepEmptyParts);
@@ -41,15 +47,16 @@ void MainWindow::onRecvRequestResult(RequestType type, QString value)
         form->deviceFrequencyLineEdit->setText(value);
         break;
     case REQUEST_GET_OFFSET_DISTANCE:
-        information(tr("偏置距离为:"), value);
+        information(windowTr("偏置距离为:"), value);
         break;
     case REQUEST_SET_OFFSET_DISTANCE:
-        information(value.toInt() != 0 ? tr("偏置距离设置失败") : tr("偏置距离设置成功"),
-                    tr("返回值:") + value);
+        information(value.toInt() != 0 ? windowTr("偏置距离设置失败")
+                                       : windowTr("偏置距离设置成功"),
+                    windowTr("返回值:") + value);
         break;
     case REQUEST_SET_MODE:
         if (value.toInt() != 0)
-            information(tr("模式设置失败:"), value);
+            information(windowTr("模式设置失败:"), value);
         else
             emit sendRequestType(REQUEST_SAVE_VENDOR_DATA, QStringLiteral("1"));
         break;
@@ -58,19 +65,16 @@ void MainWindow::onRecvRequestResult(RequestType type, QString value)
         break;
     case REQUEST_SAVE_VENDOR_DATA:
         if (value.toInt() != 0) {
-            information(tr("保存厂商数据失败:"), value);
+            information(windowTr("保存厂商数据失败:"), value);
         } else {
             qCDebug(lcApp) << "REQUEST_SAVE_VENDOR_DATA:" << value;
             emit sendRequestType(REQUEST_RESTART, QString());
-            // The scanner restarts: the port closes, the worker stays for the next open.
-            QTimer::singleShot(500, this, [this]() { session->hangUp(); });
-            form->openBtn->setText(tr("打开"));
-            form->openBtn->setChecked(false);
+            emit scannerRestarting();
         }
         break;
     case REQUEST_DEVICE_MODE:
-        // The answers of the firmware steps move the session's update on; the page logs
-        // what the update reports.
+        // The answers of the firmware steps move the session's update on; the firmware
+        // panel logs what the update reports.
         qCDebug(lcApp) << "REQUEST_DEVICE_MODE" << value;
         break;
     default:
