@@ -13,6 +13,7 @@
 
 class CloseGuard;
 class DevicePanel;
+class DiagnosticsPanel;
 class FactoryReset;
 class FilterPanel;
 class FirmwarePanel;
@@ -20,6 +21,7 @@ class QGraphicsItem;
 class QStandardItem;
 class QTranslator;
 class QTreeWidgetItem;
+class RecordingPlayback;
 class ReportExport;
 class ScanRecording;
 class ScanZones;
@@ -74,6 +76,8 @@ public:
     ReportExport *reportExport() const { return report.get(); }
     ScanRecording *scanRecording() const { return recording.get(); }
     ScanZones *scanZones() const { return scans.get(); }
+    RecordingPlayback *recordingPlayback() const { return playback.get(); }
+    DiagnosticsPanel *diagnosticsPanel() const { return diagnostics.get(); }
 
 signals:
     void sendRequestType(RequestType type, QString value);
@@ -174,4 +178,6 @@ private:
     std::unique_ptr<ReportExport> report;
     std::unique_ptr<ScanRecording> recording;
     std::unique_ptr<ScanZones> scans;
+    std::unique_ptr<RecordingPlayback> playback;
+    std::unique_ptr<DiagnosticsPanel> diagnostics;
 };

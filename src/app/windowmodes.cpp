@@ -18,18 +18,19 @@ constexpr W::Use Own = W::Own;
 // once a file is chosen, Report while no report is being written.
 // clang-format off
 const W::Row kModes[] = {
-//                             Win  Nav  Port Open Offl Zone Xfer Undo Redo Filt Fact FwCh FwUp Rec  Rep  Cmp
-    {WindowMode::Disconnected,     {On,  Own, On,  Own, On,  Off, Off, Off, Off, Off, Off, On,  Own, Off, Own, Off}, W::NoProgress},
-    {WindowMode::Offline,          {On,  On,  On,  Own, On,  On,  Off, Own, Own, Off, Off, On,  Own, Off, Own, Off}, W::NoProgress},
-    {WindowMode::Connecting,       {On,  Own, On,  On,  Off, Off, Off, Off, Off, Off, Off, On,  Own, Off, Own, Off}, W::NoProgress},
-    {WindowMode::Connected,        {On,  Own, Off, On,  Off, Off, Off, Off, Off, Off, Off, On,  Own, On,  Own, Off}, W::ReadProgress},
-    {WindowMode::Reading,          {Off, Own, Off, On,  Off, Off, Off, Off, Off, Off, Off, On,  Own, On,  Own, Off}, W::ReadProgress},
-    {WindowMode::Ready,            {On,  On,  Off, On,  Off, On,  On,  Own, Own, On,  On,  On,  Own, On,  Own, On }, W::NoProgress},
-    {WindowMode::NoZones,          {On,  On,  Off, On,  Off, Off, Off, Off, Off, On,  Off, On,  Own, On,  Own, Off}, W::NoProgress},
-    {WindowMode::Writing,          {Off, On,  Off, On,  Off, Off, Off, Off, Off, Off, Off, On,  Own, On,  Own, Off}, W::UploadProgress},
-    {WindowMode::RestoringFactory, {Off, On,  Off, On,  Off, Off, Off, Off, Off, Off, Off, On,  Own, On,  Own, Off}, W::FactoryProgress},
-    {WindowMode::Comparing,        {Off, On,  Off, On,  Off, Off, Off, Off, Off, Off, Off, On,  Own, On,  Own, Off}, W::ReadProgress},
-    {WindowMode::UpdatingFirmware, {On,  Own, Off, On,  Off, Off, Off, Off, Off, Off, Off, Off, Off, On,  Own, Off}, W::NoProgress},
+//                             Win  Nav  Port Open Offl Zone Xfer Undo Redo Filt Fact FwCh FwUp Rec  Rep  Cmp  OpRc Play
+    {WindowMode::Disconnected,     {On,  Own, On,  Own, On,  Off, Off, Off, Off, Off, Off, On,  Own, Off, Own, Off, On,  Off}, W::NoProgress},
+    {WindowMode::Offline,          {On,  On,  On,  Own, On,  On,  Off, Own, Own, Off, Off, On,  Own, Off, Own, Off, On,  Off}, W::NoProgress},
+    {WindowMode::Connecting,       {On,  Own, On,  On,  Off, Off, Off, Off, Off, Off, Off, On,  Own, Off, Own, Off, Off, Off}, W::NoProgress},
+    {WindowMode::Connected,        {On,  Own, Off, On,  Off, Off, Off, Off, Off, Off, Off, On,  Own, On,  Own, Off, Off, Off}, W::ReadProgress},
+    {WindowMode::Reading,          {Off, Own, Off, On,  Off, Off, Off, Off, Off, Off, Off, On,  Own, On,  Own, Off, Off, Off}, W::ReadProgress},
+    {WindowMode::Ready,            {On,  On,  Off, On,  Off, On,  On,  Own, Own, On,  On,  On,  Own, On,  Own, On,  Off, Off}, W::NoProgress},
+    {WindowMode::NoZones,          {On,  On,  Off, On,  Off, Off, Off, Off, Off, On,  Off, On,  Own, On,  Own, Off, Off, Off}, W::NoProgress},
+    {WindowMode::Writing,          {Off, On,  Off, On,  Off, Off, Off, Off, Off, Off, Off, On,  Own, On,  Own, Off, Off, Off}, W::UploadProgress},
+    {WindowMode::RestoringFactory, {Off, On,  Off, On,  Off, Off, Off, Off, Off, Off, Off, On,  Own, On,  Own, Off, Off, Off}, W::FactoryProgress},
+    {WindowMode::Comparing,        {Off, On,  Off, On,  Off, Off, Off, Off, Off, Off, Off, On,  Own, On,  Own, Off, Off, Off}, W::ReadProgress},
+    {WindowMode::UpdatingFirmware, {On,  Own, Off, On,  Off, Off, Off, Off, Off, Off, Off, Off, Off, On,  Own, Off, Off, Off}, W::NoProgress},
+    {WindowMode::Playback,         {On,  On,  Off, Off, Off, On,  Off, Own, Own, Off, Off, On,  Off, Off, Own, Off, On,  On }, W::NoProgress},
 };
 // clang-format on
 } // namespace

@@ -27,6 +27,7 @@ enum class WindowMode
     RestoringFactory, // the factory file's zones go to the scanner
     Comparing,        // the scanner's zones are read for a comparison, the store untouched
     UpdatingFirmware, // a firmware update runs
+    Playback,         // a recording plays instead of a scanner; nothing is sent anywhere
 };
 
 class WindowModes : public QObject
@@ -53,6 +54,8 @@ public:
         Recording,      // File, Record scans
         Report,         // File, Export report
         CompareScanner, // the comparison's read of the scanner's zones
+        OpenRecording,  // File, Open recording
+        PlaybackBar,    // the playback bar's controls and File, Close recording
         ControlCount
     };
     // In a mode a control is off, on, or on when its owner's own condition holds (a port

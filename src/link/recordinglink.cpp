@@ -218,6 +218,8 @@ void RecordingLink::handOut(int first, int last)
         return;
     for (int i = first; i <= last; ++i) {
         const RecordedFrame &f = m_file.frames.at(i);
+        if (!f.scan && !m_replies)
+            continue;
         m_device->append(m_file.bytes.constData() + f.offset, f.length);
     }
     m_position = last + 1;

@@ -52,6 +52,9 @@ public:
     bool isPlaying() const { return m_playing; }
     bool atEnd() const { return m_position >= m_file.frameCount(); }
     double speed() const { return m_speed; }
+    // Whether the recorded replies are handed out with the scans (by default they are). The
+    // window plays scans only: a recorded acknowledgement must not act as if it were new.
+    void setRepliesHandedOut(bool on) { m_replies = on; }
 
 public slots:
     void play();
@@ -89,4 +92,5 @@ private:
     double m_speed = 1.0;
     bool m_playing = false;
     bool m_open = false;
+    bool m_replies = true;
 };

@@ -28,6 +28,9 @@ const QStringList kControls = {"MainWindow",
                                "actionRecordScans",
                                "actionExportReport",
                                "compareScannerBtn",
+                               "actionOpenRecording",
+                               "actionCloseRecording",
+                               "playbackBar",
                                "distanceLineEdit",
                                "scanAngleLineEdit",
                                "scanArealineEdit",
@@ -76,8 +79,9 @@ private slots:
         const QStringList linked = device + QStringList{"openBtn", "actionRecordScans"};
         QTest::newRow("disconnected")
             << WindowMode::Disconnected
-            << device + QStringList{"MainWindow", "treeWidget?", "portName",
-                                    "baudRate",   "openBtn?",    "actionWorkOffline"}
+            << device + QStringList{"MainWindow",         "treeWidget?", "portName",
+                                    "baudRate",           "openBtn?",    "actionWorkOffline",
+                                    "actionOpenRecording"}
             << QString();
         QTest::newRow("offline") << WindowMode::Offline
                                  << device + QStringList{"MainWindow",
@@ -88,7 +92,8 @@ private slots:
                                                          "actionWorkOffline",
                                                          "areasMonitoningGroupBox",
                                                          "actionUndo?",
-                                                         "actionRedo?"}
+                                                         "actionRedo?",
+                                                         "actionOpenRecording"}
                                  << QString();
         QTest::newRow("connecting")
             << WindowMode::Connecting
@@ -121,6 +126,14 @@ private slots:
             << WindowMode::UpdatingFirmware
             << QStringList{"MainWindow", "treeWidget?", "openBtn", "actionRecordScans",
                            "actionExportReport?"}
+            << QString();
+        // A recording instead of a scanner: nothing that would talk to one.
+        QTest::newRow("playback")
+            << WindowMode::Playback
+            << QStringList{"MainWindow",          "treeWidget",          "areasMonitoningGroupBox",
+                           "actionUndo?",         "actionRedo?",         "selectFirmwareBtn",
+                           "actionExportReport?", "actionOpenRecording", "actionCloseRecording",
+                           "playbackBar"}
             << QString();
     }
 
