@@ -79,6 +79,10 @@ DiagnosticsPanel::DiagnosticsPanel(QMainWindow *window, ScannerSession *session,
     buttons->addWidget(reset);
     buttons->addStretch();
     layout->addLayout(buttons);
+    // Wide enough for a change's four columns without a scroll bar.
+    body->setMinimumWidth(body->fontMetrics().horizontalAdvance(
+                              QStringLiteral("00:00:00.000 Outputs Before 000000")) +
+                          60);
     panel->setWidget(body);
     window->addDockWidget(Qt::RightDockWidgetArea, panel);
     panel->hide();
