@@ -1311,6 +1311,8 @@
     <message>
         <source>错误字节（最后）</source>
         <translation>Error byte (last)</translation>
+    </message>
+    <message>
         <source>视图</source>
         <translation>View</translation>
     </message>
