@@ -6,10 +6,12 @@
 // through the window (connect, then the upload button) and through areascan-cli
 // (read-zones, then write-zones with its read-back), for a typical zone set (20-point
 // polygons) and for 540 points in every area; and the session alone with the channels kept
-// in memory, which is the link's own share. Prints figures only.
+// in memory, which is the link's own share; with --tcp the session once more through the
+// simulator's serial device server on loopback (tcp://127.0.0.1:PORT), whose figures less
+// the session's over the terminal are what the network path adds. Prints figures only.
 //   QT_QPA_PLATFORM=offscreen bench_latency [--points N]
 //                                           [--window-only | --cli-only | --link-only]
-//                                           [--cli PATH] [--gaps]
+//                                           [--cli PATH] [--gaps] [--tcp]
 
 #include "scannersession.h"
 #include "studiorig.h"
@@ -218,8 +220,10 @@ bool throughWindow(int points)
 }
 
 // The session alone, as the window and the tool drive it, with the channels kept in memory:
-// what the link itself adds, apart from what its owner does with each channel.
-bool throughSession(int points)
+// what the link itself adds, apart from what its owner does with each channel. Over the
+// terminal, or through the device server in front of it.
+bool throughSession(int points, bool tcp = false, Figures *readOut = nullptr,
+                    Figures *writeOut = nullptr)
 {
     SimulatorHost sim;
     sim.setState(scannerWith(points));
@@ -238,7 +242,11 @@ bool throughSession(int points)
     bool read = false, written = false;
     QObject::connect(session.zoneRead(), &ZoneRead::finished, [&]() { read = true; });
     QObject::connect(session.zoneWrite(), &ZoneWrite::finished, [&]() { written = true; });
-    if (!session.open(sim.devicePath(), 921600) ||
+    if (tcp && sim.listenTcp(0, &error) == 0) {
+        std::fprintf(stderr, "device server: %s\n", qPrintable(error));
+        return false;
+    }
+    if (!session.open(tcp ? sim.tcpName() : sim.devicePath(), 921600) ||
         !waitUntil([&]() { return session.worker() != nullptr; }, 5000)) {
         std::fprintf(stderr, "the session did not connect\n");
         return false;
@@ -261,8 +269,12 @@ bool throughSession(int points)
         !measure(exchange(sim, REQUEST_WRITE_AREA, 0, 64), &w, "session write"))
         return false;
     fromBeginRequest(sim, &w);
-    print("link", points, "read", r, kReadWire);
-    print("link", points, "write", w, kWriteWire + kBeginPause);
+    print(tcp ? "tcp" : "link", points, "read", r, kReadWire);
+    print(tcp ? "tcp" : "link", points, "write", w, kWriteWire + kBeginPause);
+    if (readOut)
+        *readOut = r;
+    if (writeOut)
+        *writeOut = w;
     return sim.state().zones == scannerWith(points).zones;
 }
 
@@ -326,7 +338,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     qInstallMessageHandler(quietDebug);
     QVector<int> sets{20, 540};
-    bool window = true, cli = true, link = true;
+    bool window = true, cli = true, link = true, tcp = false;
     QString cliPath = QStringLiteral(AREASCAN_CLI);
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
@@ -338,6 +350,8 @@ int main(int argc, char **argv)
             window = link = false;
         else if (args.at(i) == "--link-only")
             window = cli = false;
+        else if (args.at(i) == "--tcp")
+            tcp = true;
         else if (args.at(i) == "--gaps")
             printGaps = true;
         else if (args.at(i) == "--cli" && i + 1 < args.size())
@@ -350,8 +364,20 @@ int main(int argc, char **argv)
                 "(63 gaps per transfer); tool: the gaps together; scanner: its own lateness "
                 "beyond the line times of requests and replies\n");
     for (int points : sets) {
-        if (link && !throughSession(points))
+        Figures serialRead, serialWrite, tcpRead, tcpWrite;
+        if (link && !throughSession(points, false, &serialRead, &serialWrite))
             return 1;
+        if (tcp) {
+            if (!throughSession(points, true, &tcpRead, &tcpWrite))
+                return 1;
+            // What the device server's path adds to each channel, beyond the scanner's own
+            // time over its terminal.
+            std::printf("tcp    %3d points  added per channel: read %.3f ms, write %.3f ms "
+                        "(totals %.3f s and %.3f s against %.3f s and %.3f s)\n",
+                        points, (tcpRead.total - serialRead.total) * 1e3 / 64,
+                        (tcpWrite.total - serialWrite.total) * 1e3 / 64, tcpRead.total,
+                        tcpWrite.total, serialRead.total, serialWrite.total);
+        }
         if (window && !throughWindow(points))
             return 1;
         if (cli && !throughCli(cliPath, points))

@@ -117,9 +117,23 @@ int main(int argc, char *argv[])
     const QCommandLineOption loop(QStringLiteral("loop"),
                                   QStringLiteral("With --replay, start the recording over after "
                                                  "its last scan."));
-    parser.addOptions({link, unpaced, strict, silent, corrupt, garbage, split, seed, refuse, drop,
-                       unplug, lineFault, delay, refuseBlock, dropBlock, refuseChunk, dropChunk,
-                       replay, loop});
+    const QCommandLineOption damageEvery(
+        QStringLiteral("damage-scan-every"),
+        QStringLiteral("Send every N-th scan frame with a bad checksum."), QStringLiteral("N"));
+    const QCommandLineOption errorBytes(
+        QStringLiteral("error-bytes"),
+        QStringLiteral("The scan frames' error byte takes these values in turn, each for SCANS "
+                       "scans (default 25, one second), e.g. 0,3,0,0x81@10."),
+        QStringLiteral("V,V,...[@SCANS]"));
+    const QCommandLineOption tcp(
+        QStringLiteral("tcp"),
+        QStringLiteral("Also serve the scanner as a serial device server in raw TCP mode on "
+                       "127.0.0.1:PORT (loopback only; 0 picks a free port), for tcp://."),
+        QStringLiteral("PORT"));
+    parser.addOptions({link,  unpaced,     strict,     silent,      corrupt,   garbage,
+                       split, seed,        refuse,     drop,        unplug,    lineFault,
+                       delay, refuseBlock, dropBlock,  refuseChunk, dropChunk, replay,
+                       loop,  damageEvery, errorBytes, tcp});
     parser.addOption(serial);
     parser.process(app);
 
@@ -162,6 +176,26 @@ int main(int argc, char *argv[])
         !index(refuseChunk, setFirmwareChunkOption, options.refuseFirmwareChunk) ||
         !index(dropChunk, setFirmwareChunkOption, options.dropFirmwareChunk))
         return 2;
+    if (!fault(errorBytes, setErrorBytesOption))
+        return 2;
+    if (parser.isSet(damageEvery)) {
+        bool ok = false;
+        options.damageScanEvery = parser.value(damageEvery).toInt(&ok);
+        if (!ok || options.damageScanEvery < 1) {
+            std::fprintf(stderr, "areascan-sim: --damage-scan-every needs a whole number from 1\n");
+            return 2;
+        }
+    }
+    quint16 tcpPort = 0;
+    if (parser.isSet(tcp)) {
+        bool ok = false;
+        const uint port = parser.value(tcp).toUInt(&ok);
+        if (!ok || port > 65535) {
+            std::fprintf(stderr, "areascan-sim: --tcp needs a port from 0 to 65535\n");
+            return 2;
+        }
+        tcpPort = quint16(port);
+    }
     if (parser.isSet(loop) && !parser.isSet(replay)) {
         std::fprintf(stderr, "areascan-sim: --loop needs --replay FILE\n");
         return 2;
@@ -211,6 +245,13 @@ int main(int argc, char *argv[])
         return 1;
     }
     std::printf("areascan-sim: scanner on %s\n", qPrintable(host.devicePath()));
+    if (parser.isSet(tcp)) {
+        if (!host.listenTcp(tcpPort, &error)) {
+            std::fprintf(stderr, "areascan-sim: %s\n", qPrintable(error));
+            return 1;
+        }
+        std::printf("areascan-sim: device server on %s\n", qPrintable(host.tcpName()));
+    }
     if (!options.linkPath.isEmpty())
         std::printf("areascan-sim: linked as %s\n", qPrintable(options.linkPath));
     if (options.replay.scanCount() > 0)

@@ -145,3 +145,25 @@ bool setFirmwareChunkOption(int &option, const QString &text, QString *error)
     option = index;
     return true;
 }
+
+bool setErrorBytesOption(SimOptions &o, const QString &text, QString *error)
+{
+    const QStringList parts = text.split(QLatin1Char('@'));
+    if (parts.size() > 2 || parts[0].trimmed().isEmpty()) {
+        *error = QStringLiteral("'%1' is not VALUE,VALUE,...[@SCANS]").arg(text);
+        return false;
+    }
+    QVector<quint8> values;
+    for (const QString &v : parts[0].split(QLatin1Char(','))) {
+        int value = 0;
+        if (!number(v, 0, 255, "error byte", &value, error))
+            return false;
+        values.append(quint8(value));
+    }
+    int scans = 25;
+    if (parts.size() == 2 && !number(parts[1], 1, 1000000, "scan count", &scans, error))
+        return false;
+    o.errorBytes = values;
+    o.errorByteScans = scans;
+    return true;
+}

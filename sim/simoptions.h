@@ -47,6 +47,14 @@ struct SimOptions
     // status also means the request was refused, so a set does not change the state.
     QHash<quint16, quint16> statusOverrides;
 
+    // Every n-th scan frame of the stream goes out with a bad checksum (0: none), counted
+    // from the first frame sent.
+    int damageScanEvery = 0;
+    // The error byte of the synthetic scan frames: each value in turn for errorByteScans
+    // scans, then from the first again; empty sends 0 throughout (a healthy scanner).
+    QVector<quint8> errorBytes;
+    int errorByteScans = 25;
+
     // Share (0..1) of outgoing frames preceded by a few random bytes (never 0x5A, so
     // noise cannot fake a header).
     double garbageShare = 0.0;
@@ -139,6 +147,8 @@ bool setUnplugOption(SimOptions &o, const QString &text, QString *error);
 bool addLineFaultOption(SimOptions &o, const QString &text, QString *error);
 //   delay "TYPE:N:MS"          answer the N-th request of TYPE MS milliseconds late
 bool addAnswerDelayOption(SimOptions &o, const QString &text, QString *error);
+//   error bytes "V1,V2,...[@SCANS]"  the error byte's values in turn, each for SCANS scans
+bool setErrorBytesOption(SimOptions &o, const QString &text, QString *error);
 //   a zone channel 0 to 63, or a firmware chunk index from 0
 bool setZoneBlockOption(int &option, const QString &text, QString *error);
 bool setFirmwareChunkOption(int &option, const QString &text, QString *error);

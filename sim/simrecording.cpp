@@ -2,45 +2,11 @@
 
 #include "framecodec.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QtEndian>
-
 #include <algorithm>
 
 namespace {
 
-constexpr int kFileHeaderSize = 24;
-constexpr int kRecordHeaderSize = 16;
-constexpr quint32 kLinkTypeUser0 = 147;
-constexpr qint64 kMaxFileSize = qint64(1) << 30;
-// A frame of the protocol fits 8202 bytes; anything longer is not one of its frames, and
-// a length beyond this is a damaged or foreign file rather than a long packet.
-constexpr quint32 kMaxPacket = 262144;
 constexpr int kSectorOffset = 6;
-
-struct Reader
-{
-    const uchar *data;
-    bool bigEndian;
-    quint32 u32(qint64 at) const
-    {
-        return bigEndian ? qFromBigEndian<quint32>(data + at)
-                         : qFromLittleEndian<quint32>(data + at);
-    }
-    quint16 u16(qint64 at) const
-    {
-        return bigEndian ? qFromBigEndian<quint16>(data + at)
-                         : qFromLittleEndian<quint16>(data + at);
-    }
-};
-
-bool fail(QString *error, const QString &reason)
-{
-    if (error)
-        *error = reason;
-    return false;
-}
 
 // The part of the scan frames to send: whole scans only, from the first frame with the
 // lowest sector number to the last with the highest, so that a replay (and each lap of a
@@ -83,130 +49,51 @@ QByteArray SimRecording::scanFrame(int index) const
     return scanFrames.mid(index * kScanFrameSize, kScanFrameSize);
 }
 
-bool readSimRecording(const QByteArray &file, SimRecording *out, QString *error)
+SimRecording simRecordingOf(const RecordingFile &file)
 {
-    const qint64 size = file.size();
-    const uchar *data = reinterpret_cast<const uchar *>(file.constData());
-    if (size < 4)
-        return fail(error, QStringLiteral("not a pcap file: it has only %1 bytes").arg(size));
-    const quint32 magic = qFromLittleEndian<quint32>(data);
-    bool nanoseconds = false;
-    Reader r{data, false};
-    switch (magic) {
-    case 0xa1b2c3d4:
-        break;
-    case 0xd4c3b2a1:
-        r.bigEndian = true;
-        break;
-    case 0xa1b23c4d:
-        nanoseconds = true;
-        break;
-    case 0x4d3cb2a1:
-        r.bigEndian = true;
-        nanoseconds = true;
-        break;
-    case 0x0a0d0d0a:
-        return fail(error, QStringLiteral("a pcapng file, not pcap: save it in the pcap format "
-                                          "(Wireshark: File, Save As, Wireshark/tcpdump - pcap)"));
-    default:
-        return fail(error, QStringLiteral("not a pcap file: it does not start with a pcap magic "
-                                          "number"));
-    }
-    if (size < kFileHeaderSize)
-        return fail(error, QStringLiteral("truncated: the pcap file header needs 24 bytes, the "
-                                          "file has %1")
-                               .arg(size));
-    if (r.u16(4) != 2)
-        return fail(error, QStringLiteral("pcap version %1.%2 is not read (only 2.x)")
-                               .arg(r.u16(4))
-                               .arg(r.u16(6)));
-    const quint32 linkType = r.u32(20) & 0x0FFFFFFF;
-    if (linkType != kLinkTypeUser0)
-        return fail(error, QStringLiteral("link type %1: not a recording of the scanner's frames "
-                                          "(link type 147, LINKTYPE_USER0)")
-                               .arg(linkType));
-
     SimRecording rec;
+    rec.packets = file.frameCount();
+    rec.replies = file.replies;
+    QByteArray frames;
+    frames.reserve(file.scanFrames * kScanFrameSize);
     QVector<qint64> times;
-    qint64 pos = kFileHeaderSize;
-    while (pos < size) {
-        const int packet = rec.packets + 1;
-        if (size - pos < kRecordHeaderSize)
-            return fail(error, QStringLiteral("truncated: the header of packet %1 is cut off at "
-                                              "byte %2")
-                                   .arg(packet)
-                                   .arg(pos));
-        const qint64 seconds = r.u32(pos);
-        const qint64 fraction = r.u32(pos + 4);
-        const quint32 captured = r.u32(pos + 8);
-        const quint32 original = r.u32(pos + 12);
-        if (captured > kMaxPacket)
-            return fail(error, QStringLiteral("packet %1 claims %2 bytes: the file is damaged")
-                                   .arg(packet)
-                                   .arg(captured));
-        pos += kRecordHeaderSize;
-        if (size - pos < qint64(captured))
-            return fail(error, QStringLiteral("truncated: packet %1 of %2 bytes is cut off at "
-                                              "byte %3")
-                                   .arg(packet)
-                                   .arg(captured)
-                                   .arg(size));
-        if (captured != original)
-            return fail(error, QStringLiteral("packet %1 holds only %2 of its %3 bytes")
-                                   .arg(packet)
-                                   .arg(captured)
-                                   .arg(original));
-        const char *frame = file.constData() + pos;
-        const bool header =
-            captured >= 4 && quint8(frame[0]) == kHeaderLead && readLe16(frame + 2) == captured;
-        const quint8 mark = captured >= 2 ? quint8(frame[1]) : 0;
-        if (header && mark == kScanMark && captured == kScanFrameSize) {
-            rec.scanFrames.append(frame, kScanFrameSize);
-            times.append(seconds * 1000000 + (nanoseconds ? fraction / 1000 : fraction));
-        } else if (header && mark == kReplyMark && captured >= kMinReplySize) {
-            ++rec.replies;
-        } else {
-            return fail(error,
-                        QStringLiteral("packet %1 is not a frame of the scanner").arg(packet));
-        }
-        pos += captured;
-        ++rec.packets;
+    times.reserve(file.scanFrames);
+    for (int i = 0; i < file.frameCount(); ++i) {
+        if (!file.frames.at(i).scan)
+            continue;
+        frames.append(file.frameData(i), kScanFrameSize);
+        times.append(file.frames.at(i).timeUs);
     }
     if (times.isEmpty())
-        return fail(error, rec.packets == 0 ? QStringLiteral("the recording holds no frames")
-                                            : QStringLiteral("the recording holds no scan "
-                                                             "frames, only %1 replies")
-                                                  .arg(rec.replies));
-
+        return rec;
     int first = 0, last = 0;
-    wholeScans(rec.scanFrames, times.size(), &first, &last);
+    wholeScans(frames, times.size(), &first, &last);
     const int count = last - first + 1;
-    rec.scanFrames = rec.scanFrames.mid(first * kScanFrameSize, count * kScanFrameSize);
-    // A clock set back while recording must not make the replay wait for ever or rush.
-    qint64 previous = times.at(first);
-    for (int i = first; i <= last; ++i) {
-        previous = std::max(previous, times.at(i));
-        rec.timesUs.append(previous - times.at(first));
-    }
+    rec.scanFrames = frames.mid(first * kScanFrameSize, count * kScanFrameSize);
+    for (int i = first; i <= last; ++i)
+        rec.timesUs.append(times.at(i) - times.at(first));
     // A lap ends one average frame gap after the last frame (a scan at 25 scans a second
     // is six frames in 40 ms when there is no gap to go by).
     const qint64 span = rec.timesUs.constLast();
     rec.periodUs = count > 1 ? span + span / (count - 1) : 40000 / 6;
     rec.periodUs = std::max<qint64>(rec.periodUs, 1);
-    *out = rec;
+    return rec;
+}
+
+bool readSimRecording(const QByteArray &file, SimRecording *out, QString *error)
+{
+    RecordingFile rec;
+    if (!readRecording(file, &rec, error))
+        return false;
+    *out = simRecordingOf(rec);
     return true;
 }
 
 bool loadSimRecording(const QString &path, SimRecording *out, QString *error)
 {
-    const QFileInfo info(path);
-    if (!info.isFile())
-        return fail(error, info.exists() ? QStringLiteral("not a regular file")
-                                         : QStringLiteral("no such file"));
-    if (info.size() > kMaxFileSize)
-        return fail(error, QStringLiteral("larger than 1 GiB"));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(error, file.errorString());
-    return readSimRecording(file.readAll(), out, error);
+    RecordingFile rec;
+    if (!loadRecording(path, &rec, error))
+        return false;
+    *out = simRecordingOf(rec);
+    return true;
 }

@@ -36,9 +36,7 @@ void SimulatedScanner::replayScans(double dt, const SimOptions &o)
     while (m_replayClock >= due()) {
         if (readerIsBehind())
             return;
-        const bool spoil =
-            o.corruptScanFrames || (o.corruptShare > 0 && m_rng.generateDouble() < o.corruptShare);
-        queueFrame(rec.scanFrame(m_replayIndex), spoil, o);
+        queueFrame(rec.scanFrame(m_replayIndex), spoilScanFrame(o), o);
         {
             QMutexLocker lock(&m_mutex);
             ++m_scanFrames;

@@ -473,6 +473,14 @@ void SimulatedScanner::onTick()
     flushOutput(true);
 }
 
+bool SimulatedScanner::spoilScanFrame(const SimOptions &o)
+{
+    ++m_streamFrames;
+    return o.corruptScanFrames ||
+           (o.damageScanEvery > 0 && m_streamFrames % o.damageScanEvery == 0) ||
+           (o.corruptShare > 0 && m_rng.generateDouble() < o.corruptShare);
+}
+
 void SimulatedScanner::sendScanFrame(double now, const SimOptions &o)
 {
     simframes::ScanContent c;
@@ -498,6 +506,9 @@ void SimulatedScanner::sendScanFrame(double now, const SimOptions &o)
     const int sector = o.firstSector + m_sectorIndex;
     c.sector = quint8(sector);
     c.input = input;
+    if (!o.errorBytes.isEmpty())
+        c.error = o.errorBytes.at(
+            int(m_scanNumber / std::max(1, o.errorByteScans) % o.errorBytes.size()));
     quint8 hits = 0;
     for (int i = 0; i < simframes::kScanPoints; ++i) {
         const int halfDegree = m_sectorIndex * simframes::kScanPoints + i;
@@ -524,9 +535,9 @@ void SimulatedScanner::sendScanFrame(double now, const SimOptions &o)
     for (quint8 h : m_sectorHits)
         c.output |= h;
     m_sectorIndex = (m_sectorIndex + 1) % 6;
-    const bool spoil =
-        o.corruptScanFrames || (o.corruptShare > 0 && m_rng.generateDouble() < o.corruptShare);
-    queueFrame(simframes::scanFrame(c), spoil, o);
+    if (m_sectorIndex == 0)
+        ++m_scanNumber;
+    queueFrame(simframes::scanFrame(c), spoilScanFrame(o), o);
     QMutexLocker lock(&m_mutex);
     ++m_scanFrames;
 }

@@ -160,8 +160,11 @@ private:
     double m_txLast = 0;     // seconds on m_clock when m_wireBudget was last topped up
     double m_rxBudget = 0;   // the same for the line towards the scanner
     double m_rxLast = 0;
-    double m_scansDue = 0; // scan frames owed to the stream
-    int m_sectorIndex = 0; // 0..5 within the current scan
+    double m_scansDue = 0;     // scan frames owed to the stream
+    int m_sectorIndex = 0;     // 0..5 within the current scan
+    qint64 m_scanNumber = 0;   // synthetic scans begun since start
+    qint64 m_streamFrames = 0; // scan frames sent since start, for damageScanEvery
+    bool spoilScanFrame(const SimOptions &o);
     // Replay: the next frame of the recording, the replay's own clock (seconds; it runs
     // only while the stream does) and where on it the current lap began.
     int m_replayIndex = 0;

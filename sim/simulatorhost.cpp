@@ -1,5 +1,6 @@
 #include "simulatorhost.h"
 
+#include "simtcpbridge.h"
 #include "simulatedscanner.h"
 
 #include <QThread>
@@ -29,6 +30,7 @@ bool SimulatorHost::start(const SimOptions &options, QString *error)
 
 void SimulatorHost::stop()
 {
+    stopTcp();
     if (!m_thread)
         return;
     QThread *home = QThread::currentThread();
@@ -56,6 +58,52 @@ bool SimulatorHost::isRunning() const
 QString SimulatorHost::devicePath() const
 {
     return m_scanner->devicePath();
+}
+
+quint16 SimulatorHost::listenTcp(quint16 port, QString *error)
+{
+    if (m_bridge)
+        return m_tcpPort;
+    SimulatedScanner *scanner = m_scanner;
+    m_bridge = new SimTcpBridge([scanner]() { return scanner->devicePath(); });
+    m_tcpThread = new QThread;
+    m_tcpThread->setObjectName(QStringLiteral("areascan-sim-tcp"));
+    m_bridge->moveToThread(m_tcpThread);
+    m_tcpThread->start();
+    QString why;
+    SimTcpBridge *bridge = m_bridge;
+    QMetaObject::invokeMethod(
+        m_bridge, [bridge, port, &why, this]() { m_tcpPort = bridge->listen(port, &why); },
+        Qt::BlockingQueuedConnection);
+    if (m_tcpPort == 0) {
+        if (error)
+            *error = why;
+        stopTcp();
+    }
+    return m_tcpPort;
+}
+
+QString SimulatorHost::tcpName() const
+{
+    return m_tcpPort ? QStringLiteral("tcp://127.0.0.1:%1").arg(m_tcpPort) : QString();
+}
+
+void SimulatorHost::stopTcp()
+{
+    if (!m_bridge)
+        return;
+    SimTcpBridge *bridge = m_bridge;
+    // Its sockets and notifiers die in its own thread: stopped there, then deleted there as
+    // the thread finishes.
+    QMetaObject::invokeMethod(
+        m_bridge, [bridge]() { bridge->stop(); }, Qt::BlockingQueuedConnection);
+    m_bridge->deleteLater();
+    m_bridge = nullptr;
+    m_tcpThread->quit();
+    m_tcpThread->wait();
+    delete m_tcpThread;
+    m_tcpThread = nullptr;
+    m_tcpPort = 0;
 }
 
 SimOptions SimulatorHost::options() const

@@ -10,6 +10,7 @@
 #include <functional>
 
 class QThread;
+class SimTcpBridge;
 class SimulatedScanner;
 
 // Runs a simulated scanner in a thread of its own, so that a caller that blocks its
@@ -36,6 +37,13 @@ public:
 
     // The terminal to open as a serial port; empty when stopped or unplugged.
     QString devicePath() const;
+
+    // A serial device server in front of the scanner (see SimTcpBridge), on 127.0.0.1:port
+    // (0 picks a free port), in a thread of its own; the port it listens on, or 0 with a
+    // reason in *error. It stops with the scanner.
+    quint16 listenTcp(quint16 port = 0, QString *error = nullptr);
+    // "tcp://127.0.0.1:PORT" while listening, else empty.
+    QString tcpName() const;
 
     // Run-time options; also valid before start() (start() then replaces them).
     SimOptions options() const;
@@ -68,6 +76,11 @@ public:
     SimulatedScanner *scanner() const { return m_scanner; }
 
 private:
+    void stopTcp();
+
     QThread *m_thread = nullptr;
     SimulatedScanner *m_scanner = nullptr;
+    QThread *m_tcpThread = nullptr;
+    SimTcpBridge *m_bridge = nullptr;
+    quint16 m_tcpPort = 0;
 };

@@ -1153,6 +1153,166 @@
         <translation>; </translation>
     </message>
     <message>
+        <source>打开录制…</source>
+        <translation>Open recording…</translation>
+    </message>
+    <message>
+        <source>不连接扫描仪回放一个录制：状态页和区域页像实时扫描仪一样显示它的扫描</source>
+        <translation>Play a recording without a scanner: the status page and the zone page show its scans as they would a live scanner's</translation>
+    </message>
+    <message>
+        <source>关闭录制</source>
+        <translation>Close recording</translation>
+    </message>
+    <message>
+        <source>结束回放</source>
+        <translation>End the playback</translation>
+    </message>
+    <message>
+        <source>%1是本工具自己的文件，不能保存在它上面</source>
+        <translation>%1 is one of the tool's own files; nothing can be saved over it</translation>
+    </message>
+    <message>
+        <source>%1：输入 %2 → %3</source>
+        <translation>%1: inputs %2 → %3</translation>
+    </message>
+    <message>
+        <source>%1：输出 %2 → %3</source>
+        <translation>%1: outputs %2 → %3</translation>
+    </message>
+    <message>
+        <source>%1：错误字节 0x%2</source>
+        <translation>%1: error byte 0x%2</translation>
+    </message>
+    <message>
+        <source>CSV文件 (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>上一个标记</source>
+        <translation>Previous mark</translation>
+    </message>
+    <message>
+        <source>下一个标记</source>
+        <translation>Next mark</translation>
+    </message>
+    <message>
+        <source>串口，或串口服务器的 tcp://主机:端口</source>
+        <translation>A serial port, or a serial device server as tcp://HOST:PORT</translation>
+    </message>
+    <message>
+        <source>之前</source>
+        <translation>Before</translation>
+    </message>
+    <message>
+        <source>之后</source>
+        <translation>After</translation>
+    </message>
+    <message>
+        <source>保存为CSV…</source>
+        <translation>Save as CSV…</translation>
+    </message>
+    <message>
+        <source>保存输出和输入的变化</source>
+        <translation>Save the changes of outputs and inputs</translation>
+    </message>
+    <message>
+        <source>信号</source>
+        <translation>Signal</translation>
+    </message>
+    <message>
+        <source>前进一次扫描</source>
+        <translation>One scan forward</translation>
+    </message>
+    <message>
+        <source>变化已保存到%1</source>
+        <translation>Changes saved to %1</translation>
+    </message>
+    <message>
+        <source>后退一次扫描</source>
+        <translation>One scan back</translation>
+    </message>
+    <message>
+        <source>回放</source>
+        <translation>Playback</translation>
+    </message>
+    <message>
+        <source>回放速度</source>
+        <translation>Playback speed</translation>
+    </message>
+    <message>
+        <source>帧外字节</source>
+        <translation>Bytes outside frames</translation>
+    </message>
+    <message>
+        <source>打开录制</source>
+        <translation>Open recording</translation>
+    </message>
+    <message>
+        <source>损坏的帧</source>
+        <translation>Damaged frames</translation>
+    </message>
+    <message>
+        <source>播放</source>
+        <translation>Play</translation>
+    </message>
+    <message>
+        <source>无法保存到%1：%2</source>
+        <translation>Cannot save to %1: %2</translation>
+    </message>
+    <message>
+        <source>无法回放录制%1：%2</source>
+        <translation>Cannot play the recording %1: %2</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>每秒扫描次数</source>
+        <translation>Scans per second</translation>
+    </message>
+    <message>
+        <source>清零</source>
+        <translation>Reset</translation>
+    </message>
+    <message>
+        <source>诊断</source>
+        <translation>Diagnostics</translation>
+    </message>
+    <message>
+        <source>诊断面板</source>
+        <translation>Diagnostics</translation>
+    </message>
+    <message>
+        <source>输入</source>
+        <translation>Inputs</translation>
+    </message>
+    <message>
+        <source>输出</source>
+        <translation>Outputs</translation>
+    </message>
+    <message>
+        <source>重新开始实时计数</source>
+        <translation>Start the live count afresh</translation>
+    </message>
+    <message>
+        <source>链路和扫描仪的健康状况：扫描频率、损坏的帧、错误字节、输出和输入的变化</source>
+        <translation>The health of the link and the scanner: scan rate, damaged frames, error byte, changes of outputs and inputs</translation>
+    </message>
+    <message>
+        <source>错误字节非零次数</source>
+        <translation>Non-zero error bytes</translation>
+    </message>
+    <message>
+        <source>错误字节（最后）</source>
+        <translation>Error byte (last)</translation>
+    </message>
+    <message>
         <source>视图</source>
         <translation>View</translation>
     </message>

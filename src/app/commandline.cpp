@@ -79,6 +79,14 @@ StudioOptions parseStudioOptions(const QStringList &arguments)
                 options.error = QStringLiteral("--replay needs a recording (a .pcap file)");
                 return options;
             }
+        } else if (arg == QLatin1String("--play") || arg.startsWith(QLatin1String("--play="))) {
+            const bool inlineValue = arg != QLatin1String("--play");
+            options.playFile = inlineValue ? arg.mid(7) : arguments.value(++i);
+            if (options.playFile.isEmpty() ||
+                (!inlineValue && options.playFile.startsWith(QLatin1String("--")))) {
+                options.error = QStringLiteral("--play needs a recording (a .pcap file)");
+                return options;
+            }
         } else if (arg == QLatin1String("--offline")) {
             // The zone file is optional: the next argument is it unless it is an option.
             options.offline = true;
@@ -131,7 +139,11 @@ StudioOptions parseStudioOptions(const QStringList &arguments)
             return options;
         }
     }
-    if (!options.replayFile.isEmpty() && !options.demo)
+    if (!options.playFile.isEmpty() && (options.demo || options.connect || options.offline))
+        options.error = QStringLiteral(
+            "--play plays a recording instead of a scanner: not with --demo, --connect or "
+            "--offline");
+    else if (!options.replayFile.isEmpty() && !options.demo)
         options.error = QStringLiteral("--replay needs --demo: the simulated scanner replays it");
     else if (options.replayLoop && options.replayFile.isEmpty())
         options.error = QStringLiteral("--loop needs --replay FILE");
@@ -145,12 +157,18 @@ QString studioHelpText()
         "Configure and watch a 2D laser area scanner over a serial port.\n\n"
         "Options:\n"
         "  --port PATH   add a serial device the system list does not show (a\n"
-        "                pseudo-terminal, a symbolic link) and select it; repeatable\n"
+        "                pseudo-terminal, a symbolic link) and select it; repeatable;\n"
+        "                tcp://HOST:PORT reaches the scanner through a serial device\n"
+        "                server in raw TCP mode\n"
         "  --connect     open the selected port at start, as the Open button does\n"
         "  --demo        start the built-in simulated scanner and select its port\n"
         "  --replay FILE with --demo: the simulated scanner streams the scans of this\n"
         "                recording (a .pcap file the tool recorded) at their pace\n"
         "  --loop        with --replay: start the recording over after its last scan\n"
+        "  --play FILE   play a recording (a .pcap file the tool recorded) in the\n"
+        "                window instead of a scanner: the playback bar plays, pauses,\n"
+        "                steps, seeks and marks where outputs, inputs or the error byte\n"
+        "                changed; a file it refuses ends the tool with exit status 2\n"
         "  --tab PAGE    open this page at start: device, zones or status\n"
         "  --offline [FILE]  work without a scanner: the zone page opens at once, its\n"
         "                zones those of the zone file FILE (checked as LoadConfig checks\n"

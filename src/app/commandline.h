@@ -21,6 +21,8 @@ struct StudioOptions
     // Start without a scanner on the zone page, the store taken from offlineFile if named.
     bool offline = false;
     QString offlineFile;
+    // A recording played in the window instead of a scanner.
+    QString playFile;
     QString error; // set when the arguments cannot be used
 };
 

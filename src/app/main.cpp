@@ -1,6 +1,7 @@
 #include "appfolders.h"
 #include "commandline.h"
 #include "mainwindow.h"
+#include "recordingplayback.h"
 #include "serialpanel.h"
 #include "simulatorhost.h"
 
@@ -92,6 +93,15 @@ int main(int argc, char *argv[])
                 std::fprintf(stderr, "areascan-studio: --offline: %s\n", qPrintable(refusal));
                 return 2;
             }
+        }
+        if (!options.playFile.isEmpty()) {
+            QString refusal;
+            if (!window.recordingPlayback()->open(options.playFile, &refusal)) {
+                std::fprintf(stderr, "areascan-studio: %s: cannot be played: %s\n",
+                             qPrintable(options.playFile), qPrintable(refusal));
+                return 2;
+            }
+            window.openTab(2);
         }
         if (options.tab >= 0)
             window.openTab(options.tab);

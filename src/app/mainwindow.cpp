@@ -4,10 +4,12 @@
 #include "backuprestore.h"
 #include "closeguard.h"
 #include "devicepanel.h"
+#include "diagnosticspanel.h"
 #include "factoryreset.h"
 #include "filterpanel.h"
 #include "firmwarepanel.h"
 #include "laserscanview.h"
+#include "recordingplayback.h"
 #include "reportexport.h"
 #include "scannersession.h"
 #include "scanrecording.h"
@@ -113,6 +115,8 @@ void MainWindow::makeOwners()
         [jobs = backup.get()](ZoneReportData *data) { jobs->describeRestoredScanner(data); });
     recording = std::make_unique<ScanRecording>(form.get(), this, session.get(), modes);
     scans = std::make_unique<ScanZones>(form.get(), this, editor.get());
+    playback = std::make_unique<RecordingPlayback>(form.get(), this, session.get(), modes);
+    diagnostics = std::make_unique<DiagnosticsPanel>(this, session.get(), playback.get());
 }
 
 void MainWindow::wireOwners()
@@ -140,6 +144,7 @@ void MainWindow::wireOwners()
     // The link's ends: a new scanner's scans, the recording closed before the port, the
     // refusals of the old link forgotten; a failed update or a restarting scanner closes it.
     connect(serial.get(), &SerialPanel::connected, scans.get(), &ScanZones::forgetScans);
+    connect(playback.get(), &RecordingPlayback::opened, scans.get(), &ScanZones::forgetScans);
     connect(serial.get(), &SerialPanel::closing, recording.get(), &ScanRecording::stop);
     connect(serial.get(), &SerialPanel::closing, backup.get(), &BackupRestore::stop);
     connect(serial.get(), &SerialPanel::closed, filters.get(), &FilterPanel::forgetRefusals);

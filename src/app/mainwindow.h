@@ -14,6 +14,7 @@
 class BackupRestore;
 class CloseGuard;
 class DevicePanel;
+class DiagnosticsPanel;
 class FactoryReset;
 class FilterPanel;
 class FirmwarePanel;
@@ -21,6 +22,7 @@ class QGraphicsItem;
 class QStandardItem;
 class QTranslator;
 class QTreeWidgetItem;
+class RecordingPlayback;
 class ReportExport;
 class ScanRecording;
 class ScanZones;
@@ -76,6 +78,8 @@ public:
     BackupRestore *backupRestore() const { return backup.get(); }
     ScanRecording *scanRecording() const { return recording.get(); }
     ScanZones *scanZones() const { return scans.get(); }
+    RecordingPlayback *recordingPlayback() const { return playback.get(); }
+    DiagnosticsPanel *diagnosticsPanel() const { return diagnostics.get(); }
 
 signals:
     void sendRequestType(RequestType type, QString value);
@@ -177,4 +181,6 @@ private:
     std::unique_ptr<ReportExport> report;
     std::unique_ptr<ScanRecording> recording;
     std::unique_ptr<ScanZones> scans;
+    std::unique_ptr<RecordingPlayback> playback;
+    std::unique_ptr<DiagnosticsPanel> diagnostics;
 };

@@ -1,6 +1,8 @@
 #include "serialpanel.h"
 
 #include "applog.h"
+#include "linkname.h"
+#include "scannerlink.h"
 #include "scannersession.h"
 #include "ui_mainwindow.h"
 #include "windowmodes.h"
@@ -17,6 +19,13 @@ SerialPanel::SerialPanel(Ui::MainWindow *f, ScannerSession *session, WindowModes
     : QObject(parent), form(f), session(session), modes(modes)
 {
     form->openBtn->setCheckable(true);
+    // A serial device server is typed in as tcp://HOST:PORT; it is in no port list.
+    form->portName->setEditable(true);
+    form->portName->setInsertPolicy(QComboBox::NoInsert);
+    form->portName->setToolTip(windowTr("串口，或串口服务器的 tcp://主机:端口"));
+    connect(form->portName, &QComboBox::editTextChanged, this, [modes](const QString &text) {
+        modes->setOwnCondition(WindowModes::OpenPort, !text.trimmed().isEmpty());
+    });
     connect(form->refreshBtn, &QPushButton::clicked, this, &SerialPanel::refresh);
     connect(form->openBtn, &QPushButton::clicked, this, &SerialPanel::openOrClose);
     connect(session, &ScannerSession::probeAnswered, this, &SerialPanel::onProbeAnswered);
@@ -30,6 +39,7 @@ void SerialPanel::addExtraPort(const QString &name)
         return;
     extraPorts.append(name);
     refresh();
+    selectPort(name);
 }
 
 void SerialPanel::selectPort(const QString &name)
@@ -57,6 +67,8 @@ void SerialPanel::openSelectedPort()
 
 void SerialPanel::refresh()
 {
+    // A device server's name typed in stays: no refresh can find it.
+    const QString typed = form->portName->currentText().trimmed();
     form->portName->clear();
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo &info : ports)
@@ -65,9 +77,14 @@ void SerialPanel::refresh()
         if (form->portName->findText(extra) < 0)
             form->portName->addItem(extra);
     }
-    if (!extraPorts.isEmpty())
+    if (isTcpLinkName(typed) && form->portName->findText(typed) < 0)
+        form->portName->addItem(typed);
+    if (form->portName->findText(typed) >= 0)
+        selectPort(typed);
+    else if (!extraPorts.isEmpty())
         selectPort(extraPorts.constLast());
-    modes->setOwnCondition(WindowModes::OpenPort, form->portName->count() > 0);
+    modes->setOwnCondition(WindowModes::OpenPort,
+                           !form->portName->currentText().trimmed().isEmpty());
 }
 
 void SerialPanel::openOrClose()
@@ -80,22 +97,28 @@ void SerialPanel::openOrClose()
 
 void SerialPanel::openPort()
 {
-    const QString name = form->portName->currentText();
+    const QString name = form->portName->currentText().trimmed();
     if (!session->open(name, form->baudRate->currentText().toInt())) {
         form->openBtn->setText(windowTr("打开"));
         form->openBtn->setChecked(false);
-        QMessageBox::critical(
-            nullptr, windowTr("提示"),
-            windowTr("无法打开串口%1：%2").arg(name, session->port()->errorString()),
-            QMessageBox::Ok);
+        QMessageBox::critical(nullptr, windowTr("提示"),
+                              windowTr("无法打开串口%1：%2").arg(name, session->errorString()),
+                              QMessageBox::Ok);
         return;
     }
     // The rest follows the probe's answer.
     modes->setMode(WindowMode::Connecting);
 }
 
+bool SerialPanel::isPlayback() const
+{
+    return session->link() && session->link()->kind() == ScannerLink::Kind::Recording;
+}
+
 void SerialPanel::onProbeUnanswered()
 {
+    if (isPlayback())
+        return;
     // The port stays open and the button checked with the text "Open": the next click
     // closes it.
     QMessageBox::critical(nullptr, windowTr("提示"), windowTr("串口不匹配，请选择其他串口!"),
@@ -104,6 +127,9 @@ void SerialPanel::onProbeUnanswered()
 
 void SerialPanel::onProbeAnswered()
 {
+    // A recording played back is the playback's; it answers the probe with its first scan.
+    if (isPlayback())
+        return;
     modes->setMode(WindowMode::Connected);
     session->startReadOut();
     form->openBtn->setText(windowTr("关闭"));

@@ -58,6 +58,7 @@ private:
     void onProbeAnswered();
     void onProbeUnanswered();
     void onPortLost();
+    bool isPlayback() const;
 
     Ui::MainWindow *form;
     ScannerSession *session;

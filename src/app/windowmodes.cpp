@@ -18,20 +18,21 @@ constexpr W::Use Own = W::Own;
 // once a file is chosen, Report while no report is being written.
 // clang-format off
 const W::Row kModes[] = {
-//                             Win  Nav  Port Open Offl Zone Xfer Undo Redo Filt Fact FwCh FwUp Rec  Rep  Cmp  Whl
-    {WindowMode::Disconnected,     {On,  Own, On,  Own, On,  Off, Off, Off, Off, Off, Off, On,  Own, Off, Own, Off, Off}, W::NoProgress},
-    {WindowMode::Offline,          {On,  On,  On,  Own, On,  On,  Off, Own, Own, Off, Off, On,  Own, Off, Own, Off, Off}, W::NoProgress},
-    {WindowMode::Connecting,       {On,  Own, On,  On,  Off, Off, Off, Off, Off, Off, Off, On,  Own, Off, Own, Off, Off}, W::NoProgress},
-    {WindowMode::Connected,        {On,  Own, Off, On,  Off, Off, Off, Off, Off, Off, Off, On,  Own, On,  Own, Off, Off}, W::ReadProgress},
-    {WindowMode::Reading,          {Off, Own, Off, On,  Off, Off, Off, Off, Off, Off, Off, On,  Own, On,  Own, Off, Off}, W::ReadProgress},
-    {WindowMode::Ready,            {On,  On,  Off, On,  Off, On,  On,  Own, Own, On,  On,  On,  Own, On,  Own, On,  On }, W::NoProgress},
-    {WindowMode::NoZones,          {On,  On,  Off, On,  Off, Off, Off, Off, Off, On,  Off, On,  Own, On,  Own, Off, On }, W::NoProgress},
-    {WindowMode::Writing,          {Off, On,  Off, On,  Off, Off, Off, Off, Off, Off, Off, On,  Own, On,  Own, Off, Off}, W::UploadProgress},
-    {WindowMode::RestoringFactory, {Off, On,  Off, On,  Off, Off, Off, Off, Off, Off, Off, On,  Own, On,  Own, Off, Off}, W::FactoryProgress},
-    {WindowMode::Comparing,        {Off, On,  Off, On,  Off, Off, Off, Off, Off, Off, Off, On,  Own, On,  Own, Off, Off}, W::ReadProgress},
-    {WindowMode::UpdatingFirmware, {On,  Own, Off, On,  Off, Off, Off, Off, Off, Off, Off, Off, Off, On,  Own, Off, Off}, W::NoProgress},
-    {WindowMode::BackingUp,        {Off, On,  Off, On,  Off, Off, Off, Off, Off, Off, Off, On,  Own, On,  Own, Off, Off}, W::NoProgress},
-    {WindowMode::Restoring,        {Off, On,  Off, On,  Off, Off, Off, Off, Off, Off, Off, On,  Own, On,  Own, Off, Off}, W::NoProgress},
+//                             Win  Nav  Port Open Offl Zone Xfer Undo Redo Filt Fact FwCh FwUp Rec  Rep  Cmp  Whl  OpRc Play
+    {WindowMode::Disconnected,     {On,  Own, On,  Own, On,  Off, Off, Off, Off, Off, Off, On,  Own, Off, Own, Off, Off, On,  Off}, W::NoProgress},
+    {WindowMode::Offline,          {On,  On,  On,  Own, On,  On,  Off, Own, Own, Off, Off, On,  Own, Off, Own, Off, Off, On,  Off}, W::NoProgress},
+    {WindowMode::Connecting,       {On,  Own, On,  On,  Off, Off, Off, Off, Off, Off, Off, On,  Own, Off, Own, Off, Off, Off, Off}, W::NoProgress},
+    {WindowMode::Connected,        {On,  Own, Off, On,  Off, Off, Off, Off, Off, Off, Off, On,  Own, On,  Own, Off, Off, Off, Off}, W::ReadProgress},
+    {WindowMode::Reading,          {Off, Own, Off, On,  Off, Off, Off, Off, Off, Off, Off, On,  Own, On,  Own, Off, Off, Off, Off}, W::ReadProgress},
+    {WindowMode::Ready,            {On,  On,  Off, On,  Off, On,  On,  Own, Own, On,  On,  On,  Own, On,  Own, On,  On,  Off, Off}, W::NoProgress},
+    {WindowMode::NoZones,          {On,  On,  Off, On,  Off, Off, Off, Off, Off, On,  Off, On,  Own, On,  Own, Off, On,  Off, Off}, W::NoProgress},
+    {WindowMode::Writing,          {Off, On,  Off, On,  Off, Off, Off, Off, Off, Off, Off, On,  Own, On,  Own, Off, Off, Off, Off}, W::UploadProgress},
+    {WindowMode::RestoringFactory, {Off, On,  Off, On,  Off, Off, Off, Off, Off, Off, Off, On,  Own, On,  Own, Off, Off, Off, Off}, W::FactoryProgress},
+    {WindowMode::Comparing,        {Off, On,  Off, On,  Off, Off, Off, Off, Off, Off, Off, On,  Own, On,  Own, Off, Off, Off, Off}, W::ReadProgress},
+    {WindowMode::UpdatingFirmware, {On,  Own, Off, On,  Off, Off, Off, Off, Off, Off, Off, Off, Off, On,  Own, Off, Off, Off, Off}, W::NoProgress},
+    {WindowMode::BackingUp,        {Off, On,  Off, On,  Off, Off, Off, Off, Off, Off, Off, On,  Own, On,  Own, Off, Off, Off, Off}, W::NoProgress},
+    {WindowMode::Restoring,        {Off, On,  Off, On,  Off, Off, Off, Off, Off, Off, Off, On,  Own, On,  Own, Off, Off, Off, Off}, W::NoProgress},
+    {WindowMode::Playback,         {On,  On,  Off, Off, Off, On,  Off, Own, Own, Off, Off, On,  Off, Off, Own, Off, Off, On,  On }, W::NoProgress},
 };
 // clang-format on
 } // namespace

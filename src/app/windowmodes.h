@@ -29,6 +29,7 @@ enum class WindowMode
     UpdatingFirmware, // a firmware update runs
     BackingUp,        // the whole scanner is read into a backup file
     Restoring,        // a backup is checked against, written to and read back from the scanner
+    Playback,         // a recording plays instead of a scanner; nothing is sent anywhere
 };
 
 class WindowModes : public QObject
@@ -56,6 +57,8 @@ public:
         Report,         // File, Export report
         CompareScanner, // the comparison's read of the scanner's zones
         WholeScanner,   // File, Back up scanner and Restore to scanner
+        OpenRecording,  // File, Open recording
+        PlaybackBar,    // the playback bar's controls and File, Close recording
         ControlCount
     };
     // In a mode a control is off, on, or on when its owner's own condition holds (a port

@@ -1,5 +1,7 @@
 #include "cliargs.h"
 
+#include "linkname.h"
+
 #include <QDir>
 
 namespace {
@@ -110,6 +112,11 @@ CliOptions parseCliOptions(const QStringList &arguments)
                 return fail(QStringLiteral("--port may be given only once"));
             portGiven = true;
             options.port = value;
+            QString why;
+            QString host;
+            quint16 port = 0;
+            if (isTcpLinkName(value) && !parseTcpLinkName(value, &host, &port, &why))
+                return fail(why);
         } else if (name == QLatin1String("--baud")) {
             if (!positiveNumber(value, &options.baud))
                 return fail(
@@ -284,7 +291,9 @@ QString cliHelpText()
         "                        the scanner equals the backup\n"
         "\n"
         "Options:\n"
-        "  --port PATH           the scanner's serial device (pseudo-terminals included)\n"
+        "  --port PATH           the scanner's serial device (pseudo-terminals included),\n"
+        "                        or tcp://HOST:PORT of a serial device server in raw TCP\n"
+        "                        mode\n"
         "  --baud N              line speed (default 921600)\n"
         "  --demo                use the built-in simulated scanner instead of a port\n"
         "  --timeout MS          longest wait for each answer of the scanner (default\n"
@@ -316,7 +325,7 @@ QString cliHelpText()
 
 QString resolvePortPath(const QString &port, const QString &startDirectory)
 {
-    if (!port.contains(QLatin1Char('/')) || QDir::isAbsolutePath(port))
+    if (!port.contains(QLatin1Char('/')) || QDir::isAbsolutePath(port) || isTcpLinkName(port))
         return port;
     return QDir::cleanPath(QDir(startDirectory).absoluteFilePath(port));
 }

@@ -78,12 +78,17 @@ bool CliRun::connect()
     m_wait = std::make_unique<SessionWait>(m_session.get(), m_options.timeoutMs);
     m_session->setProbeTimeout(m_options.timeoutMs);
     if (!m_session->open(m_portName, m_options.baud)) {
-        deviceFailure(
-            QStringLiteral("cannot open the port: %1").arg(m_session->port()->errorString()));
+        deviceFailure(QStringLiteral("cannot open the port: %1").arg(m_session->errorString()));
         return false;
     }
-    // Any byte says a scanner is there; the probe's own time-out ends the wait otherwise.
+    // Any byte says a scanner is there; the probe's own time-out ends the wait otherwise,
+    // and a connection that cannot be made ends it as a lost port.
     m_wait->until([this]() { return !m_session->isProbing(); }, -1);
+    if (m_session->isLost()) {
+        // A device server that refused or dropped the connection.
+        deviceFailure(QStringLiteral("the link was lost: %1").arg(m_session->portError()));
+        return false;
+    }
     if (!m_session->worker()) {
         deviceFailure(QStringLiteral("no answer within %1 ms to the connection probe")
                           .arg(m_options.timeoutMs));

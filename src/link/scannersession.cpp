@@ -3,10 +3,14 @@
 #include "firmwareupdate.h"
 #include "linklog.h"
 #include "requesttable.h"
+#include "scannerlink.h"
+#include "seriallink.h"
+#include "tcplink.h"
 #include "workerthread.h"
 #include "zoneread.h"
 #include "zonewrite.h"
 
+#include <QIODevice>
 #include <QMetaMethod>
 #include <QPointer>
 #include <QTimer>
@@ -18,15 +22,8 @@ ScannerSession::ScannerSession(QObject *parent) : QObject(parent)
 {
     qRegisterMetaType<RequestType>("RequestType");
     qRegisterMetaType<SessionFailure>("SessionFailure");
-    m_port = new QSerialPort;
-    m_port->setDataBits(QSerialPort::Data8);
-    m_port->setParity(QSerialPort::NoParity);
-    m_port->setStopBits(QSerialPort::OneStop);
-    m_port->setFlowControl(QSerialPort::NoFlowControl);
-    connect(m_port, &QSerialPort::errorOccurred, this, &ScannerSession::onPortError);
-    connect(m_port, &QSerialPort::bytesWritten, this, &ScannerSession::onBytesWritten);
     // Departures are told from the event loop, never from inside the send that caused
-    // them (the port may report its bytes written while the write is still on the stack).
+    // them (the link may report its bytes written while the write is still on the stack).
     m_departureTimer = new QTimer(this);
     m_departureTimer->setSingleShot(true);
     m_departureTimer->setInterval(0);
@@ -46,45 +43,130 @@ ScannerSession::ScannerSession(QObject *parent) : QObject(parent)
 
 ScannerSession::~ScannerSession()
 {
-    // Port first, then the worker; the procedures are children and go last.
-    m_port->close();
+    // The link first, then the worker; the procedures are children and go last.
+    if (m_link)
+        m_link->close();
     delete m_worker;
     m_worker = nullptr;
-    delete m_port;
-    m_port = nullptr;
+    delete m_link;
+    m_link = nullptr;
 }
 
 bool ScannerSession::isOpen() const
 {
-    return m_port->isOpen();
+    return m_link && m_link->isOpen();
 }
 
-void ScannerSession::configure(const QString &portName, int baud)
+QString ScannerSession::errorString() const
+{
+    if (!m_openError.isEmpty())
+        return m_openError;
+    return m_link ? m_link->errorString() : QString();
+}
+
+ScannerSession::ReceiveCounts ScannerSession::receiveCounts() const
+{
+    ReceiveCounts c = m_releasedCounts;
+    if (m_worker) {
+        c.skippedBytes += m_worker->skippedBytes();
+        c.badScanHeaders += m_worker->badScanHeaders();
+    }
+    return c;
+}
+
+// The link for a name: the current one when it has that name and kind, else a new one. A
+// worker bound to a link that is replaced is released with it.
+ScannerLink *ScannerSession::linkFor(const QString &portName, int baud)
 {
     m_portName = portName;
     m_baud = baud;
-    m_port->setPortName(portName);
-    m_port->setBaudRate(baud, QSerialPort::AllDirections);
+    const bool tcp = isTcpLinkName(portName);
+    if (m_link && m_link->name() == portName &&
+        m_link->kind() == (tcp ? ScannerLink::Kind::Tcp : ScannerLink::Kind::SerialPort)) {
+        if (auto *serial = qobject_cast<SerialLink *>(m_link))
+            serial->configure(portName, baud);
+        return m_link;
+    }
+    if (tcp) {
+        adopt(new TcpLink(portName));
+    } else {
+        auto *serial = new SerialLink;
+        serial->configure(portName, baud);
+        connect(serial, &SerialLink::errorOccurred, this, &ScannerSession::errorOccurred);
+        adopt(serial);
+    }
+    return m_link;
+}
+
+void ScannerSession::adopt(ScannerLink *link)
+{
+    if (m_link) {
+        m_link->close();
+        releaseDepartures();
+        releaseWorker();
+        // It may be on the call stack (an error it raised); it goes from the event loop.
+        m_link->disconnect(this);
+        m_link->deleteLater();
+    }
+    m_link = link;
+    m_link->setParent(this);
+    connect(m_link, &ScannerLink::failed, this, &ScannerSession::onLinkFailed);
+    connect(m_link, &ScannerLink::bytesWritten, this, &ScannerSession::onBytesWritten);
+    connect(m_link, &ScannerLink::connected, this, [this]() {
+        if (m_probing)
+            writeProbe();
+    });
+    connect(m_link, &ScannerLink::restarted, this, [this]() {
+        if (m_worker)
+            m_worker->restartReceive();
+    });
+}
+
+// Opens the current link for a new connection and starts the probe: at once when the link
+// carries bytes, once it has connected otherwise.
+bool ScannerSession::startLink()
+{
+    m_openError.clear();
+    const ScannerLink::Opening opening = m_link->open();
+    if (opening == ScannerLink::Opening::Failed) {
+        m_openError = m_link->errorString();
+        return false;
+    }
+    m_linkUp = true;
+    m_lost = false;
+    m_portError.clear();
+    ++m_connection;
+    m_probing = true;
+    if (opening == ScannerLink::Opening::Open)
+        writeProbe();
+    return true;
 }
 
 bool ScannerSession::open(const QString &portName, int baud)
 {
-    configure(portName, baud);
-    if (!m_port->open(QIODevice::ReadWrite))
-        return false;
-    m_lost = false;
-    m_portError.clear();
-    ++m_connection;
+    linkFor(portName, baud);
+    return startLink();
+}
 
+bool ScannerSession::openLink(ScannerLink *link)
+{
+    if (link != m_link)
+        adopt(link);
+    m_portName = link->name();
+    return startLink();
+}
+
+void ScannerSession::writeProbe()
+{
     // The probe is the one request written without the worker: none exists yet. Any
-    // answer counts; its bytes stay in the port for the worker, which decodes them with
-    // the next arrival like any late reply.
-    m_port->write(requestFrame(REQUEST_CONNECT, QString()));
-    m_port->flush();
-    m_probing = true;
-    m_probeWatch = connect(m_port, &QSerialPort::readyRead, this, [this]() { finishProbe(true); });
+    // answer counts; its bytes stay in the link for the worker, which takes them in as
+    // soon as it runs.
+    QIODevice *device = m_link->device();
+    device->write(requestFrame(REQUEST_CONNECT, QString()));
+    m_link->flush();
+    disconnect(m_probeWatch);
+    m_probeWatch = connect(device, &QIODevice::readyRead, this, [this]() { finishProbe(true); });
     m_probeTimer->start(m_probeTimeoutMs);
-    return true;
 }
 
 void ScannerSession::finishProbe(bool answered)
@@ -106,7 +188,7 @@ void ScannerSession::makeWorker()
 {
     if (m_worker)
         return;
-    m_worker = new WorkerThread(m_port);
+    m_worker = new WorkerThread(m_link->device());
     connect(m_worker, &WorkerThread::sendState, this, &ScannerSession::sendState);
     connect(m_worker, &WorkerThread::sendPointVec, this, &ScannerSession::sendPointVec);
     connect(m_worker, &WorkerThread::sendMainRequestResult, this, &ScannerSession::onResult);
@@ -119,17 +201,27 @@ void ScannerSession::makeWorker()
     // arrive before someone listens.
     m_worker->start(QThread::InheritPriority);
     m_worker->wait();
+    // What answered the probe is taken in from the event loop rather than with the next
+    // arrival, which a quiet scanner (or a paused recording) may not send for a while.
+    const QPointer<WorkerThread> worker(m_worker);
+    QTimer::singleShot(0, this, [this, worker]() {
+        if (worker && worker == m_worker && isOpen() && m_link->device()->bytesAvailable() > 0)
+            m_worker->readData();
+    });
 }
 
 void ScannerSession::releaseWorker()
 {
     if (!m_worker)
         return;
+    m_releasedCounts.skippedBytes += m_worker->skippedBytes();
+    m_releasedCounts.badScanHeaders += m_worker->badScanHeaders();
     // The worker may be on the call stack (a port error raised inside its readData), so it
     // goes once control is back in the event loop; until then it hears nothing more.
     m_worker->disconnect();
     m_frameTap = {};
-    disconnect(m_port, nullptr, m_worker, nullptr);
+    if (m_link)
+        disconnect(m_link->device(), nullptr, m_worker, nullptr);
     m_worker->deleteLater();
     m_worker = nullptr;
 }
@@ -140,7 +232,9 @@ void ScannerSession::close()
     m_probing = false;
     m_probeTimer->stop();
     disconnect(m_probeWatch);
-    m_port->close();
+    m_linkUp = false;
+    if (m_link)
+        m_link->close();
     releaseDepartures();
     releaseWorker();
     stopProcedures(SessionFailure::Closed);
@@ -148,26 +242,48 @@ void ScannerSession::close()
 
 void ScannerSession::hangUp()
 {
-    m_port->close();
+    m_linkUp = false;
+    if (m_link)
+        m_link->close();
     releaseDepartures();
 }
 
 bool ScannerSession::reopen(const QString &portName, int baud)
 {
-    if (m_port->isOpen())
-        m_port->close();
+    if (m_link && m_link->isOpen())
+        m_link->close();
     releaseDepartures();
-    configure(portName, baud);
-    if (!m_port->open(QIODevice::ReadWrite))
-        return false;
-    m_lost = false;
-    m_portError.clear();
-    return true;
+    const bool hadWorker = m_worker != nullptr;
+    linkFor(portName, baud);
+    return reopenLink(hadWorker);
 }
 
 bool ScannerSession::reopen()
 {
-    return reopen(m_portName, m_baud);
+    if (!m_link)
+        return false;
+    if (m_link->isOpen())
+        m_link->close();
+    releaseDepartures();
+    return reopenLink(m_worker != nullptr);
+}
+
+// Opens the current link again without a probe; the worker stays (a link under another
+// name has a new device, so a worker is made again for it).
+bool ScannerSession::reopenLink(bool hadWorker)
+{
+    m_openError.clear();
+    if (m_link->open() == ScannerLink::Opening::Failed) {
+        m_openError = m_link->errorString();
+        m_linkUp = false;
+        return false;
+    }
+    m_linkUp = true;
+    m_lost = false;
+    m_portError.clear();
+    if (hadWorker && !m_worker)
+        makeWorker();
+    return true;
 }
 
 void ScannerSession::send(RequestType type, const QString &value)
@@ -183,36 +299,45 @@ void ScannerSession::readChannel(int channel)
 
 bool ScannerSession::hasLink() const
 {
-    return m_worker && m_port->isOpen();
+    return m_worker && isOpen();
 }
 
+// Out at once rather than when the event loop next gets round to the link: the scanner
+// waits for each request of a transfer, and the receivers of the session's signals (a
+// store write, a repaint) run before the loop does.
 int ScannerSession::sendFor(LinkProcedure *from, RequestType type, const QString &value)
 {
     if (m_worker) {
         m_worker->onRequestType(type, value);
-        m_worker->flush();
+        m_link->flush();
     }
     return departure(from);
 }
 
 int ScannerSession::sendZoneReadFor(LinkProcedure *from, int channel)
 {
-    if (m_worker)
+    if (m_worker) {
         m_worker->onReadArea(channel);
+        m_link->flush();
+    }
     return departure(from);
 }
 
 int ScannerSession::sendZoneBlockFor(LinkProcedure *from, int channel, const QByteArray &block)
 {
-    if (m_worker)
+    if (m_worker) {
         m_worker->writeZoneBlock(channel, block);
+        m_link->flush();
+    }
     return departure(from);
 }
 
 int ScannerSession::sendFirmwareChunkFor(LinkProcedure *from, int index)
 {
-    if (m_worker)
+    if (m_worker) {
         m_worker->writeFirmwareChunk(index);
+        m_link->flush();
+    }
     return departure(from);
 }
 
@@ -227,13 +352,13 @@ void ScannerSession::releaseFirmwareImage()
         m_worker->releaseFirmwareImage();
 }
 
-// The port takes a request into its buffer and reports the bytes as it hands them to the
+// The link takes a request into its buffer and reports the bytes as it hands them to the
 // system; a step's time-out runs from the last of them, so that a long block waiting
 // behind others does not eat its own time.
 int ScannerSession::departure(LinkProcedure *from)
 {
     const int number = ++m_requestNumber;
-    const qint64 mark = m_bytesLeft + (m_port->isOpen() ? m_port->bytesToWrite() : 0);
+    const qint64 mark = m_bytesLeft + (isOpen() ? m_link->bytesToWrite() : 0);
     m_departures.append({mark, from, number});
     if (mark <= m_bytesLeft)
         m_departureTimer->start();
@@ -291,7 +416,7 @@ void ScannerSession::startReadOut()
         delay += 50;
     }
     QTimer::singleShot(1050, this, [this, connection]() {
-        const auto current = [&]() { return m_connection == connection && m_port->isOpen(); };
+        const auto current = [&]() { return m_connection == connection && isOpen(); };
         if (!current())
             return;
         if (m_zoneReadGate && !m_zoneReadGate())
@@ -376,24 +501,14 @@ void ScannerSession::onDamaged(RequestType type)
                     << "that no step awaits: dropped";
 }
 
-void ScannerSession::onPortError(QSerialPort::SerialPortError error)
+void ScannerSession::onLinkFailed(const QString &reason)
 {
-    emit errorOccurred(error);
-    switch (error) {
-    case QSerialPort::ResourceError:
-    case QSerialPort::ReadError:
-    case QSerialPort::WriteError:
-        break;
-    default:
-        return;
-    }
-    // A vanished device shows up as a resource error, but a closed pseudo-terminal and some
-    // USB adapters report a read or write error instead, which Qt may repeat in a busy
-    // loop. Either way the port is unusable: it is handled once, from the event loop.
-    if (!m_port->isOpen() || m_lost)
+    // Qt may report a failed port again and again in a busy loop: it is handled once, from
+    // the event loop.
+    if (!m_linkUp || m_lost)
         return;
     m_lost = true;
-    m_portError = m_port->errorString();
+    m_portError = reason;
     const int connection = m_connection;
     later([this, connection]() { handleLostPort(connection); });
 }
@@ -402,10 +517,14 @@ void ScannerSession::handleLostPort(int connection)
 {
     if (connection != m_connection || !m_lost)
         return; // closed, or opened again, meanwhile
-    m_port->close();
+    m_linkUp = false;
+    m_probing = false;
+    m_probeTimer->stop();
+    disconnect(m_probeWatch);
+    m_link->close();
     releaseDepartures();
     // A scanner restarting into its bootloader may drop off the line on purpose: the
-    // reconnect loop owns the port then and opens it again.
+    // reconnect loop owns the link then and opens it again.
     if (m_firmware->ownsThePort())
         return;
     emit portLost(m_portError);

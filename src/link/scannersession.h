@@ -14,12 +14,14 @@
 class FirmwareUpdate;
 class LinkProcedure;
 class QTimer;
+class ScannerLink;
 class WorkerThread;
 class ZoneRead;
 class ZoneWrite;
 
-// The link to one scanner and its owner: the serial port (8N1, no flow control) and the
-// worker that speaks the protocol over it, and the procedures that take several requests
+// The link to one scanner and its owner: the link (a serial port, a TCP connection to a
+// serial device server, or a recording played back; see ScannerLink), the worker that speaks
+// the protocol over it, and the procedures that take several requests
 // (the read-out after connecting, the full zone read, the full zone write, the firmware
 // update), each a state machine with its own timers in a class of its own. The window and
 // the command-line tool both drive it; it knows no widgets and holds no zones.
@@ -28,9 +30,10 @@ class ZoneWrite;
 // blocks, and outcomes that are found inside a reply (a refusal) are reported once the
 // receive handler has returned, so that a receiver may open a modal box.
 //
-// The session is the only part of the link that knows the port is a serial port and that
-// a worker decodes its frames. The procedures see it through the sendFor functions below
-// and the LinkProcedure calls it makes on them: every decoded or damaged reply of a
+// The session is the only part of the link that knows which kind of link it has and that
+// a worker decodes its frames; probe, time-outs and the lost port work alike for every kind
+// (a refused or closed connection is a lost port). The procedures see it through the sendFor
+// functions below and the LinkProcedure calls it makes on them: every decoded or damaged reply of a
 // transfer is offered to them, and one they do not take is dropped.
 class ScannerSession : public QObject
 {
@@ -40,7 +43,11 @@ public:
     explicit ScannerSession(QObject *parent = nullptr);
     ~ScannerSession() override;
 
-    QSerialPort *port() const { return m_port; }
+    // The link of the last open; null before the first. It stays when closed, until an
+    // open under another name replaces it.
+    ScannerLink *link() const { return m_link; }
+    // Why the last open failed, or why the link was lost.
+    QString errorString() const;
     // The worker of the current connection; null before the probe was answered and after
     // a close.
     WorkerThread *worker() const { return m_worker; }
@@ -57,11 +64,15 @@ public:
     void setProbeTimeout(int ms) { m_probeTimeoutMs = ms; }
     int probeTimeout() const { return m_probeTimeoutMs; }
 
-    // Opens the port read-write at baud (both directions) and writes the connection probe;
-    // false when the port cannot be opened (port()->errorString() says why). The answer
-    // is awaited without blocking: probeAnswered() (the worker then runs, a new one only
-    // if none is left) or probeUnanswered() (the port stays open, no worker is made).
+    // Opens the link named portName: "tcp://HOST:PORT" connects to a serial device server,
+    // any other name is a serial port opened read-write at baud (both directions). Writes
+    // the connection probe once the link carries bytes; false when the link cannot be opened
+    // (errorString() says why). The answer is awaited without blocking: probeAnswered() (the
+    // worker then runs, a new one only if none is left) or probeUnanswered() (the link stays
+    // open, no worker is made); a connection that is refused or not made is a lost port.
     bool open(const QString &portName, int baud);
+    // The same with a link made by the caller (a recording), which the session takes over.
+    bool openLink(ScannerLink *link);
     // Closes the port, then releases the worker once control is back in the event loop
     // (it may be on the call stack); running procedures fail with Closed.
     void close();
@@ -111,10 +122,11 @@ public:
 signals:
     void probeAnswered();
     void probeUnanswered();
-    // The port failed while open (a device unplugged); it has been closed. Running
-    // procedures fail with PortLost right after this, unless a receiver closed the session.
+    // The link failed while open (a device unplugged, a connection refused or closed); it
+    // has been closed. Running procedures fail with PortLost right after this, unless a
+    // receiver closed the session.
     void portLost(const QString &error);
-    // Every error the port reports, as it reports it.
+    // Every error a serial port reports, as it reports it.
     void errorOccurred(QSerialPort::SerialPortError error);
 
     // The worker's reports, whatever worker is current.
@@ -132,13 +144,27 @@ protected:
     void connectNotify(const QMetaMethod &signal) override;
     void disconnectNotify(const QMetaMethod &signal) override;
 
+public:
+    // What the workers of this session cut from the stream beyond whole frames, since the
+    // session was made.
+    struct ReceiveCounts
+    {
+        qint64 skippedBytes = 0;
+        qint64 badScanHeaders = 0;
+    };
+    ReceiveCounts receiveCounts() const;
+
 private:
     void updateFrameTap();
-    void configure(const QString &portName, int baud);
+    ScannerLink *linkFor(const QString &portName, int baud);
+    void adopt(ScannerLink *link);
+    bool startLink();
+    bool reopenLink(bool hadWorker);
+    void writeProbe();
     void finishProbe(bool answered);
     void makeWorker();
     void releaseWorker();
-    void onPortError(QSerialPort::SerialPortError error);
+    void onLinkFailed(const QString &reason);
     void handleLostPort(int connection);
     void stopProcedures(SessionFailure::Kind why);
     void onResult(RequestType type, const QString &value);
@@ -159,8 +185,9 @@ private:
         int number;
     };
 
-    QSerialPort *m_port = nullptr;
+    ScannerLink *m_link = nullptr;
     WorkerThread *m_worker = nullptr;
+    ReceiveCounts m_releasedCounts; // of the workers released so far
     QTimer *m_probeTimer = nullptr;
     QMetaObject::Connection m_probeWatch;
     QMetaObject::Connection m_frameTap;
@@ -170,7 +197,7 @@ private:
     QVector<LinkProcedure *> m_procedures; // the order replies are offered in
     QVector<Departure> m_departures;
     QTimer *m_departureTimer = nullptr;
-    qint64 m_bytesLeft = 0; // bytes the port reported written since the session was made
+    qint64 m_bytesLeft = 0; // bytes the links reported written since the session was made
     int m_requestNumber = 0;
     std::function<bool()> m_zoneReadGate;
     QString m_portName;
@@ -178,6 +205,8 @@ private:
     int m_probeTimeoutMs = 100;
     int m_connection = 0;
     bool m_probing = false;
+    bool m_linkUp = false; // opened, and neither closed nor lost since
     bool m_lost = false;
     QString m_portError;
+    QString m_openError;
 };

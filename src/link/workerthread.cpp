@@ -9,24 +9,15 @@
 #include "scanframe.h"
 #include "zoneblock.h"
 
+#include "scannerlink.h"
+
 #include <QFile>
+#include <QIODevice>
 #include <QMetaMethod>
 #include <QPointer>
-#include <QSerialPort>
-#include <chrono>
 #include <utility>
 
-namespace {
-
-qint64 wallClockMicroseconds()
-{
-    using namespace std::chrono;
-    return duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
-}
-
-} // namespace
-
-WorkerThread::WorkerThread(QSerialPort *port)
+WorkerThread::WorkerThread(QIODevice *port)
     : QThread(nullptr), port(port), scanHeader("\x5A\xFF", 2), replyHeader("\x5A\xFB", 2),
       saveTarget(QStringLiteral("0"))
 {
@@ -37,12 +28,22 @@ WorkerThread::~WorkerThread() = default;
 
 void WorkerThread::run()
 {
-    connect(port, &QSerialPort::readyRead, this, &WorkerThread::readData);
+    connect(port, &QIODevice::readyRead, this, &WorkerThread::readData);
+}
+
+void WorkerThread::restartReceive()
+{
+    ++receiveGeneration;
+    receiveBuffer.clear();
+    scanFrameCount = 0;
+    angles.clear();
+    ranges.clear();
+    intensities.clear();
 }
 
 void WorkerThread::readData()
 {
-    // QSerialPort never emits readyRead again while a slot connected to it runs, so this
+    // The port never emits readyRead again while a slot connected to it runs, so this
     // does not re-enter. Bytes that arrive while a receiver of our signals runs a nested
     // event loop (a modal message box) wait in the port; the outer loop takes them in
     // rather than leaving them until the next arrival.
@@ -51,9 +52,12 @@ void WorkerThread::readData()
     const QPointer<WorkerThread> alive(this);
     static const QMetaMethod frameSignal = QMetaMethod::fromSignal(&WorkerThread::frameReceived);
     const bool tapped = isSignalConnected(frameSignal);
+    // A receiver may also wind a recording on, which empties the buffer under our feet.
+    const int generation = receiveGeneration;
+    const auto goOn = [&]() { return alive && generation == receiveGeneration; };
     do {
         receiveBuffer.append(port->readAll());
-        const qint64 arrival = tapped ? wallClockMicroseconds() : 0;
+        const qint64 arrival = tapped ? wallClockUs() : 0;
         // Walk with an offset and compact once: removing each frame from the front of the
         // buffer would make a burst of frames quadratic.
         int offset = 0;
@@ -62,15 +66,18 @@ void WorkerThread::readData()
                 nextFrame(receiveBuffer.constData() + offset, receiveBuffer.size() - offset, true);
             const char *frame = receiveBuffer.constData() + offset + step.start;
             offset += step.end();
+            skipped += step.start;
             if (step.kind == FrameKind::NeedMore)
                 break;
+            if (step.kind == FrameKind::BadScan)
+                ++badScanHeaderCount;
             if (tapped && step.kind != FrameKind::BadScan) {
                 // A damaged reply is reported by its header alone; its whole length was
                 // sound, so the bytes behind the header are all there.
                 const int length =
                     step.kind == FrameKind::DamagedReply ? readLe16(frame + 2) : step.length;
                 emit frameReceived(QByteArray(frame, length), arrival);
-                if (!alive)
+                if (!goOn())
                     return;
             }
             if (step.kind == FrameKind::Reply)
@@ -79,7 +86,7 @@ void WorkerThread::readData()
                 emit sendReplyDamaged(RequestType(readLe16(frame + 4)));
             else
                 parseScanFrame(frame, step.length);
-            if (!alive)
+            if (!goOn())
                 return;
         }
         receiveBuffer.remove(0, offset);
@@ -105,16 +112,6 @@ void WorkerThread::onReadArea(int index)
 {
     const char channel = char(index & 0xFF);
     writeFrame(REQUEST_READ_AREA, QByteArray(&channel, 1));
-    flush();
-}
-
-// Out at once rather than when the event loop next gets round to the port: the scanner
-// waits for each request of a transfer, and the receivers of our signals (a store write,
-// a repaint) run before the loop does.
-void WorkerThread::flush()
-{
-    if (port && port->isOpen())
-        port->flush();
 }
 
 void WorkerThread::writeZoneBlock(int channel, const QByteArray &block)
@@ -134,7 +131,6 @@ void WorkerThread::onWriteAreaData()
         length = encodeFrame(frame, REQUEST_WRITE_AREA, zoneWriteBlock.constData(),
                              zoneWriteBlock.size());
         written = port->write(frame, length);
-        flush();
     }
     qCDebug(lcLink) << "on write" << zoneWriteChannel << length << kZoneBlockBytes << written;
 }
@@ -182,7 +178,6 @@ void WorkerThread::writeFirmwareChunk(int index)
     chunkIndex = index;
     lastChunkSent = index == fullChunkCount;
     writeFrame(REQUEST_FIRMWARE_DATA, firmwareChunk(firmwareImage, index));
-    flush();
 }
 
 void WorkerThread::parseReplyFrame(const char *frame, int length)

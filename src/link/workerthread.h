@@ -8,17 +8,18 @@
 #include <QThread>
 #include <QVector>
 
-class QSerialPort;
+class QIODevice;
 
 // The device link. The object and the port keep the GUI thread's affinity: run() only
 // connects readyRead and returns, so parsing, slots and emissions all happen on the
-// GUI thread and every window-worker connection is a direct call.
+// GUI thread and every window-worker connection is a direct call. The port is whatever
+// device the session's link reads and writes: a serial port, a TCP socket, a recording.
 class WorkerThread : public QThread
 {
     Q_OBJECT
 
 public:
-    explicit WorkerThread(QSerialPort *port);
+    explicit WorkerThread(QIODevice *port);
     ~WorkerThread() override;
 
     // Test and diagnostics view of the link state.
@@ -27,6 +28,15 @@ public:
     QString currentSaveTarget() const { return saveTarget; }
     int nextZoneWriteChannel() const { return zoneWriteChannel; }
     int firmwareChunkIndex() const { return chunkIndex; }
+    // Bytes the frame search skipped (noise, the rest of a damaged reply), and scan headers
+    // of an impossible length, since the worker was made.
+    qint64 skippedBytes() const { return skipped; }
+    qint64 badScanHeaders() const { return badScanHeaderCount; }
+
+    // What comes next does not follow on from what came before (a recording was wound on
+    // or back): the bytes of a frame not yet whole and the scan batch being collected are
+    // dropped, so that the next scan starts a batch of its own.
+    void restartReceive();
 
     // The worker runs no transfer: whoever does (the session's procedures) tells it what
     // to send and decides, from the replies the worker reports, what comes next. The
@@ -43,9 +53,6 @@ public:
     void writeFirmwareChunk(int index);
     // The chunks are done or given up: the image goes, its digest stays for the check.
     void releaseFirmwareImage();
-    // Writes what is queued for the port now rather than when the event loop next gets
-    // round to it.
-    void flush();
 
 signals:
     void sendState(uchar erro, uchar output, uchar input);
@@ -99,8 +106,11 @@ private:
     QByteArray firmwareImage;
     QByteArray firmwareDigest;
     bool lastChunkSent = false;
-    QSerialPort *port = nullptr;
+    QIODevice *port = nullptr;
     int scanFrameCount = 0;
+    qint64 skipped = 0;
+    qint64 badScanHeaderCount = 0;
+    int receiveGeneration = 0;
     QByteArray receiveBuffer;
     QByteArray scanHeader;
     QByteArray replyHeader;

@@ -150,11 +150,42 @@ private slots:
         }
     }
 
+    void takesARecordingToPlay_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("error");
+        const QString exe = QStringLiteral("areascan-studio");
+        QTest::newRow("play") << QStringList{exe, "--play", "trip.pcap"} << "trip.pcap"
+                              << "";
+        QTest::newRow("inline, on a page")
+            << QStringList{exe, "--play=a b.pcap", "--tab", "zones"} << "a b.pcap"
+            << "";
+        QTest::newRow("no file") << QStringList{exe, "--play"} << ""
+                                 << "--play needs a recording";
+        QTest::newRow("option taken for a file") << QStringList{exe, "--play", "--tab"} << ""
+                                                 << "--play needs a recording";
+        // A recording instead of a scanner: nothing that brings one.
+        for (const char *other : {"--demo", "--connect", "--offline"})
+            QTest::newRow(other) << QStringList{exe, "--play", "t.pcap", other} << ""
+                                 << "not with --demo, --connect or --offline";
+    }
+    void takesARecordingToPlay()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, error);
+        const StudioOptions options = parseStudioOptions(args);
+        QVERIFY2(error.isEmpty() ? options.error.isEmpty() : options.error.contains(error),
+                 qPrintable(options.error));
+        if (error.isEmpty())
+            QTEST(options.playFile, "file");
+    }
+
     void helpListsEveryOption()
     {
         const QString help = studioHelpText();
         for (const char *option : {"--port", "--connect", "--demo", "--replay", "--loop", "--tab",
-                                   "--own-folder", "--help", "--version"})
+                                   "--play", "tcp://", "--own-folder", "--help", "--version"})
             QVERIFY2(help.contains(QLatin1String(option)), option);
     }
 

@@ -30,6 +30,9 @@ const QStringList kControls = {"MainWindow",
                                "compareScannerBtn",
                                "actionBackupScanner",
                                "actionRestoreScanner",
+                               "actionOpenRecording",
+                               "actionCloseRecording",
+                               "playbackBar",
                                "distanceLineEdit",
                                "scanAngleLineEdit",
                                "scanArealineEdit",
@@ -78,8 +81,9 @@ private slots:
         const QStringList linked = device + QStringList{"openBtn", "actionRecordScans"};
         QTest::newRow("disconnected")
             << WindowMode::Disconnected
-            << device + QStringList{"MainWindow", "treeWidget?", "portName",
-                                    "baudRate",   "openBtn?",    "actionWorkOffline"}
+            << device + QStringList{"MainWindow",         "treeWidget?", "portName",
+                                    "baudRate",           "openBtn?",    "actionWorkOffline",
+                                    "actionOpenRecording"}
             << QString();
         QTest::newRow("offline") << WindowMode::Offline
                                  << device + QStringList{"MainWindow",
@@ -90,7 +94,8 @@ private slots:
                                                          "actionWorkOffline",
                                                          "areasMonitoningGroupBox",
                                                          "actionUndo?",
-                                                         "actionRedo?"}
+                                                         "actionRedo?",
+                                                         "actionOpenRecording"}
                                  << QString();
         QTest::newRow("connecting")
             << WindowMode::Connecting
@@ -132,6 +137,14 @@ private slots:
             << WindowMode::BackingUp << linked + QStringList{"treeWidget"} << QString();
         QTest::newRow("restoring")
             << WindowMode::Restoring << linked + QStringList{"treeWidget"} << QString();
+        // A recording instead of a scanner: nothing that would talk to one.
+        QTest::newRow("playback")
+            << WindowMode::Playback
+            << QStringList{"MainWindow",          "treeWidget",          "areasMonitoningGroupBox",
+                           "actionUndo?",         "actionRedo?",         "selectFirmwareBtn",
+                           "actionExportReport?", "actionOpenRecording", "actionCloseRecording",
+                           "playbackBar"}
+            << QString();
     }
 
     void controlsPerMode()

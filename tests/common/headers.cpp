@@ -4,6 +4,7 @@
 #include "eventwait.h"
 #include "lockedpath.h"
 #include "modalcatcher.h"
+#include "pcapbuilder.h"
 #include "pdftext.h"
 #include "simzones.h"
 #include "studiorig.h"

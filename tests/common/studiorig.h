@@ -9,6 +9,7 @@
 #include "mainwindow.h"
 #include "modalcatcher.h"
 #include "reportexport.h"
+#include "scannerlink.h"
 #include "scannersession.h"
 #include "scanrecording.h"
 #include "scanzones.h"

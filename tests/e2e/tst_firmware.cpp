@@ -421,7 +421,7 @@ private slots:
         QVERIFY(waitForLine(rig, "Firmware update failed: the bootloader did not appear in time"));
         QTRY_VERIFY(rig.boxes.sawText("The serial port is closed after the failed firmware update. "
                                       "Check the connection and open the port again"));
-        QVERIFY(!rig.window->scannerSession()->port()->isOpen());
+        QVERIFY(!rig.window->scannerSession()->link()->isOpen());
         QVERIFY(!rig.window->scannerSession()->worker());
         QVERIFY(!rig.ui()->openBtn->isChecked());
         QCOMPARE(rig.ui()->openBtn->text(), QStringLiteral("Open"));

@@ -148,7 +148,7 @@ private slots:
         QVERIFY(!rig.ui()->areasMonitoningGroupBox->isEnabled());
         QVERIFY(rig.ui()->treeWidget->isEnabled());
         // The link itself stays up.
-        QVERIFY(rig.window->scannerSession()->port()->isOpen());
+        QVERIFY(rig.window->scannerSession()->link()->isOpen());
         QVERIFY(rig.window->scannerSession()->worker());
     }
 
@@ -163,7 +163,7 @@ private slots:
         QCOMPARE(rig.boxes.boxes().first().title, QStringLiteral("提示"));
         QCOMPARE(rig.boxes.boxes().first().text, QStringLiteral("串口不匹配，请选择其他串口!"));
         QVERIFY(!rig.window->scannerSession()->worker());
-        QVERIFY(rig.window->scannerSession()->port()->isOpen());
+        QVERIFY(rig.window->scannerSession()->link()->isOpen());
         QVERIFY(rig.ui()->openBtn->isChecked());
         QCOMPARE(rig.ui()->openBtn->text(), QStringLiteral("Open"));
         QTest::qWait(300);
@@ -173,7 +173,7 @@ private slots:
 
         // The next click closes the port again.
         rig.ui()->openBtn->click();
-        QVERIFY(!rig.window->scannerSession()->port()->isOpen());
+        QVERIFY(!rig.window->scannerSession()->link()->isOpen());
         QVERIFY(!rig.ui()->openBtn->isChecked());
         QVERIFY(rig.ui()->portName->isEnabled());
         QCOMPARE(rig.ui()->portName->currentText(), rig.sim.devicePath());
@@ -193,7 +193,7 @@ private slots:
         QVERIFY2(text.startsWith("Cannot open the serial port " + missing + ": ") &&
                      text.size() > missing.size() + 30,
                  qPrintable(text));
-        QVERIFY(!rig.window->scannerSession()->port()->isOpen());
+        QVERIFY(!rig.window->scannerSession()->link()->isOpen());
         QVERIFY(!rig.window->scannerSession()->worker());
         QVERIFY(!rig.ui()->openBtn->isChecked());
         QCOMPARE(rig.ui()->openBtn->text(), QStringLiteral("Open"));
@@ -210,7 +210,7 @@ private slots:
         QVERIFY(rig.waitForReadOut());
 
         rig.ui()->openBtn->click();
-        QVERIFY(!rig.window->scannerSession()->port()->isOpen());
+        QVERIFY(!rig.window->scannerSession()->link()->isOpen());
         QVERIFY(!rig.window->scannerSession()->worker());
         QCOMPARE(rig.ui()->openBtn->text(), QStringLiteral("Open"));
         QTRY_VERIFY(first.isNull());
@@ -237,7 +237,7 @@ private slots:
         rig.sim.unplug();
         QTRY_VERIFY_WITH_TIMEOUT(rig.boxes.sawText(kDisconnectText), 3000);
         QCOMPARE(rig.boxes.boxes().last().title, QStringLiteral("SerialPort Error"));
-        QVERIFY(!rig.window->scannerSession()->port()->isOpen());
+        QVERIFY(!rig.window->scannerSession()->link()->isOpen());
         QVERIFY(!rig.window->scannerSession()->worker());
         QVERIFY(!rig.ui()->openBtn->isChecked());
         QCOMPARE(rig.ui()->openBtn->text(), QStringLiteral("Open"));
@@ -277,7 +277,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(rig.boxes.sawText(saved), 5000);
         QVERIFY(rig.boxes.sawText(kDisconnectText));
         QVERIFY(!rig.window->scannerSession()->worker());
-        QVERIFY(!rig.window->scannerSession()->port()->isOpen());
+        QVERIFY(!rig.window->scannerSession()->link()->isOpen());
         QTRY_VERIFY(worker.isNull());
         QCOMPARE(rig.ui()->openBtn->text(), QStringLiteral("Open"));
         QVERIFY(rig.window->isEnabled());

@@ -240,9 +240,9 @@ private slots:
         rig.window->serialPanel()->openSelectedPort();
         QTRY_VERIFY(rig.window->scannerSession()->worker());
         QTest::mouseClick(rig.ui()->openBtn, Qt::LeftButton); // close
-        QVERIFY(!rig.window->scannerSession()->port()->isOpen());
+        QVERIFY(!rig.window->scannerSession()->link()->isOpen());
         rig.window->serialPanel()->openSelectedPort();
-        QVERIFY(rig.window->scannerSession()->port()->isOpen());
+        QVERIFY(rig.window->scannerSession()->link()->isOpen());
         QTRY_VERIFY_WITH_TIMEOUT(
             rig.window->isEnabled() && rig.framesOf(REQUEST_READ_AREA).size() >= 65, 10000);
         QTest::qWait(1200);

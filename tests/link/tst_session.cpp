@@ -5,6 +5,7 @@
 #include "firmwaretransfer.h"
 #include "firmwareupdate.h"
 #include "scannersession.h"
+#include "seriallink.h"
 #include "sessiontest.h"
 #include "simulatedscanner.h"
 #include "simulatorhost.h"
@@ -105,7 +106,9 @@ void TestSession::opensProbesAndCloses()
     QVERIFY(answered.wait(3000));
     QPointer<WorkerThread> first = m_session->worker();
     QVERIFY(first);
-    QSerialPort *port = m_session->port();
+    auto *link = qobject_cast<SerialLink *>(m_session->link());
+    QVERIFY(link);
+    QSerialPort *port = link->port();
     QCOMPARE(port->dataBits(), QSerialPort::Data8);
     QCOMPARE(port->parity(), QSerialPort::NoParity);
     QCOMPARE(port->stopBits(), QSerialPort::OneStop);

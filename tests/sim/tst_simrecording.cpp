@@ -2,82 +2,15 @@
 // refused and why, both byte orders and time resolutions, whole scans only, a clock set
 // back; and areascan-sim refusing such a file before it starts.
 #include "framecodec.h"
+#include "pcapbuilder.h"
 #include "scanframe.h"
 #include "simrecording.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QtEndian>
 #include <QtTest>
 
-namespace {
-
-struct Packet
-{
-    QByteArray bytes;
-    qint64 us = 0;
-    int original = -1; // the length on the wire, when it differs from the bytes kept
-};
-
-template <class T> void put(QByteArray *out, T value, bool bigEndian)
-{
-    char b[sizeof(T)];
-    if (bigEndian)
-        qToBigEndian<T>(value, b);
-    else
-        qToLittleEndian<T>(value, b);
-    out->append(b, int(sizeof(T)));
-}
-
-QByteArray pcapFile(const QVector<Packet> &packets, quint32 linkType = 147, bool bigEndian = false,
-                    bool nanoseconds = false)
-{
-    QByteArray f;
-    put<quint32>(&f, nanoseconds ? 0xa1b23c4d : 0xa1b2c3d4, bigEndian);
-    put<quint16>(&f, 2, bigEndian);
-    put<quint16>(&f, 4, bigEndian);
-    put<quint32>(&f, 0, bigEndian);
-    put<quint32>(&f, 0, bigEndian);
-    put<quint32>(&f, 65535, bigEndian);
-    put<quint32>(&f, linkType, bigEndian);
-    for (const Packet &p : packets) {
-        put<quint32>(&f, quint32(p.us / 1000000), bigEndian);
-        const qint64 fraction = p.us % 1000000;
-        put<quint32>(&f, quint32(nanoseconds ? fraction * 1000 : fraction), bigEndian);
-        put<quint32>(&f, quint32(p.bytes.size()), bigEndian);
-        put<quint32>(&f, quint32(p.original < 0 ? p.bytes.size() : p.original), bigEndian);
-        f.append(p.bytes);
-    }
-    return f;
-}
-
-// A scan frame whose ranges tell its sector and scan apart.
-QByteArray scanFrame(int sector, int scan)
-{
-    ScanState state;
-    state.sector = uchar(sector);
-    state.input = uchar(scan % 64);
-    return buildScanFrame(state,
-                          QVector<ushort>(kPointsPerScanFrame, ushort(1000 + scan * 10 + sector)),
-                          QVector<ushort>(kPointsPerScanFrame, 500));
-}
-
-// Scans of sectors 0..5 at 25 scans a second, from a given sector of the first scan on.
-QVector<Packet> scans(int count, int firstSector = 0, qint64 startUs = 1700000000000000)
-{
-    QVector<Packet> out;
-    for (int s = 0; s < count; ++s)
-        for (int sector = s == 0 ? firstSector : 0; sector < 6; ++sector)
-            out.append({scanFrame(sector, s), startUs + qint64(s * 6 + sector) * 40000 / 6});
-    return out;
-}
-
-Packet reply()
-{
-    return {buildReplyFrame(0x0004, 0, QByteArray("1.2.3")), 1700000000000000};
-}
-
-} // namespace
+using namespace pcapbuilder;
 
 class TestSimRecording : public QObject
 {
