@@ -236,12 +236,20 @@ private slots:
         QVERIFY(!dashed->isVisible());
         rig.ui()->channels->setCurrentIndex(7);
 
-        // An edit that makes the store equal empties the list.
+        // An edit that makes the zones equal empties the list as it is made, before it is
+        // saved; taken back, the difference is there again.
+        const QByteArray unsaved = rig.window->zoneStoreFile()->bytes();
         rig.ui()->onDelayComboBox->setCurrentIndex(5);
-        rig.ui()->channels->setCurrentIndex(0); // the save
         QTRY_COMPARE(dialog->list()->topLevelItemCount(), 0);
         QCOMPARE(dialog->summary()->text(),
                  QStringLiteral("The zone store and other.ini are equal"));
+        QCOMPARE(rig.window->zoneStoreFile()->bytes(), unsaved);
+        rig.ui()->actionUndo->trigger();
+        QTRY_COMPARE(dialog->list()->topLevelItemCount(), 1);
+        rig.ui()->actionRedo->trigger();
+        rig.ui()->channels->setCurrentIndex(0); // the save
+        QTRY_COMPARE(dialog->list()->topLevelItemCount(), 0);
+        QVERIFY(rig.window->zoneStoreFile()->bytes() != unsaved);
 
         // Connected: the scanner has no zones; the store stays as it is while it is read.
         rig.boxes.answerQuestion("Upload the changes");
