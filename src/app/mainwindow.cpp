@@ -140,7 +140,9 @@ void MainWindow::wireOwners()
     connect(serial.get(), &SerialPanel::closed, this, [this]() {
         status->showNotLive();
         editor->showScan({}, {}, {});
-        statusBar()->showMessage(windowTr("未连接扫描仪，请先打开串口"));
+        // What the close itself reported (a recording's file) goes first.
+        if (statusBar()->currentMessage().isEmpty())
+            statusBar()->showMessage(windowTr("未连接扫描仪，请先打开串口"));
     });
     connect(serial.get(), &SerialPanel::connected, this, [this]() {
         if (statusBar()->currentMessage() == windowTr("未连接扫描仪，请先打开串口"))
