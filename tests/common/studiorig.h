@@ -21,11 +21,11 @@
 #include "zonecomparison.h"
 #include "zoneeditor.h"
 #include "zonefiles.h"
-#include "zoneread.h"
-#include "zonewrite.h"
 #include "zonefromscan.h"
 #include "zonegeometry.h"
+#include "zoneread.h"
 #include "zonestore.h"
+#include "zonewrite.h"
 
 #include <QDir>
 #include <QSettings>
@@ -208,7 +208,8 @@ public:
         return connect() && waitUntil(
                                 [this]() {
                                     return countOf(REQUEST_READ_AREA) > 0 &&
-                                           !window->scannerSession()->zoneRead()->isRunning() && window->isEnabled();
+                                           !window->scannerSession()->zoneRead()->isRunning() &&
+                                           window->isEnabled();
                                 },
                                 timeoutMs);
     }

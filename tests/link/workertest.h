@@ -58,7 +58,6 @@ inline QByteArray damaged(QByteArray frame)
     return frame;
 }
 
-
 // Set up anew for each test (init() and cleanup() of the test class call setUp() and
 // tearDown()).
 class WorkerFixture
