@@ -1152,5 +1152,125 @@
         <source>；</source>
         <translation>; </translation>
     </message>
+    <message>
+        <source>视图</source>
+        <translation>View</translation>
+    </message>
+    <message>
+        <source>复制区域</source>
+        <translation>Copy area</translation>
+    </message>
+    <message>
+        <source>复制所编辑的区域：形状、顶点和参数</source>
+        <translation>Copy the edited area: its shape, vertices and parameters</translation>
+    </message>
+    <message>
+        <source>粘贴区域</source>
+        <translation>Paste area</translation>
+    </message>
+    <message>
+        <source>用复制的区域替换所编辑的区域</source>
+        <translation>Replace the edited area with the copied one</translation>
+    </message>
+    <message>
+        <source>复制通道到…</source>
+        <translation>Copy channel to…</translation>
+    </message>
+    <message>
+        <source>把所编辑区域组的三个区域复制到其他区域组，例如 8-15, 20</source>
+        <translation>Copy the edited channel's three areas to other channels, e.g. 8-15, 20</translation>
+    </message>
+    <message>
+        <source>镜像区域</source>
+        <translation>Mirror area</translation>
+    </message>
+    <message>
+        <source>以扫描仪的正前方为轴左右镜像所编辑的区域</source>
+        <translation>Mirror the edited area about the scanner's forward axis</translation>
+    </message>
+    <message>
+        <source>对齐网格</source>
+        <translation>Snap to grid</translation>
+    </message>
+    <message>
+        <source>拖动的顶点落在网格上；输入的数值不对齐</source>
+        <translation>Dragged vertices land on the grid; typed values are never snapped</translation>
+    </message>
+    <message>
+        <source>测量</source>
+        <translation>Measure</translation>
+    </message>
+    <message>
+        <source>点击两点显示距离和方向，Esc清除</source>
+        <translation>Click two points to show their distance and direction; Esc clears</translation>
+    </message>
+    <message>
+        <source>放大</source>
+        <translation>Zoom in</translation>
+    </message>
+    <message>
+        <source>缩小</source>
+        <translation>Zoom out</translation>
+    </message>
+    <message>
+        <source>适合窗口</source>
+        <translation>Zoom to fit</translation>
+    </message>
+    <message>
+        <source>显示三个区域和整个视场</source>
+        <translation>Show the three areas and the whole field of view</translation>
+    </message>
+    <message>
+        <source>网格间距</source>
+        <translation>Grid spacing</translation>
+    </message>
+    <message>
+        <source>已复制第%1区域组的%2</source>
+        <translation>Copied the %2 of channel %1</translation>
+    </message>
+    <message>
+        <source>没有复制的区域可粘贴</source>
+        <translation>There is no copied area to paste</translation>
+    </message>
+    <message>
+        <source>粘贴到%1</source>
+        <translation>Paste into %1</translation>
+    </message>
+    <message>
+        <source>镜像%1</source>
+        <translation>Mirror %1</translation>
+    </message>
+    <message>
+        <source>把第%1区域组的三个区域复制到这些区域组（例如 8-15, 20）：</source>
+        <translation>Copy the three areas of channel %1 to these channels (e.g. 8-15, 20):</translation>
+    </message>
+    <message>
+        <source>“%1”不是0至63的区域组编号或范围</source>
+        <translation>“%1” is not a channel number or range from 0 to 63</translation>
+    </message>
+    <message>
+        <source>没有其他区域组可复制到</source>
+        <translation>There is no other channel to copy to</translation>
+    </message>
+    <message>
+        <source>第%1区域组的三个区域将替换%2个区域组（%3）的区域。继续吗？</source>
+        <translation>The three areas of channel %1 will replace the areas of %2 channels (%3). Continue?</translation>
+    </message>
+    <message>
+        <source>复制第%1区域组到%2个区域组</source>
+        <translation>Copy channel %1 to %2 channels</translation>
+    </message>
+    <message>
+        <source>第%1区域组已复制到%2个区域组，尚未上传到扫描仪</source>
+        <translation>Channel %1 was copied to %2 channels, not yet uploaded to the scanner</translation>
+    </message>
+    <message>
+        <source>距离 %1 mm，方向 %2°</source>
+        <translation>Distance %1 mm, direction %2°</translation>
+    </message>
+    <message>
+        <source>删除顶点%1</source>
+        <translation>Delete vertex %1</translation>
+    </message>
 </context>
 </TS>

@@ -51,7 +51,9 @@ WindowModes::WindowModes(Ui::MainWindow *f, QWidget *window, QObject *parent)
     bound[PortChoice] = {f->portName, f->baudRate};
     bound[OpenPort] = {f->openBtn};
     bound[WorkOffline] = {f->actionWorkOffline};
-    bound[ZonePage] = {f->areasMonitoningGroupBox};
+    // The zone edits of the Edit menu go with the zone page.
+    bound[ZonePage] = {f->areasMonitoningGroupBox, f->actionCopyArea, f->actionPasteArea,
+                       f->actionCopyChannelTo, f->actionMirrorArea};
     bound[ScannerZones] = {f->downLoadBtn, f->uploadBtn};
     bound[Undo] = {f->actionUndo};
     bound[Redo] = {f->actionRedo};

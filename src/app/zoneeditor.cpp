@@ -48,6 +48,7 @@ ZoneEditor::ZoneEditor(Ui::MainWindow *form, QWidget *window, QStatusBar *status
     history->setUndoLimit(kHistoryLimit);
     setupScene();
     connectPage();
+    connectTools();
 }
 
 void ZoneEditor::setupScene()
@@ -288,6 +289,13 @@ void ZoneEditor::replaceAreaRecord(int area, const AreaSettings &record, const Q
     if (area < 0 || area > 2)
         return;
     const Snapshot before = capture();
+    putAreaRecord(area, record);
+    pushStep(stepName.isEmpty() ? windowTr("替换%1").arg(areaTitle(area)) : stepName, before,
+             1 << area);
+}
+
+void ZoneEditor::putAreaRecord(int area, const AreaSettings &record)
+{
     areaSettings[area] = record;
     markAreaEdited(area, ShapeEdited | ParametersEdited);
     // An outline without vertices keeps its path when it is rebuilt: the old one goes first.
@@ -303,8 +311,6 @@ void ZoneEditor::replaceAreaRecord(int area, const AreaSettings &record, const Q
         currentArea = selectedArea;
         checkShapeButton(areaSettings[currentArea].regionType);
     }
-    pushStep(stepName.isEmpty() ? windowTr("替换%1").arg(areaTitle(area)) : stepName, before,
-             1 << area);
 }
 
 void ZoneEditor::placeHandle(int index, const QPointF &vertex)
@@ -436,4 +442,8 @@ void ZoneEditor::showCursor(const QPoint &viewPoint)
     form->lineEditY->setText(QString::number(y, 'f', 2));
     form->lineEditD->setText(QString::number(std::hypot(scene.x(), scene.y()) / 100, 'f', 2));
     form->lineEdit0->setText(QString::number(degrees, 'f', 1));
+    if (cursorLabel) {
+        const QPoint mm = sceneToMm(scene);
+        cursorLabel->setText(windowTr("X %1 mm  Y %2 mm").arg(mm.x()).arg(mm.y()));
+    }
 }

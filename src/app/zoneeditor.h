@@ -11,12 +11,15 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 class PathItem;
 class QGraphicsEllipseItem;
 class QGraphicsItem;
 class QGraphicsPathItem;
+class QLabel;
 class QStandardItem;
 class QStandardItemModel;
 class QStatusBar;
@@ -123,8 +126,48 @@ public:
     void takeCell(QStandardItem *item);
     void touchTable() { tableTouched = true; }
     void focusChanged(QGraphicsItem *newFocusItem);
-    // The cursor read-out under the view: metres, distance and angle.
+    // The cursor read-out under the view: metres, distance and angle, and millimetres in
+    // the status bar.
     void showCursor(const QPoint &viewPoint);
+
+    // Copy and paste of the edited area (shape, vertices, its six numbers), within the
+    // channel or into another; a channel's three areas copied over other channels; the
+    // edited area mirrored about the scanner's forward axis (zoneclipboard.cpp). Each is
+    // one step of the history, and the store takes the result at once.
+    void copyArea();
+    bool hasCopiedArea() const { return copiedArea.has_value(); }
+    void pasteArea();
+    void mirrorArea();
+    // Asks for the channels (ranges such as "8-15, 20"), then copyChannelTo.
+    void askCopyChannelTo();
+    // Asks whether the named channels (all but the edited one) may be replaced, then
+    // copies; false when nothing was copied.
+    bool copyChannelTo(const QVector<int> &channels);
+    // The copy itself, once agreed: the edited channel saved, then written over the
+    // targets (the edited one left out) in one write and one step.
+    bool copyChannelOver(const QVector<int> &targets);
+    // Where askCopyChannelTo gets the typed channel list from; by default a dialog. An
+    // empty text cancels.
+    void setChannelListProvider(std::function<QString()> provider)
+    {
+        channelListProvider = std::move(provider);
+    }
+
+    // The view's tools (zonenavigation.cpp): fit the three areas and the field of view,
+    // the handles' size on the screen, the grid drags snap to, the measured distance.
+    void zoomToFit();
+    void setSnapGridMm(int gridMm);
+    int snapGridMm() const { return snapGrid; }
+    void setSnapping(bool on);
+    bool isSnapping() const { return snapping; }
+    // The keys on the selected vertex: arrows move it by (dxMm, dyMm), world Y up; the
+    // presses of one series (nothing else done between, the same vertex) are one step.
+    // Delete removes a polygon's selected vertex, Tab selects the next. False when there
+    // was nothing to do.
+    int selectedVertex() const;
+    bool nudgeSelectedVertex(int dxMm, int dyMm);
+    bool deleteSelectedVertex();
+    bool selectNextVertex();
 
 signals:
     // A backward delete cleared the area's zone.
@@ -153,6 +196,10 @@ private:
     // changed. Steps of one drag (dragStep > 0) become one.
     void pushStep(const QString &name, const Snapshot &before, int areas, int dragStep = 0);
     void applySnapshot(const Snapshot &snapshot, int areas);
+    // Pushes a step that replaced channels of the whole set; before holds the set.
+    void pushSetStep(const QString &name, Snapshot before);
+    // Puts a record in place of an area's and draws it, no step.
+    void putAreaRecord(int area, const AreaSettings &record);
     void storeWriteFailed();
     QString areaTitle(int area) const;
 
@@ -164,6 +211,12 @@ private:
     static constexpr int kNoMovedVertex = -1;
 
     void setupScene();
+    // The Edit and View menus' zone tools, the keys on the view (zonenavigation.cpp).
+    void connectTools();
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void applyHandleScale(qreal pixelsPerUnit);
+    void showMeasurement(const QPointF &from, const QPointF &to);
+    bool editingAllowed() const;
     // The page's widgets and the Edit menu's steps (zoneeditorwiring.cpp).
     void connectPage();
     void updateEditMenu();
@@ -226,4 +279,14 @@ private:
     bool applyingStep = false; // a step is put back: what that does is no new step
     bool dragging = false;
     int dragSerial = 0;
+
+    std::optional<AreaSettings> copiedArea;
+    std::function<QString()> channelListProvider;
+    QLabel *cursorLabel = nullptr;
+    int snapGrid = 50;
+    bool snapping = false;
+    // The arrow presses that make one step: its serial and the history index after it.
+    int keySeriesSerial = 0;
+    int keySeriesVertex = -1;
+    int keySeriesIndex = -1;
 };

@@ -168,6 +168,15 @@ void ZoneEditor::applySnapshot(const Snapshot &s, int areas)
     emit stepApplied();
 }
 
+void ZoneEditor::pushSetStep(const QString &name, Snapshot before)
+{
+    if (applyingStep)
+        return;
+    Snapshot after = capture();
+    after.set = std::make_shared<const ZoneStoreFile::Snapshot>(store->snapshot());
+    history->push(new ZoneEditStep(this, name, std::move(before), std::move(after), kAllAreas, 0));
+}
+
 ZoneStoreFile::Copy ZoneEditor::takeZoneFile(const ZoneFile &file, const QString &stepName)
 {
     Snapshot before = capture();

@@ -176,6 +176,28 @@ bool ZoneStoreFile::setChannel(int channel, const ZoneChannelRecord &areas, cons
     return written;
 }
 
+bool ZoneStoreFile::setChannels(const QVector<int> &channels, const ZoneChannelRecord &areas)
+{
+    QVector<AreaWrite> writes;
+    for (int channel : channels) {
+        if (channel < 0 || channel >= kZoneChannelCount)
+            continue;
+        m_zones.setChannel(channel, areas);
+        for (int k = 0; k < kAreasPerChannel; ++k) {
+            m_problems.remove(areaIndex(channel, k));
+            writes.append({channel, k, AllKeys});
+        }
+    }
+    if (writes.isEmpty())
+        return true;
+    syncUnsentMarker();
+    const bool written = write(writes);
+    for (int channel : channels)
+        if (channel >= 0 && channel < kZoneChannelCount)
+            emit channelChanged(channel);
+    return written;
+}
+
 void ZoneStoreFile::setScannerChannel(int channel, const ZoneChannelRecord &areas)
 {
     // A block can name any channel up to 255; the store has none beyond 63.

@@ -68,6 +68,8 @@ public:
     // succeeds brings the file up to date. Channels outside 0..63 change nothing.
     bool setChannel(int channel, const ZoneChannelRecord &areas,
                     const ChannelKeys &keys = kWholeChannel);
+    // One channel's three areas copied over each of the channels named, with one write.
+    bool setChannels(const QVector<int> &channels, const ZoneChannelRecord &areas);
     // A channel as the scanner sent it: the scanner is known to hold it now. Memory takes
     // it at once, the file kScannerWriteDelayMs later, so that the write (up to a megabyte,
     // synced to disk) does not stand between the scanner's reply and the next request; any

@@ -246,11 +246,12 @@ void FormTest::windowFrame()
 {
     QCOMPARE(window->size(), QSize(995, 893));
     QCOMPARE(window->centralWidget(), form->centralwidget);
-    // The menu bar holds the File and Edit menus, in that order.
+    // The menu bar holds the File, Edit and View menus, in that order.
     const QList<QAction *> menus = form->menubar->actions();
-    QCOMPARE(menus.size(), 2);
+    QCOMPARE(menus.size(), 3);
     QCOMPARE(menus.at(0)->menu(), form->menuFile);
     QCOMPARE(menus.at(1)->menu(), form->menuEdit);
+    QCOMPARE(menus.at(2)->menu(), form->menuView);
 
     QTabWidget *tabs = form->tabWidget;
     QCOMPARE(tabs->tabPosition(), QTabWidget::South);
