@@ -18,6 +18,7 @@
 #include "statuspanel.h"
 #include "ui_mainwindow.h"
 #include "windowmodes.h"
+#include "windowtexts.h"
 #include "zonecomparison.h"
 #include "zoneeditor.h"
 #include "zonefiles.h"
@@ -34,6 +35,7 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTimer>
 #include <QTranslator>
 
@@ -148,10 +150,25 @@ void MainWindow::wireOwners()
     connect(serial.get(), &SerialPanel::closing, recording.get(), &ScanRecording::stop);
     connect(serial.get(), &SerialPanel::closing, backup.get(), &BackupRestore::stop);
     connect(serial.get(), &SerialPanel::closed, filters.get(), &FilterPanel::forgetRefusals);
+    // Nothing on the pages looks live once the link has gone, a lost one included.
+    connect(serial.get(), &SerialPanel::closed, this, [this]() {
+        status->showNotLive();
+        editor->showScan({}, {}, {});
+        // What the close itself reported (a recording's file) goes first.
+        if (statusBar()->currentMessage().isEmpty())
+            statusBar()->showMessage(windowTr("未连接扫描仪，请先打开串口"));
+    });
+    connect(serial.get(), &SerialPanel::connected, this, [this]() {
+        if (statusBar()->currentMessage() == windowTr("未连接扫描仪，请先打开串口"))
+            statusBar()->clearMessage();
+    });
     connect(firmware.get(), &FirmwarePanel::linkGone, serial.get(),
             &SerialPanel::dropLinkAfterUpdate);
     connect(device.get(), &DevicePanel::scannerRestarting, serial.get(),
             &SerialPanel::hangUpForRestart);
+    // Asked from within the session's read-out: the port closes once that has returned.
+    connect(transfer.get(), &ZoneTransfer::unsentZonesKept, serial.get(), &SerialPanel::closeLink,
+            Qt::QueuedConnection);
 
     // The running-status page draws the stored zones again when the scanner's reach the
     // store, a backward delete clears one, or a step taken back changes them.

@@ -186,6 +186,14 @@ void SerialPanel::onPortLost()
     refresh();
 }
 
+void SerialPanel::closeLink()
+{
+    if (!session->isOpen())
+        return;
+    form->openBtn->setChecked(false);
+    closePort();
+}
+
 void SerialPanel::dropLinkAfterUpdate()
 {
     form->openBtn->setChecked(false);

@@ -39,6 +39,8 @@ public:
     // What the port reports; a lost port is the session's to handle, it says so with
     // portLost.
     void logPortError(QSerialPort::SerialPortError error);
+    // Closes the link as the open button would.
+    void closeLink();
     // The firmware update left the port closed: the window closes the link and says why.
     void dropLinkAfterUpdate();
     // The scanner restarts after a vendor-data save: the port closes shortly after, the

@@ -44,7 +44,8 @@ StatusPanel::StoredZones StatusPanel::fromStore(const ZoneStoreFile *store)
 }
 
 StatusPanel::StatusPanel(Ui::MainWindow *f, StoredZones storedZones)
-    : storedZones(std::move(storedZones)), channelLabel(f->curAreaIndexLabel)
+    : storedZones(std::move(storedZones)), channelLabel(f->curAreaIndexLabel),
+      scanView(f->stateGraphicsView)
 {
     for (int area = 0; area < kAreasPerChannel; ++area) {
         auto *zone = new QGraphicsPathItem;
@@ -84,6 +85,21 @@ void StatusPanel::showState(uchar output, uchar input)
         showIndicator(inputs[2 * bit + 1], set);
     }
     channelLabel->setText(QStringLiteral("%1").arg(input));
+}
+
+void StatusPanel::showNotLive()
+{
+    for (const Output &o : qAsConst(outputs)) {
+        if (o.zone >= 0)
+            zones[o.zone]->setOpacity(0.2);
+        showIndicator(o.status, false);
+        showIndicator(o.zonePage, false);
+    }
+    for (QLabel *input : qAsConst(inputs))
+        showIndicator(input, false);
+    // The next scanner's first status message names its channel again.
+    lastInput = kNoInput;
+    scanView->onRecvAndShowPoint({}, {}, {});
 }
 
 void StatusPanel::showChannel(int shown)

@@ -7,6 +7,7 @@
 #include <functional>
 
 class QGraphicsPathItem;
+class LaserScanView;
 class QLabel;
 class QPainterPath;
 class ZoneStoreFile;
@@ -32,6 +33,9 @@ public:
     // One status message: the outputs light their indicators and zones, the inputs theirs;
     // a changed input byte selects the channel whose zones are drawn.
     void showState(uchar output, uchar input);
+    // The link has gone: no output or input is lit, the zones are drawn unlit and the last
+    // scan is no longer shown, so that nothing looks live that is not.
+    void showNotLive();
     // Draws the stored zones of a channel, and keeps to it until the inputs choose another.
     void showChannel(int channel);
     // Draws the shown channel again, after its stored zones changed.
@@ -57,8 +61,10 @@ private:
     QVector<Output> outputs;
     QVector<QLabel *> inputs; // input n at 2n (status page) and 2n + 1 (zone page)
     QLabel *channelLabel;
+    LaserScanView *scanView;
     // Outside the input bytes (0 to 63), so the first status message always counts as a
     // change.
-    uchar lastInput = 0x41;
+    static constexpr uchar kNoInput = 0x41;
+    uchar lastInput = kNoInput;
     int channel = 0;
 };

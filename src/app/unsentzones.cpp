@@ -30,8 +30,8 @@ QString ZoneTransfer::keepUnsentZonesCopy(QString *error)
 }
 
 // Asked before the full read after connecting. True when the read must not start: the
-// user chose to upload the store's changes (the upload has started), or the link went
-// away while the question was open.
+// user chose to upload the store's changes (the upload has started) or cancelled (the
+// link is to close), or the link went away while the question was open.
 bool ZoneTransfer::uploadUnsentZonesInstead()
 {
     // Edits that only the editor holds count as well.
@@ -50,16 +50,23 @@ bool ZoneTransfer::uploadUnsentZonesInstead()
                         .arg(kept),
                     QMessageBox::NoButton, window);
     QPushButton *uploadButton = box.addButton(windowTr("上传修改"), QMessageBox::AcceptRole);
-    QPushButton *readButton = box.addButton(windowTr("读取扫描仪区域"), QMessageBox::RejectRole);
-    // Closing the box leaves the scanner as it is; the copy keeps the changes.
-    box.setDefaultButton(readButton);
-    box.setEscapeButton(readButton);
+    QPushButton *readButton =
+        box.addButton(windowTr("读取扫描仪区域"), QMessageBox::DestructiveRole);
+    QPushButton *cancelButton = box.addButton(windowTr("取消"), QMessageBox::RejectRole);
+    // Both answers write over one side, so no key takes either: Enter and Escape cancel,
+    // which closes the port and leaves the store and the scanner as they were.
+    box.setDefaultButton(cancelButton);
+    box.setEscapeButton(cancelButton);
     const int connection = session->connection();
     box.exec();
     if (connection != session->connection() || !session->isOpen())
         return true;
-    if (box.clickedButton() != uploadButton)
+    if (box.clickedButton() == readButton)
         return false;
+    if (box.clickedButton() != uploadButton) {
+        emit unsentZonesKept();
+        return true;
+    }
 
     // The window as after a full read, then the upload of the store as it is.
     modes->setMode(WindowMode::Ready);

@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QTimer>
+#include <QUndoStack>
 
 ZoneComparison::ZoneComparison(Ui::MainWindow *f, QWidget *window, WindowModes *modes,
                                ZoneStoreFile *store, ZoneEditor *editor, ZoneFiles *files,
@@ -29,9 +30,11 @@ ZoneComparison::ZoneComparison(Ui::MainWindow *f, QWidget *window, WindowModes *
     connect(transfer, &ZoneTransfer::comparisonRead, this,
             [this](const ZoneSet &zones) { show(zones, windowTr("扫描仪"), true); });
     connect(transfer, &ZoneTransfer::comparisonFailed, this, &ZoneComparison::onScannerUnread);
-    // The list follows the store while the dialog is open.
+    // The list follows the store while the dialog is open, and the editor's edits as they
+    // are made (each is a step of its history), before they are saved.
     connect(store, &ZoneStoreFile::channelChanged, this, &ZoneComparison::refreshLater);
     connect(store, &ZoneStoreFile::zonesReplaced, this, &ZoneComparison::refreshLater);
+    connect(editor->undoStack(), &QUndoStack::indexChanged, this, &ZoneComparison::refreshLater);
 }
 
 void ZoneComparison::compareWithChosenFile()
@@ -108,7 +111,8 @@ void ZoneComparison::refresh()
 {
     if (!compareDialog)
         return;
-    compareDialog->showDifferences(compareZoneSets(store->zones(), compareDialog->other()));
+    compareDialog->showDifferences(
+        compareZoneSets(editor->zonesWithEdits(), compareDialog->other()));
 }
 
 // The chosen row's channel and area in the editor, with the other set's outlines of that

@@ -202,30 +202,48 @@ QVector<QPoint> ZoneEditor::storedPointsOf(int area) const
 
 // Writes what the user changed in the channel's areas; an area only looked at keeps its
 // keys as they were read, byte for byte.
-bool ZoneEditor::saveChannel()
+// The user's changes of the edited channel laid over areas: each edited area's numbers,
+// and its vertices where its shape was edited. keys, when given, says which keys of each
+// area a save writes.
+void ZoneEditor::layEditsOver(ZoneChannelRecord *areas, ZoneStoreFile::ChannelKeys *keys) const
 {
-    if (!hasEdits())
-        return true;
-    ZoneChannelRecord areas;
-    ZoneStoreFile::ChannelKeys keys = {};
     for (int k = 0; k < 3; ++k) {
         if (!areaEdits[k])
             continue;
         const AreaSettings &a = areaSettings[k];
-        ZoneAreaRecord &record = areas[size_t(k)];
+        ZoneAreaRecord &record = (*areas)[size_t(k)];
         record.onDelay = a.onDelay;
         record.offDelay = a.offDelay;
         record.hysteresis = a.hysteresis;
         record.detectableSize = a.detectableSize;
         record.regionType = a.regionType;
         record.dependScale = a.dependScale;
-        if (areaEdits[k] & ShapeEdited) {
+        if (areaEdits[k] & ShapeEdited)
             record.points = storedPointsOf(k);
-            keys[size_t(k)] = ZoneStoreFile::AllKeys;
-        } else {
-            keys[size_t(k)] = ZoneStoreFile::NumberKeys;
-        }
+        if (keys)
+            (*keys)[size_t(k)] =
+                areaEdits[k] & ShapeEdited ? ZoneStoreFile::AllKeys : ZoneStoreFile::NumberKeys;
     }
+}
+
+ZoneSet ZoneEditor::zonesWithEdits() const
+{
+    ZoneSet zones = store->zones();
+    if (hasEdits()) {
+        ZoneChannelRecord areas = zones.channel(currentChannel);
+        layEditsOver(&areas, nullptr);
+        zones.setChannel(currentChannel, areas);
+    }
+    return zones;
+}
+
+bool ZoneEditor::saveChannel()
+{
+    if (!hasEdits())
+        return true;
+    ZoneChannelRecord areas;
+    ZoneStoreFile::ChannelKeys keys = {};
+    layEditsOver(&areas, &keys);
     if (store->setChannel(currentChannel, areas, keys)) {
         areaEdits.fill(0);
         return true;

@@ -71,6 +71,9 @@ public:
     // config.ini). False, after telling the user, when the store could not be written: the
     // edits stay in the editor then.
     bool saveChannel();
+    // The store's zones with the edits only the editor holds laid over them: what the
+    // store will hold once the edited channel is saved.
+    ZoneSet zonesWithEdits() const;
     // The set's copy of a channel was replaced (read from the scanner, a zone file, a step
     // back): the editor takes that channel as it is now, its own changes dropped.
     void takeChannel(int channel);
@@ -219,6 +222,7 @@ private:
     void updateEditMenu();
     void loadChannel(int channel);
     QVector<QPoint> storedPointsOf(int area) const;
+    void layEditsOver(ZoneChannelRecord *areas, ZoneStoreFile::ChannelKeys *keys) const;
     void markAreaEdited(int area, int what);
 
     // Outlines and handles (zoneeditor.cpp). movedVertex: the vertex the user just moved,

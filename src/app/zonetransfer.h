@@ -64,6 +64,9 @@ signals:
     // The comparison's read: the scanner's zones, or why there are none.
     void comparisonRead(const ZoneSet &zones);
     void comparisonFailed(const SessionFailure &failure);
+    // The question about unsent zones was cancelled: neither side is written over, and the
+    // link that asked goes.
+    void unsentZonesKept();
 
 private:
     void storeScannerChannel(int channel, const ZoneChannelRecord &areas);

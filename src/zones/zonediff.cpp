@@ -76,9 +76,9 @@ QString pointText(const QPoint &p)
 QString describeZoneDifference(const ZoneDifference &d)
 {
     static const char *const areaNames[] = {"attention", "warning", "alarm"};
-    const QString where = QStringLiteral("channel %1, %2 area: ")
-                              .arg(d.channel)
-                              .arg(QLatin1String(areaNames[qBound(0, d.area, 2)]));
+    QString where = QStringLiteral("channel %1, %2 area: ")
+                        .arg(d.channel)
+                        .arg(QLatin1String(areaNames[qBound(0, d.area, 2)]));
     switch (d.kind) {
     case ZoneDifference::Shape:
         return where +

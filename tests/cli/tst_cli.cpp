@@ -1,166 +1,26 @@
-// areascan-cli run as a process against the simulated scanner in this process; every
-// test works in a temporary directory of its own.
-#include "pdftext.h"
-#include "requesttype.h"
-#include "simrecording.h"
-#include "simulatedscanner.h"
-#include "simulatorhost.h"
-#include "testsupport.h"
-#include "zoneblock.h"
+// areascan-cli run as a process against the simulated scanner in this process, for what
+// it reads and writes of the scanner's zones and settings; every test works in a temporary
+// directory of its own.
+#include "clitest.h"
 #include "zonefingerprint.h"
 #include "zoneset.h"
-#include "zonestore.h"
 
 #include <QCryptographicHash>
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QRegularExpression>
-#include <QSettings>
-#include <QtTest>
 
-#include <functional>
-#include <memory>
 #include <sys/stat.h>
 
-namespace {
+using namespace clitest;
 
-struct CliResult
-{
-    int code = -1;
-    QString out;
-    QString err;
-};
-
-CliResult runCli(const QString &dir, const QStringList &args)
-{
-    QProcess process;
-    process.setWorkingDirectory(dir);
-    process.start(QStringLiteral(AREASCAN_CLI), args);
-    CliResult result;
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-        result.err = QStringLiteral("(still running after 60 s)");
-        return result;
-    }
-    if (process.exitStatus() == QProcess::NormalExit)
-        result.code = process.exitCode();
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
-}
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-// Every area different: each parameter, shape type and vertex list depends on the
-// channel and the area, one area holds the full 540 vertices, coordinates reach far
-// into both signs.
-ZoneAreaRecord sampleArea(int channel, int area)
-{
-    ZoneAreaRecord a;
-    a.regionType = quint8((channel + area) % 4);
-    a.onDelay = quint8((channel * 3 + area) % 51);
-    a.offDelay = quint8((channel + 2 * area) % 51);
-    a.hysteresis = quint8((channel + area) % 101);
-    a.detectableSize = quint8((channel + area) % 11);
-    a.dependScale = quint16(channel * 1000 + area * 7);
-    const int n = channel == 17 && area == 2 ? kMaxZonePoints : (channel * 3 + area) % 9;
-    for (int i = 0; i < n; ++i)
-        a.points.append(
-            QPoint(-20000 + channel * 300 + i * 50, (i % 2 ? -1 : 1) * (1000 + i * 37 + area)));
-    return a;
-}
-
-void writeZoneFile(const QString &path, const std::function<ZoneAreaRecord(int, int)> &area)
-{
-    QSettings store(path, QSettings::IniFormat);
-    for (int channel = 0; channel < kZoneChannelCount; ++channel) {
-        ZoneChannelRecord record;
-        for (int k = 0; k < kAreasPerChannel; ++k)
-            record[k] = area(channel, k);
-        writeStoredChannel(store, channel, record);
-    }
-    store.sync();
-}
-
-ZoneArea simArea(const ZoneAreaRecord &a)
-{
-    ZoneArea z;
-    z.onDelay = a.onDelay;
-    z.offDelay = a.offDelay;
-    z.hysteresis = a.hysteresis;
-    z.detectableSize = a.detectableSize;
-    z.regionType = a.regionType;
-    z.dependScale = a.dependScale;
-    z.points = a.points;
-    return z;
-}
-
-// The zones the simulated scanner holds, as the tool keeps them.
-ZoneSet scannerZones(const DeviceState &state)
-{
-    ZoneSet set;
-    for (int channel = 0; channel < kZoneChannelCount; ++channel) {
-        for (int k = 0; k < kAreasPerChannel; ++k) {
-            const ZoneArea &z = state.zone(channel, k);
-            ZoneAreaRecord a;
-            a.onDelay = z.onDelay;
-            a.offDelay = z.offDelay;
-            a.hysteresis = z.hysteresis;
-            a.detectableSize = z.detectableSize;
-            a.regionType = z.regionType;
-            a.dependScale = z.dependScale;
-            a.points = z.points;
-            set.setArea(channel, k, a);
-        }
-    }
-    return set;
-}
-
-QByteArray firmwareImage(int size)
-{
-    QByteArray bytes(size, '\0');
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char(i * 7 + i / 512 * 13);
-    bytes.replace(100, 15, "VERSION=V9.9.9 ");
-    return bytes;
-}
-
-QVector<quint16> frameTypes(const SimulatorHost &sim)
-{
-    QVector<quint16> types;
-    for (const ReceivedFrame &f : sim.receivedFrames())
-        types.append(f.type);
-    return types;
-}
-
-} // namespace
-
-// Makes the input files of a row in the test's directory.
-using MakeFiles = std::function<void(const QString &dir)>;
-
-Q_DECLARE_METATYPE(SimOptions)
-Q_DECLARE_METATYPE(MakeFiles)
-
-class TestCli : public QObject
+class TestCli : public QObject, public CliFixture
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
 
     void infoReportsTheScanner();
     void zonesRoundTripThroughTheScanner();
@@ -175,53 +35,7 @@ private slots:
     void deviceFailuresEndWithStatusOne_data();
     void deviceFailuresEndWithStatusOne();
     void setSavesAndReadsBack();
-    void reportOfTheScannerAndOfAZoneFile();
-    void firmwareUpdates_data();
-    void firmwareUpdates();
-    void firmwareFailures_data();
-    void firmwareFailures();
-    void recordTakesEveryFrameForItsSeconds();
-    void recordEndsWithTheLinkAndKeepsWhatItGot();
-
-private:
-    bool startSim(const SimOptions &options = SimOptions());
-    CliResult cli(QStringList args);
-
-    std::unique_ptr<TempWorkingDir> m_dir;
-    std::unique_ptr<SimulatorHost> m_sim;
 };
-
-void TestCli::init()
-{
-    m_dir = std::make_unique<TempWorkingDir>();
-    m_sim = std::make_unique<SimulatorHost>();
-}
-
-void TestCli::cleanup()
-{
-    m_sim.reset();
-    m_dir.reset();
-}
-
-bool TestCli::startSim(const SimOptions &options)
-{
-    SimOptions o = options;
-    o.paced = false;
-    QString error;
-    const bool ok = m_sim->start(o, &error);
-    if (!ok)
-        qWarning() << error;
-    return ok;
-}
-
-// Runs the tool on the simulator's port, unless the arguments name a port themselves or
-// ask for the report of a zone file, which needs none.
-CliResult TestCli::cli(QStringList args)
-{
-    if (!args.contains("--port") && !args.contains("--zones"))
-        args = QStringList{"--port", m_sim->devicePath()} + args;
-    return runCli(m_dir->path(), args);
-}
 
 void TestCli::infoReportsTheScanner()
 {
@@ -252,7 +66,7 @@ void TestCli::infoReportsTheScanner()
     QCOMPARE(o.value("current-channel").toInt(), 12);
     // The zones as the tool read them, all 64 channels, before it printed anything.
     QCOMPARE(o.value("fingerprint").toString(),
-             QString::fromLatin1(zoneSetFingerprint(scannerZones(m_sim->state()))));
+             QString::fromLatin1(zoneSetFingerprint(toolZones(m_sim->state()))));
     QCOMPARE(o.size(), 20);
 
     const CliResult text = cli({"info"});
@@ -326,7 +140,7 @@ void TestCli::zonesRoundTripThroughTheScanner()
     const QJsonObject prints = QJsonDocument::fromJson(verified.out.toUtf8()).object();
     QCOMPARE(prints.value("file-fingerprint").toString(), sentPrint);
     QCOMPARE(prints.value("fingerprint").toString(),
-             QString::fromLatin1(zoneSetFingerprint(scannerZones(m_sim->state()))));
+             QString::fromLatin1(zoneSetFingerprint(toolZones(m_sim->state()))));
     QVERIFY(prints.value("fingerprint").toString() != sentPrint);
 
     QCOMPARE(fileBytes(m_dir->filePath("config.ini")), QByteArray("mine"));
@@ -688,215 +502,6 @@ void TestCli::setSavesAndReadsBack()
     QCOMPARE(types.mid(save + 1),
              (QVector<quint16>{REQUEST_GET_FILTER_STRENGTH, REQUEST_GET_MASK_MIN_ANGLE,
                                REQUEST_GET_FILTER_ENABLE}));
-}
-
-// The report of the scanner holds what the scanner answered; the report of a zone file
-// holds the file's zones and says the scanner's identity is not known.
-void TestCli::reportOfTheScannerAndOfAZoneFile()
-{
-    QVERIFY(writeBytes(m_dir->filePath("settings.ini"),
-                       "[ProductInformation]\ndeviceModel=KP-21D\nmanufacturer=Veltrona\n"));
-    m_sim->updateState([](DeviceState &s) {
-        for (int channel = 0; channel < kZoneChannelCount; ++channel)
-            for (int k = 0; k < kAreasPerChannel; ++k)
-                s.zone(channel, k) = ZoneArea();
-        s.zone(4, 0).regionType = 1;
-        s.zone(4, 0).points = {QPoint(-1500, 2300), QPoint(1500, 2300)};
-        s.zone(30, 2).regionType = 2;
-        s.zone(30, 2).points = {QPoint(4000, 100), QPoint(-4000, 100)};
-        s.filterStrength = 42;
-    });
-    QVERIFY(startSim());
-    const QString onScanner = QString::fromLatin1(zoneSetFingerprint(scannerZones(m_sim->state())));
-
-    const CliResult r = cli({"report", "scanner.pdf"});
-    QCOMPARE(r.code, 0);
-    QCOMPARE(r.err, QString());
-    QCOMPARE(r.out, QString());
-    const QString pdf = m_dir->filePath("scanner.pdf");
-    QCOMPARE(PdfText::pageCount(pdf), 3);
-    const QString summary = PdfText::text(pdf, 1, 1);
-    for (const QString &wanted :
-         {QStringLiteral("Model KP-21D"), QStringLiteral("Serial number KP2100417"),
-          QStringLiteral("Firmware version ") + QString::fromLatin1(m_sim->state().firmwareVersion),
-          QStringLiteral("Shadow filter strength 42"), QStringLiteral("Channels with zones 4, 30"),
-          QStringLiteral("Zones from the scanner"), onScanner})
-        QVERIFY2(summary.contains(wanted), qPrintable(wanted + " not in: " + summary));
-    QVERIFY(PdfText::text(pdf, 2, 2).contains("2: 1500, 2300"));
-    QVERIFY(PdfText::text(pdf, 3, 3).contains("Channel 30"));
-
-    // The same zones from a file: no scanner is asked, nothing of it is known.
-    writeZoneFile(m_dir->filePath("zones.ini"), [this](int channel, int area) {
-        return ZoneSet(scannerZones(m_sim->state())).area(channel, area);
-    });
-    m_sim->clearLog();
-    const CliResult fromFile = cli({"report", "--zones", "zones.ini", "file.pdf"});
-    QCOMPARE(fromFile.code, 0);
-    QCOMPARE(fromFile.err, QString());
-    QCOMPARE(m_sim->receivedFrames().size(), 0);
-    const QString filePdf = m_dir->filePath("file.pdf");
-    QCOMPARE(PdfText::pageCount(filePdf), 3);
-    const QString fileSummary = PdfText::text(filePdf, 1, 1);
-    for (const QString &wanted :
-         {QStringLiteral("Model not known"), QStringLiteral("Serial number not known"),
-          QStringLiteral("Firmware version not known"),
-          QStringLiteral("Shadow filter strength not known"),
-          QStringLiteral("Zones from zone file zones.ini"), onScanner})
-        QVERIFY2(fileSummary.contains(wanted), qPrintable(wanted + " not in: " + fileSummary));
-}
-
-void TestCli::firmwareUpdates_data()
-{
-    QTest::addColumn<int>("size");
-    QTest::addColumn<bool>("hangUp");
-    QTest::addColumn<bool>("inBootloader");
-    QTest::newRow("1000 bytes") << 1000 << false << false;
-    QTest::newRow("100 KiB") << 100 * 1024 << false << false;
-    // The scanner drops off the line at each restart and comes back on a new terminal
-    // behind the same name.
-    QTest::newRow("100 KiB, line dropped at restarts") << 100 * 1024 << true << false;
-    // Left in its bootloader by an update that stopped: it is not asked to enter it again.
-    QTest::newRow("already in the bootloader") << 1000 << false << true;
-}
-
-void TestCli::firmwareUpdates()
-{
-    QFETCH(int, size);
-    QFETCH(bool, hangUp);
-    QFETCH(bool, inBootloader);
-    const QByteArray image = firmwareImage(size);
-    QVERIFY(writeBytes(m_dir->filePath("new.bin"), image));
-    SimOptions options;
-    options.restartMs = 100;
-    QString port;
-    if (hangUp) {
-        options.hangUpOnRestart = true;
-        options.linkPath = m_dir->filePath("scanner");
-        port = options.linkPath;
-    }
-    if (inBootloader)
-        m_sim->updateState([](DeviceState &s) { s.deviceMode = 1; });
-    QVERIFY(startSim(options));
-    if (port.isEmpty())
-        port = m_sim->devicePath();
-
-    const CliResult r = cli({"--port", port, "firmware", "new.bin"});
-    QCOMPARE(r.code, 0);
-    QCOMPARE(r.err, QString());
-    QCOMPARE(r.out, QString("firmware  V9.9.9\n"));
-    const DeviceState state = m_sim->state();
-    QCOMPARE(state.firmwareCommits, 1);
-    QCOMPARE(state.committedFirmwareMd5, QCryptographicHash::hash(image, QCryptographicHash::Md5));
-    QCOMPARE(state.deviceMode, quint8(0));
-    QCOMPARE(frameTypes(*m_sim).count(REQUEST_FIRMWARE_DATA), size / 512 + 1);
-    QCOMPARE(frameTypes(*m_sim).count(REQUEST_ENTER_BOOTLOADER), inBootloader ? 0 : 1);
-}
-
-void TestCli::firmwareFailures_data()
-{
-    QTest::addColumn<SimOptions>("options");
-    QTest::addColumn<QString>("message");
-    SimOptions refused;
-    refused.refuseFirmwareChunk = 3;
-    QTest::newRow("chunk refused")
-        << refused << "the scanner refused firmware chunk 4/21 (status 1)";
-    SimOptions dropped;
-    dropped.dropFirmwareChunk = 7;
-    QTest::newRow("chunk unanswered")
-        << dropped << "no acknowledgement within 300 ms for firmware chunk 8/21";
-    SimOptions late;
-    late.answerDelays = {{REQUEST_FIRMWARE_DATA, 5, 450}};
-    QTest::newRow("chunk acknowledged late")
-        << late
-        << "the acknowledgement of firmware chunk 5/21 came late, damaged or not at all, and a "
-           "chunk carries no index: the bootloader may hold it twice, so the update was stopped "
-           "before the image check; nothing was committed";
-    SimOptions noBegin;
-    noBegin.statusOverrides.insert(REQUEST_FIRMWARE_BEGIN, 2);
-    QTest::newRow("begin refused")
-        << noBegin << "the scanner refused to start the update (status 2)";
-    SimOptions badDigest;
-    badDigest.failFirmwareVerify = true;
-    QTest::newRow("MD5 mismatch") << badDigest
-                                  << "the scanner's MD5 check of the image failed (result 0)";
-    SimOptions noRestart;
-    noRestart.restartMs = 60000;
-    QTest::newRow("bootloader never answers")
-        << noRestart << "the scanner did not come back in its bootloader within 3000 ms";
-}
-
-void TestCli::firmwareFailures()
-{
-    QFETCH(SimOptions, options);
-    QFETCH(QString, message);
-    QVERIFY(writeBytes(m_dir->filePath("new.bin"), firmwareImage(10 * 1024)));
-    if (options.restartMs == SimOptions().restartMs)
-        options.restartMs = 100;
-    QVERIFY(startSim(options));
-
-    const CliResult r = cli({"--timeout", "300", "firmware", "new.bin"});
-    QCOMPARE(r.code, 1);
-    QVERIFY2(r.err.contains(message), qPrintable(r.err));
-    QCOMPARE(r.err.count('\n'), 1);
-    QCOMPARE(m_sim->state().firmwareCommits, 0);
-}
-
-void TestCli::recordTakesEveryFrameForItsSeconds()
-{
-    QVERIFY(startSim());
-    const CliResult r = cli({"record", "--seconds", "1", "scans.pcap"});
-    QCOMPARE(r.code, 0);
-    QCOMPARE(r.err, QString());
-    const QRegularExpression summary(
-        "^recorded (\\d+) frames \\((\\d+) scan frames, (\\d+) repl(?:y|ies)\\) in 1\\.\\d s into "
-        "scans\\.pcap, (\\d+) bytes\n$");
-    const QRegularExpressionMatch m = summary.match(r.out);
-    QVERIFY2(m.hasMatch(), qPrintable(r.out));
-    const QString path = m_dir->filePath("scans.pcap");
-    QCOMPARE(QFileInfo(path).size(), m.captured(4).toLongLong());
-    SimRecording rec;
-    QString error;
-    QVERIFY2(loadSimRecording(path, &rec, &error), qPrintable(error));
-    QCOMPARE(rec.packets, m.captured(1).toInt());
-    QCOMPARE(rec.replies, m.captured(3).toInt());
-    // A second of 25 scans of six frames, cut to whole scans for the replay.
-    const int scanFrames = m.captured(2).toInt();
-    QVERIFY2(scanFrames >= 120 && scanFrames <= 180, qPrintable(r.out));
-    QVERIFY(rec.scanCount() > scanFrames - 12 && rec.scanCount() <= scanFrames);
-
-    // A target that cannot be written stops the run before anything is sent.
-    QVERIFY(QDir(m_dir->path()).mkdir("out"));
-    m_sim->clearLog();
-    const CliResult dir = cli({"record", "out"});
-    QCOMPARE(dir.code, 2);
-    QVERIFY2(dir.err.contains("cannot write out: it is a folder"), qPrintable(dir.err));
-    const CliResult zero = cli({"--seconds", "0", "record", "x.pcap"});
-    QCOMPARE(zero.code, 2);
-    QVERIFY2(zero.err.contains("--seconds needs a positive whole number"), qPrintable(zero.err));
-    QVERIFY(m_sim->receivedFrames().isEmpty());
-    QVERIFY(!QFile::exists(m_dir->filePath("x.pcap")));
-}
-
-void TestCli::recordEndsWithTheLinkAndKeepsWhatItGot()
-{
-    QVERIFY(startSim());
-    QProcess process;
-    process.setWorkingDirectory(m_dir->path());
-    process.start(QStringLiteral(AREASCAN_CLI),
-                  {"--port", m_sim->devicePath(), "record", "--seconds", "30", "cut.pcap"});
-    QVERIFY(process.waitForStarted());
-    QVERIFY(waitUntil([this]() { return !m_sim->receivedFrames().isEmpty(); }, 5000));
-    QTest::qWait(700);
-    m_sim->unplug();
-    QVERIFY(process.waitForFinished(10000));
-    QCOMPARE(process.exitCode(), 1);
-    const QString err = QString::fromUtf8(process.readAllStandardError());
-    QVERIFY2(err.contains("the port failed") && err.contains("recorded"), qPrintable(err));
-    // The file is closed properly: every packet whole, the scans up to the pull in it.
-    SimRecording rec;
-    QString error;
-    QVERIFY2(loadSimRecording(m_dir->filePath("cut.pcap"), &rec, &error), qPrintable(error));
-    QVERIFY2(rec.scanCount() >= 60, qPrintable(QString::number(rec.scanCount())));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

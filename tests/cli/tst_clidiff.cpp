@@ -3,6 +3,7 @@
 #include "devicestate.h"
 #include "requesttype.h"
 #include "simulatorhost.h"
+#include "simzones.h"
 #include "testsupport.h"
 #include "zoneblock.h"
 #include "zonestore.h"
@@ -216,14 +217,7 @@ private slots:
             for (int k = 0; k < kAreasPerChannel; ++k) {
                 ZoneAreaRecord a = baseArea(c, k);
                 change(c, k, &a);
-                ZoneArea &z = state.zone(c, k);
-                z.regionType = a.regionType;
-                z.onDelay = a.onDelay;
-                z.offDelay = a.offDelay;
-                z.hysteresis = a.hysteresis;
-                z.detectableSize = a.detectableSize;
-                z.dependScale = a.dependScale;
-                z.points = a.points;
+                state.zone(c, k) = simArea(a);
             }
         SimulatorHost sim;
         sim.setState(state);

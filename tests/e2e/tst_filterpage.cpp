@@ -248,7 +248,8 @@ private slots:
         QVERIFY(!ui->filterGroupBox->isEnabled() && !ui->factorySettingsBtn->isEnabled());
         // The scanner reports channel after channel (its zone reads go unanswered here).
         for (int channel = 0; channel < 64; ++channel)
-            emit rig.window->scannerSession()->worker()->sendZoneChannel(channel, ZoneChannelRecord());
+            emit rig.window->scannerSession()->worker()->sendZoneChannel(channel,
+                                                                         ZoneChannelRecord());
         QTRY_VERIFY(ui->filterGroupBox->isEnabled() && ui->factorySettingsBtn->isEnabled());
         QVERIFY(!ui->deviceFrequencyLineEdit->isEnabled() && ui->saveBtn->isHidden());
 

@@ -179,8 +179,9 @@ private slots:
         bytes.replace(40000, 15, QByteArray("VERSION=V3.0.0\0", 15));
         bool reconnecting = false;
         QTimer watch;
-        connect(&watch, &QTimer::timeout, this,
-                [&]() { reconnecting |= rig.window->scannerSession()->firmware()->reconnectTimer()->isActive(); });
+        connect(&watch, &QTimer::timeout, this, [&]() {
+            reconnecting |= rig.window->scannerSession()->firmware()->reconnectTimer()->isActive();
+        });
         watch.start(1);
         startUpdate(rig, writeFile(rig, "big.bin", bytes));
         QVERIFY(waitForLine(rig, "The update is submitted successfully", 20000));

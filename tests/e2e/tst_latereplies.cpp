@@ -96,7 +96,9 @@ private slots:
             o.answerDelays = {{REQUEST_READ_AREA, kZoneChannelCount, 150}};
         });
         QVERIFY(rig.window->zoneComparison()->compareWithScanner());
-        QTRY_VERIFY_WITH_TIMEOUT(!rig.window->scannerSession()->zoneRead()->isRunning() && rig.window->isEnabled(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.window->scannerSession()->zoneRead()->isRunning() &&
+                                     rig.window->isEnabled(),
+                                 10000);
         QTRY_COMPARE(rig.countOf(REQUEST_READ_AREA), 2 * kZoneChannelCount + 2);
         QTest::qWait(400);
         QCOMPARE(rig.window->zoneStoreFile()->zones().channel(63), edited);

@@ -1,10 +1,12 @@
 // The running-status page fed by the real worker from the simulated scanner, whose
 // outputs follow its own zones and the person walking through its room.
 
+#include "scanpointlayer.h"
 #include "studiorig.h"
 
 #include <QGraphicsPathItem>
 #include <QGraphicsScene>
+#include <QStatusBar>
 #include <QtTest>
 
 namespace {
@@ -23,6 +25,15 @@ QGraphicsPathItem *warningZone(Ui::MainWindow *ui)
             if (path->brush().color() == QColor(255, 128, 0))
                 return path;
     return nullptr;
+}
+// The squares of the last scan a view's scene shows.
+int scanSquares(QGraphicsView *view)
+{
+    const QList<QGraphicsItem *> items = view->scene()->items();
+    for (QGraphicsItem *item : items)
+        if (auto *layer = dynamic_cast<ScanPointLayer *>(item))
+            return layer->squareCount();
+    return -1;
 }
 } // namespace
 
@@ -61,6 +72,55 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!active(ui->stateOutTwo), 1000);
         QVERIFY(!active(ui->stateOutTwo_2));
         QCOMPARE(warningZone(ui)->opacity(), 0.2);
+    }
+
+    // Closed or lost, the link leaves nothing on the pages that looks live: no scan in
+    // either view, no lit output or input, the zones unlit, and a note that no scanner is
+    // connected until the next one answers.
+    void nothingLooksLiveOnceTheLinkIsGone_data()
+    {
+        QTest::addColumn<bool>("lost");
+        QTest::newRow("Close") << false;
+        QTest::newRow("port lost") << true;
+    }
+
+    void nothingLooksLiveOnceTheLinkIsGone()
+    {
+        QFETCH(bool, lost);
+        DeviceState state;
+        state.activeChannel = 5;
+        state.zone(5, 1).regionType = 3;
+        state.zone(5, 1).points = {{-1200, 400}, {-1200, 6900}, {600, 6900}, {600, 400}};
+        StudioRig rig;
+        QVERIFY(rig.start(state, SimOptions()));
+        QVERIFY(rig.connect());
+        Ui::MainWindow *ui = rig.ui();
+        QTRY_VERIFY_WITH_TIMEOUT(active(ui->stateOutTwo_2) && active(ui->stateInOne_2), 3000);
+        QTRY_VERIFY(scanSquares(ui->stateGraphicsView) > 0 &&
+                    scanSquares(ui->areaMonitorGraphicsView) > 0);
+
+        if (lost)
+            rig.sim.unplug();
+        else
+            QTest::mouseClick(ui->openBtn, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.window->scannerSession()->isOpen(), 3000);
+        // Scans already on their way are not drawn after the close either.
+        QTest::qWait(200);
+        QCOMPARE(scanSquares(ui->stateGraphicsView), 0);
+        QCOMPARE(scanSquares(ui->areaMonitorGraphicsView), 0);
+        for (QLabel *label :
+             ui->stateTab->findChildren<QLabel *>() + ui->areaTab->findChildren<QLabel *>())
+            QVERIFY2(!active(label), qPrintable(label->objectName()));
+        QCOMPARE(warningZone(ui)->opacity(), 0.2);
+        const QString note = QStringLiteral("No scanner is connected: open the serial port first");
+        QCOMPARE(rig.window->statusBar()->currentMessage(), note);
+
+        // The scanner, connected again, lights them again and the note goes.
+        if (lost)
+            return;
+        QVERIFY(rig.connect());
+        QTRY_VERIFY_WITH_TIMEOUT(active(ui->stateOutTwo_2), 3000);
+        QVERIFY(rig.window->statusBar()->currentMessage().isEmpty());
     }
 };
 

@@ -112,7 +112,8 @@ private slots:
             QVERIFY(waitUntil(
                 [&]() {
                     // The full read: 64 channels and the follow-up read of the shown one.
-                    return rig.window->isEnabled() && !rig.window->scannerSession()->zoneRead()->isRunning() &&
+                    return rig.window->isEnabled() &&
+                           !rig.window->scannerSession()->zoneRead()->isRunning() &&
                            rig.framesOf(REQUEST_READ_AREA).size() == 65 &&
                            rig.ui()->uploadBtn->isEnabled();
                 },
@@ -125,6 +126,53 @@ private slots:
         }
         QVERIFY(rig.ui()->downLoadBtn->isEnabled());
         QCOMPARE(questions().size(), 1);
+    }
+
+    // Enter and Escape take neither answer to the unsent-zones question: the port closes,
+    // the store keeps the drawing and the scanner its zones.
+    void unsentZonesQuestionCancelsByKey_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::newRow("Enter") << int(Qt::Key_Return);
+        QTest::newRow("Escape") << int(Qt::Key_Escape);
+    }
+
+    void unsentZonesQuestionCancelsByKey()
+    {
+        QFETCH(int, key);
+        StudioRig rig;
+        QVERIFY(startRig(rig));
+        rig.ui()->actionWorkOffline->trigger();
+        rig.ui()->channels->setCurrentIndex(20);
+        QTest::mouseClick(rig.ui()->polygonBtn, Qt::LeftButton);
+        rig.typeVertex(-2000, 1000);
+        rig.typeVertex(2000, 1000);
+        rig.typeVertex(0, 3000);
+        rig.ui()->channels->setCurrentIndex(0); // the save
+        const QByteArray store = rig.window->zoneStoreFile()->bytes();
+
+        QString defaultButton;
+        int asked = 0;
+        rig.boxes.setHold([&](QMessageBox *box) {
+            if (box->icon() != QMessageBox::Question)
+                return false;
+            ++asked;
+            defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
+            QTest::keyClick(box, Qt::Key(key));
+            return true;
+        });
+        rig.window->serialPanel()->openSelectedPort();
+        QTRY_VERIFY_WITH_TIMEOUT(asked == 1 && !rig.window->scannerSession()->isOpen(), 5000);
+        QCOMPARE(defaultButton, QStringLiteral("Cancel"));
+        QCOMPARE(rig.window->modes()->mode(), WindowMode::Disconnected);
+        QVERIFY(!rig.ui()->openBtn->isChecked());
+        QTest::qWait(300);
+        QCOMPARE(rig.window->zoneStoreFile()->bytes(), store);
+        QCOMPARE(rig.stored(20, 0, "Points"), kTriangle);
+        QVERIFY(rig.framesOf(REQUEST_READ_AREA).isEmpty());
+        QVERIFY(rig.framesOf(REQUEST_WRITE_AREA).isEmpty());
+        QVERIFY(rig.sim.state().zone(20, 0).points.isEmpty());
+        QCOMPARE(asked, 1);
     }
 
     // The store taken from a zone file at start, or the start refused for a bad one.
@@ -188,12 +236,20 @@ private slots:
         QVERIFY(!dashed->isVisible());
         rig.ui()->channels->setCurrentIndex(7);
 
-        // An edit that makes the store equal empties the list.
+        // An edit that makes the zones equal empties the list as it is made, before it is
+        // saved; taken back, the difference is there again.
+        const QByteArray unsaved = rig.window->zoneStoreFile()->bytes();
         rig.ui()->onDelayComboBox->setCurrentIndex(5);
-        rig.ui()->channels->setCurrentIndex(0); // the save
         QTRY_COMPARE(dialog->list()->topLevelItemCount(), 0);
         QCOMPARE(dialog->summary()->text(),
                  QStringLiteral("The zone store and other.ini are equal"));
+        QCOMPARE(rig.window->zoneStoreFile()->bytes(), unsaved);
+        rig.ui()->actionUndo->trigger();
+        QTRY_COMPARE(dialog->list()->topLevelItemCount(), 1);
+        rig.ui()->actionRedo->trigger();
+        rig.ui()->channels->setCurrentIndex(0); // the save
+        QTRY_COMPARE(dialog->list()->topLevelItemCount(), 0);
+        QVERIFY(rig.window->zoneStoreFile()->bytes() != unsaved);
 
         // Connected: the scanner has no zones; the store stays as it is while it is read.
         rig.boxes.answerQuestion("Upload the changes");

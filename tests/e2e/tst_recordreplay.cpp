@@ -117,7 +117,8 @@ void TestRecordReplay::aPulledCableClosesTheRecording()
     QVERIFY(rig.window->scanRecording()->recorder()->isRecording());
     QTest::qWait(500);
     rig.sim.unplug();
-    QVERIFY(waitUntil([&]() { return !rig.window->scanRecording()->recorder()->isRecording(); }, 5000));
+    QVERIFY(
+        waitUntil([&]() { return !rig.window->scanRecording()->recorder()->isRecording(); }, 5000));
     QVERIFY(!record->isChecked());
     QVERIFY(!record->isEnabled());
     SimRecording rec;

@@ -96,7 +96,8 @@ private slots:
         QCOMPARE(ui->maskMaxAngleLabel->text(), QStringLiteral("269.5"));
         QCOMPARE(ui->curAreaIndexLabel->text(), QStringLiteral("2"));
         QCOMPARE(rig.window->devicePanel()->currentChannel(), 7);
-        QCOMPARE(rig.window->filterPanel()->committedValues().mid(0, 3), (QStringList{"42", "100", "12345"}));
+        QCOMPARE(rig.window->filterPanel()->committedValues().mid(0, 3),
+                 (QStringList{"42", "100", "12345"}));
 
         // The full zone read starts at 1050 ms with the window disabled: 64 blocks on the
         // paced wire keep it running for seconds.

@@ -213,7 +213,8 @@ private slots:
         } else {
             QVERIFY(waitUntil(
                 [&]() {
-                    return rig.window->isEnabled() && !rig.window->scannerSession()->zoneRead()->isRunning() &&
+                    return rig.window->isEnabled() &&
+                           !rig.window->scannerSession()->zoneRead()->isRunning() &&
                            rig.framesOf(REQUEST_READ_AREA).size() == reads + 65;
                 },
                 10000));

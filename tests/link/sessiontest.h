@@ -4,12 +4,19 @@
 // every area of every channel, the blocks and records of its zones, firmware images, quick
 // options, and how a procedure ended.
 #include "devicestate.h"
+#include "scannersession.h"
 #include "sessionfailure.h"
 #include "simoptions.h"
+#include "simulatorhost.h"
+#include "simzones.h"
+#include "testsupport.h"
+#include "workerthread.h"
 #include "zoneblock.h"
 
 #include <QCryptographicHash>
 #include <QObject>
+
+#include <memory>
 
 namespace sessiontest {
 
@@ -31,21 +38,10 @@ inline DeviceState scannerZones()
     return state;
 }
 
+// The channel's records as the tool keeps them.
 inline ZoneChannelRecord recordOf(const DeviceState &state, int channel)
 {
-    ZoneChannelRecord record;
-    for (int k = 0; k < kAreasPerChannel; ++k) {
-        const ZoneArea &z = state.zone(channel, k);
-        ZoneAreaRecord &a = record[k];
-        a.onDelay = z.onDelay;
-        a.offDelay = z.offDelay;
-        a.hysteresis = z.hysteresis;
-        a.detectableSize = z.detectableSize;
-        a.regionType = z.regionType;
-        a.dependScale = z.dependScale;
-        a.points = z.points;
-    }
-    return record;
+    return toolChannel(state, channel);
 }
 
 inline QVector<QByteArray> blocksOf(const DeviceState &state)
@@ -104,6 +100,48 @@ struct Outcome
 
 private:
     QObject context; // the connections end with the outcome
+};
+
+// A working folder, a simulated scanner holding scannerZones() and a session for each
+// test (init() and cleanup() of the test class call setUp() and tearDown()).
+class SessionFixture
+{
+protected:
+    void setUp()
+    {
+        m_dir = std::make_unique<TempWorkingDir>();
+        m_sim = std::make_unique<SimulatorHost>();
+        m_sim->setState(scannerZones());
+        m_session = std::make_unique<ScannerSession>();
+    }
+    void tearDown()
+    {
+        m_session.reset();
+        m_sim.reset();
+        m_dir.reset();
+    }
+
+    // The simulated scanner started, the session's port opened on it and its worker there.
+    bool connectSession(const SimOptions &options = quick())
+    {
+        if (!m_sim->start(options) || !m_session->open(m_sim->devicePath(), 921600))
+            return false;
+        return waitUntil([this]() { return m_session->worker() != nullptr; }, 3000);
+    }
+
+    // The frames of a type the scanner received, those for one channel when payloadByte
+    // is given.
+    int countOf(quint16 type, int payloadByte = -1) const
+    {
+        int n = 0;
+        for (const ReceivedFrame &f : m_sim->receivedFrames())
+            n += f.type == type && (payloadByte < 0 || firstByte(f.payload) == payloadByte);
+        return n;
+    }
+
+    std::unique_ptr<TempWorkingDir> m_dir;
+    std::unique_ptr<SimulatorHost> m_sim;
+    std::unique_ptr<ScannerSession> m_session;
 };
 
 } // namespace sessiontest
