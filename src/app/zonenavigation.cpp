@@ -30,7 +30,7 @@ void ZoneEditor::connectTools()
     statusBar->addPermanentWidget(cursorLabel);
 
     // Edits run only while the window's mode lets the zone page be used.
-    const auto whenEnabled = [](QAction *action, std::function<void()> run) {
+    const auto whenEnabled = [](QAction *action, const std::function<void()> &run) {
         connect(action, &QAction::triggered, action, [action, run]() {
             if (action->isEnabled())
                 run();
