@@ -29,7 +29,9 @@ void MainWindow::onOpenBtn()
 
 void MainWindow::onErrorOccurred(QSerialPort::SerialPortError error)
 {
-    serial->logPortError(error);
+    // The port reports its closing while the window is torn down, after the panel is gone.
+    if (serial)
+        serial->logPortError(error);
 }
 
 void MainWindow::onReconnectTimer()
